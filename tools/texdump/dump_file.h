@@ -1,0 +1,43 @@
+// MVTX dump files: one fetch constant plus the guest memory images taken at
+// the texture's base and mip addresses.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "guest/formats.h"
+#include "guest/guest_memory.h"
+
+namespace mivo {
+
+constexpr uint32_t kDumpMagic = 0x5854564D;  // "MVTX" read little-endian
+constexpr size_t kDumpHeaderSize = 40;
+
+struct TextureDump {
+  uint32_t version = 0;  // as read, even when refused
+  FetchConstant fetch;
+  std::vector<uint8_t> base_image;
+  std::vector<uint8_t> mip_image;
+  bool version1_shifted = false;  // the version-1 fix-up moved an image
+};
+
+// Reads a whole dump; false with "not a MVTX file", "unknown MVTX version" or
+// "truncated". Allocates no more than the images the file really holds.
+bool ReadTextureDump(const std::filesystem::path& path, TextureDump& dump, std::string& error);
+
+// The dump's images laid into a small zero-filled guest memory starting at
+// guest address 0, with the fetch constant's addresses rebased onto it.
+struct StagedDump {
+  std::vector<uint8_t> memory;
+  FetchConstant fetch;          // rebased
+  uint32_t base_address = 0;    // as read from the dump
+  uint32_t mip_address = 0;     // as read from the dump
+  uint32_t mip_offset = 0;      // where the mip image was placed
+  GuestMemoryView View() const { return {memory.data(), memory.size(), 0}; }
+};
+
+StagedDump StageDumpInGuestMemory(const TextureDump& dump);
+
+}  // namespace mivo
