@@ -1,10 +1,15 @@
 #include "guest/expand.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
 #include "guest/block_decode.h"
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 namespace mivo {
 namespace {
@@ -21,7 +26,14 @@ struct Texel {
 inline uint32_t Load16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
 inline uint32_t Load32(const uint8_t* p) { return Load16(p) | Load16(p + 2) << 16; }
 
-inline float Unorm8(uint32_t b) { return float(b) / 255.0f; }
+// byte / 255 for every byte, computed once at compile time (same IEEE division).
+constexpr std::array<float, 256> kUnorm8 = [] {
+  std::array<float, 256> table{};
+  for (int i = 0; i < 256; ++i) table[i] = float(i) / 255.0f;
+  return table;
+}();
+
+inline float Unorm8(uint32_t b) { return kUnorm8[b & 255]; }
 inline float Snorm8(uint32_t b) { return std::max(float(int8_t(b)) / 127.0f, -1.0f); }
 inline float Unorm16(uint32_t v) { return float(v) / 65535.0f; }
 inline float Snorm16(uint32_t v) { return std::max(float(int16_t(v)) / 32767.0f, -1.0f); }
@@ -147,25 +159,36 @@ void UnpackBlock(HostFormat format, const uint8_t* block, Texel texels[16]) {
     for (int c = 0; c < 4; ++c) texels[i].c[c] = Unorm8(bytes[4 * i + c]);
 }
 
-// Stage 2: one float channel to a byte; NaN shows as 0.
+// Stage 2: one float channel to a byte, rounding half away from zero; NaN
+// shows as 0 and anything above 1 as 255. For x in 0..255, x - int(x) is
+// exact, so this equals lroundf(x) without a library call per channel.
 inline uint8_t ToByte(float v) {
-  if (v > 1.0f) return 255;
-  return uint8_t(std::lroundf((v > 0.0f ? v : 0.0f) * 255.0f));
+#if defined(__SSE2__) || defined(_M_X64)
+  // minss/maxss: compilers otherwise branch here, and channels are noisy.
+  const __m128 clamped = _mm_min_ss(_mm_max_ss(_mm_set_ss(v), _mm_setzero_ps()), _mm_set_ss(1.0f));
+  const float x = _mm_cvtss_f32(clamped) * 255.0f;  // maxss gives 0 for NaN
+#else
+  const float x = std::min(1.0f, std::max(0.0f, v)) * 255.0f;  // max(0, NaN) is 0
+#endif
+  const int whole = int(x);
+  return uint8_t(whole + int(x - float(whole) >= 0.5f));
 }
 
 void ViewRow(const Texel* texels, uint32_t width, uint16_t view, bool is_signed, uint8_t* out) {
-  uint32_t selector[4];
-  for (int c = 0; c < 4; ++c) selector[c] = (view >> (3 * c)) & 7;
+  // Per output channel: which of R, G, B, A, constant 0, constant 1 it reads,
+  // and the signed remap v * 0.5 + 0.5 (identity: v * 1 + 0, exact).
+  uint32_t source[4];
+  float scale[4], bias[4];
+  for (int c = 0; c < 4; ++c) {
+    const uint32_t s = (view >> (3 * c)) & 7;
+    source[c] = s <= 3 ? s : s == 5 ? 5 : 4;
+    const bool remap = is_signed && s <= 3;
+    scale[c] = remap ? 0.5f : 1.0f;
+    bias[c] = remap ? 0.5f : 0.0f;
+  }
   for (uint32_t x = 0; x < width; ++x) {
-    for (int c = 0; c < 4; ++c) {
-      const uint32_t s = selector[c];
-      float v = s == 5 ? 1.0f : 0.0f;
-      if (s <= 3) {
-        v = texels[x].c[s];
-        if (is_signed) v = v * 0.5f + 0.5f;
-      }
-      out[4 * x + c] = ToByte(v);
-    }
+    const float channels[6] = {texels[x].c[0], texels[x].c[1], texels[x].c[2], texels[x].c[3], 0.0f, 1.0f};
+    for (int c = 0; c < 4; ++c) out[4 * x + c] = ToByte(channels[source[c]] * scale[c] + bias[c]);
   }
 }
 
