@@ -375,5 +375,28 @@ TEST(ConvertBlocks, SlicesAndPaddedRowsOfADecodedVolume) {
         EXPECT_EQ(dst[z * 20 + y * 5 + x], x < 3 && y < 3 ? 10 * (z + 1) : 0xEE) << z << y << x;
 }
 
+TEST(ConvertTable, EveryFormatRowConvertsWithEachOfItsPairs) {
+  // A conversion that rejected a pairing of the format table would leave the
+  // texture silently black; every row's pairs must write texels.
+  uint32_t seed = 99;
+  Bytes src(8 * 8 * 16);
+  for (uint8_t& b : src) b = uint8_t((seed = seed * 1103515245u + 12345u) >> 16);
+  for (uint32_t code = 0; code < 64; ++code) {
+    const FormatDecode& row = FormatDecodeRow(code);
+    const GuestFormatInfo& guest = GuestFormatRow(code);
+    const std::pair<HostFormat, Conversion> pairs[4] = {{row.host_format, row.conversion},
+                                                        {row.signed_host_format, row.signed_conversion},
+                                                        {row.unaligned_host_format, row.unaligned_conversion},
+                                                        {row.unaligned_signed_host_format,
+                                                         row.unaligned_signed_conversion}};
+    for (const auto& [host, conversion] : pairs) {
+      if (host == HostFormat::UNKNOWN) continue;
+      const Bytes out = Convert(conversion, GuestFormat(code), host, src, 8 / guest.block_width,
+                                8 / guest.block_height, 8, 8);
+      EXPECT_NE(out, Bytes(out.size(), 0)) << GuestFormatName(code) << " " << ConversionName(conversion);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace mivo
