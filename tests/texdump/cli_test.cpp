@@ -196,6 +196,14 @@ TEST_F(TexdumpCli, PackTemplateFolderThatCannotBeCreatedEndsTheRunSilently) {
   EXPECT_EQ(result.status, 1);
 }
 
+TEST_F(TexdumpCli, EveryBundledSampleReads) {
+  const fs::path samples = fs::path(MIVO_SOURCE_DIR) / "samples";
+  const size_t count = size_t(std::distance(fs::directory_iterator(samples), fs::directory_iterator()));
+  const test::ProgramResult result = Run({"--no-images", samples.string()});
+  EXPECT_EQ(LastLine(result.out), std::to_string(count) + " textures, 0 failed\n");
+  EXPECT_EQ(result.status, 0);
+}
+
 TEST_F(TexdumpCli, TailImagesWithoutTailCheckHasNoEffect) {
   Write("dump.bin", ValidDumpBytes());
   const test::ProgramResult result = Run({"--tail-images", "sheets", "dump.bin"});
