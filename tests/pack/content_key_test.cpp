@@ -16,7 +16,10 @@ HostTextureData MakeTexture(HostFormat format, uint32_t width, uint32_t height, 
   t.height = height;
   t.levels = levels;
   for (uint32_t mip = 0; mip < levels; ++mip) {
-    EXPECT_TRUE(AddLevel(t, mip, std::max(width >> mip, 1u), std::max(height >> mip, 1u)));
+    // Mip 0 keeps the size as given, so a zero-byte base level can be made.
+    const uint32_t w = mip == 0 ? width : std::max(width >> mip, 1u);
+    const uint32_t h = mip == 0 ? height : std::max(height >> mip, 1u);
+    EXPECT_TRUE(AddLevel(t, mip, w, h));
   }
   t.data = test::PatternBytes(t.data.size(), seed);
   return t;
