@@ -54,10 +54,21 @@ void StopAndJoin(WorkerPool& pool) {
 
 }  // namespace
 
-WorkerPool::~WorkerPool() noexcept(false) {
+namespace {
+
+// Joining the calling thread would hang forever. Leaving the destructor by
+// this exception ends the process with the error, before any member (and
+// so any running worker's state) is torn down.
+[[noreturn]] void ThrowDeadlock() {
+  throw std::system_error(std::make_error_code(std::errc::resource_deadlock_would_occur));
+}
+
+}  // namespace
+
+WorkerPool::~WorkerPool() {
   const std::thread::id self = std::this_thread::get_id();
   for (const std::thread& worker : workers) {
-    if (worker.get_id() == self) throw std::system_error(std::make_error_code(std::errc::resource_deadlock_would_occur));
+    if (worker.get_id() == self) ThrowDeadlock();
   }
   StopAndJoin(*this);
 }

@@ -33,9 +33,8 @@ struct WorkerPool {
   WorkerPool(const WorkerPool&) = delete;
   WorkerPool& operator=(const WorkerPool&) = delete;
   // Stops and joins the workers. From one of the pool's own workers that
-  // would deadlock: the resource-deadlock system error is thrown instead,
-  // which ends the process.
-  ~WorkerPool() noexcept(false);
+  // would deadlock: the process ends with the resource-deadlock system error.
+  ~WorkerPool();
 };
 
 // Starts min(requested, 3) workers; 0 gives a pool whose jobs run wholly on
