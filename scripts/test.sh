@@ -1,18 +1,28 @@
 #!/usr/bin/env bash
 # Sets up, then runs the whole test suite in three builds: a normal build
 # (GCC), AddressSanitizer + UndefinedBehaviorSanitizer (Clang), and
-# ThreadSanitizer (Clang) for the threaded code.
+# ThreadSanitizer (Clang) for the threaded code. Ends with one line that
+# totals the three runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+
+run_ctest() {
+  ctest --test-dir "$@" --output-on-failure -j "$jobs" 2>&1 | tee -a "$log"
+  return "${PIPESTATUS[0]}"
+}
 
 scripts/setup.sh build
-ctest --test-dir build --output-on-failure -j "$jobs"
+run_ctest build
 
 CC=clang CXX=clang++ scripts/setup.sh build-asan -DMIVO_SANITIZE=address,undefined -DMIVO_BUILD_BENCH=OFF
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --test-dir build-asan --output-on-failure -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-asan
 
 CC=clang CXX=clang++ scripts/setup.sh build-tsan -DMIVO_SANITIZE=thread -DMIVO_BUILD_BENCH=OFF
-TSAN_OPTIONS=halt_on_error=1 \
-  ctest --test-dir build-tsan --output-on-failure -j "$jobs" -R 'Thread|Pool|Loader|Concurren'
+TSAN_OPTIONS=halt_on_error=1 run_ctest build-tsan -R 'Thread|Pool|Loader|Concurren'
+
+# ctest prints "N% tests passed, F tests failed out of T" per run.
+awk '/tests passed, [0-9]+ tests? failed out of/ { f += $4; t += $NF }
+     END { printf "all builds: %d passed, %d failed\n", t - f, f }' "$log"
