@@ -21,6 +21,9 @@ struct TexelConversion {
 };
 
 // Writes the converted texels; touches only the destination rows it covers.
+// Block decoders clip to width x height (measured from dst). A conversion that
+// does not fit the guest and host formats, or pitches too small for one row,
+// write nothing.
 void ConvertTexels(const TexelConversion& job);
 
 }  // namespace mivo
