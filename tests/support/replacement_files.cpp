@@ -2,8 +2,6 @@
 
 #include <zlib.h>
 
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 namespace mivo::test {
@@ -107,12 +105,6 @@ std::vector<uint8_t> MakeDdsHeader(const DdsFields& f) {
     PutLe32(out, f.alpha_mode);
   }
   return out;
-}
-
-std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path.string());
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
 }  // namespace mivo::test

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -45,8 +44,5 @@ struct DdsFields {
 // Magic, DDS_HEADER and, when the four-character code is "DX10", the DX10
 // extension header; texel data is appended by the caller.
 std::vector<uint8_t> MakeDdsHeader(const DdsFields& fields);
-
-// The whole file; throws when it cannot be read (tests only).
-std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path);
 
 }  // namespace mivo::test
