@@ -126,9 +126,13 @@ bool LoadDds(const std::vector<uint8_t>& file, HostTextureData& texture, std::st
   for (uint32_t mip = 0; mip < layout.levels; ++mip) {
     const uint32_t width = std::max(1u, layout.width >> mip);
     const uint32_t height = std::max(1u, layout.height >> mip);
+    // Both limits are checked before AddLevel allocates, so a short file
+    // declaring a huge level costs nothing.
+    const uint64_t size = HostSliceSize(layout.format, width, height);
+    if (texture.data.size() + size > kMaxTexelBytes) return Fail(error, "DDS exceeds 128 MiB");
+    if (file.size() - position < size) return Fail(error, "truncated DDS mip data");
     if (!AddLevel(texture, mip, width, height)) return Fail(error, "DDS exceeds 128 MiB");
     const LevelRecord& level = texture.level_records.back();
-    if (file.size() - position < level.size) return Fail(error, "truncated DDS mip data");
     std::memcpy(texture.data.data() + level.offset, file.data() + position, size_t(level.size));
     position += size_t(level.size);
   }

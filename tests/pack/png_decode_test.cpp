@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "pack/png_decode.h"
+#include "support/external_tools.h"
 #include "support/replacement_files.h"
 
 namespace mivo {
