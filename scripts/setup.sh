@@ -20,4 +20,4 @@ fi
 build_dir=${1:-build}
 shift || true
 cmake -S . -B "$build_dir" -G Ninja "$@" >/dev/null
-cmake --build "$build_dir"
+cmake --build "$build_dir" -j "$(nproc)"

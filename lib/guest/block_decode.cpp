@@ -1,5 +1,6 @@
 #include "guest/block_decode.h"
 
+#include <bit>
 #include <cstring>
 
 namespace mivo {
@@ -171,8 +172,7 @@ float HalfToFloat(uint16_t half) {
     bits = sign;
   } else {
     // mantissa x 2^-24 with its top set bit k becoming the implicit one.
-    int k = 9;
-    while (!(mantissa >> k)) --k;
+    const int k = 31 - std::countl_zero(mantissa);
     bits = sign | uint32_t(k + 103) << 23 | ((mantissa << (23 - k)) & 0x7FFFFF);
   }
   float value;
@@ -188,21 +188,22 @@ uint16_t FloatToHalf(float value) {
   if (magnitude > 0x7F800000) return sign | 0x7E00;   // NaN
   if (magnitude >= 0x477FF000) return sign | 0x7C00;  // 65520 and up round to infinity
   if (magnitude >= 0x38800000) {                      // a normal half
-    uint32_t h = (magnitude >> 13) - (112u << 10);
+    const uint32_t h = (magnitude >> 13) - (112u << 10);
+    // Round up when the dropped bits exceed half, or equal it on an odd h;
+    // branch-free because the dropped bits are noise. A carry into the
+    // exponent is correct.
     const uint32_t rest = magnitude & 0x1FFF;
-    if (rest > 0x1000 || (rest == 0x1000 && (h & 1))) ++h;  // a carry into the exponent is correct
-    return uint16_t(sign | h);
+    return uint16_t(sign | (h + ((rest + (h & 1) + 0xFFF) >> 13)));
   }
   // Half denormal (or zero): the value in units of 2^-24, rounded to even.
   const uint32_t exponent = magnitude >> 23;
   if (exponent < 102) return sign;  // below 2^-25
   const uint32_t full = (magnitude & 0x7FFFFF) | 0x800000;
   const uint32_t shift = 126 - exponent;  // 14..24
-  uint32_t h = full >> shift;
+  const uint32_t h = full >> shift;
   const uint32_t rest = full & ((1u << shift) - 1);
   const uint32_t halfway = 1u << (shift - 1);
-  if (rest > halfway || (rest == halfway && (h & 1))) ++h;
-  return uint16_t(sign | h);
+  return uint16_t(sign | (h + ((rest + (h & 1) + halfway - 1) >> shift)));
 }
 
 }  // namespace mivo

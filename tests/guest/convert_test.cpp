@@ -281,5 +281,122 @@ TEST(ConvertTexelPath, Fixed16ScalesToPlusMinusThirtyTwoHalves) {
   EXPECT_EQ(U16At(four, 3), FloatToHalf(-std::bit_cast<float>(0x3A800100u)));
 }
 
+TEST(ConvertBlocks, YuvPairsKeepCrYCbWithoutColourConversion) {
+  const Bytes b = {0x10, 0x20, 0x30, 0x40};
+  EXPECT_EQ(Convert(Conversion::cr_y1_cb_y0_to_rgba8, GuestFormat::k_Cr_Y1_Cb_Y0_REP, HostFormat::RGBA8_UNORM, b, 1,
+                    1, 2, 1),
+            (Bytes{0x40, 0x10, 0x20, 255, 0x40, 0x30, 0x20, 255}));
+  EXPECT_EQ(Convert(Conversion::y1_cr_y0_cb_to_rgba8, GuestFormat::k_Y1_Cr_Y0_Cb_REP, HostFormat::RGBA8_UNORM, b, 1,
+                    1, 2, 1),
+            (Bytes{0x30, 0x20, 0x10, 255, 0x30, 0x40, 0x10, 255}));
+  // An odd width keeps only the first texel of the last pair.
+  const Bytes odd = Convert(Conversion::cr_y1_cb_y0_to_rgba8, GuestFormat::k_Cr_Y1_Cb_Y0_REP,
+                            HostFormat::RGBA8_UNORM, b, 1, 1, 1, 1);
+  EXPECT_EQ(odd, (Bytes{0x40, 0x10, 0x20, 255}));
+}
+
+TEST(ConvertBlocks, OneBitTexelsRunFromEitherEnd) {
+  EXPECT_EQ(Convert(Conversion::c1_reverse_to_r8, GuestFormat::k_1_REVERSE, HostFormat::R8_UNORM, {0x80}, 1, 1, 8, 1),
+            (Bytes{255, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(Convert(Conversion::c1_to_r8, GuestFormat::k_1, HostFormat::R8_UNORM, {0x80}, 1, 1, 8, 1),
+            (Bytes{0, 0, 0, 0, 0, 0, 0, 255}));
+  // Two bytes, ten texels wide: the last six bits are clipped.
+  EXPECT_EQ(Convert(Conversion::c1_to_r8, GuestFormat::k_1, HostFormat::R8_UNORM, {0x05, 0xFF}, 2, 1, 10, 1),
+            (Bytes{255, 0, 255, 0, 0, 0, 0, 0, 255, 255}));
+}
+
+TEST(ConvertBlocks, SplitBlocksAreTheirBytesInOrder) {
+  const Bytes b = {1, 2, 3, 4, 5, 6, 7, 8};
+  EXPECT_EQ(Convert(Conversion::split_block_to_texels, GuestFormat::k_32_AS_8, HostFormat::R8_UNORM, b, 2, 1, 7, 1),
+            (Bytes{1, 2, 3, 4, 5, 6, 7}));
+  EXPECT_EQ(Convert(Conversion::split_block_to_texels, GuestFormat::k_32_AS_8_INTERLACED, HostFormat::R8_SNORM, b, 1,
+                    2, 4, 2),
+            b);
+  EXPECT_EQ(Convert(Conversion::split_block_to_texels, GuestFormat::k_32_AS_8_8, HostFormat::RG8_UNORM, b, 2, 1, 3, 1),
+            (Bytes{1, 2, 3, 4, 5, 6}));
+}
+
+TEST(ConvertBlocks, Dxt3aNibblesScaleAndDxt3aAs1111SpreadsBits) {
+  const Bytes block = {0x10, 0x32, 0x54, 0x76, 0x98, 0xBA, 0xDC, 0xFE};
+  const Bytes r8 = Convert(Conversion::dxt3a_to_r8, GuestFormat::k_DXT3A, HostFormat::R8_UNORM, block, 1, 1, 4, 4);
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(r8[i], i * 17) << i;
+  const Bytes rgba = Convert(Conversion::dxt3a_as_1111_to_rgba8, GuestFormat::k_DXT3A_AS_1_1_1_1,
+                             HostFormat::RGBA8_UNORM, block, 1, 1, 4, 4);
+  for (int i = 0; i < 16; ++i)
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(rgba[4 * i + c], (i >> c) & 1 ? 255 : 0) << i << " " << c;
+}
+
+TEST(ConvertBlocks, Ctx1InterpolatesWithoutRounding) {
+  // G endpoints b0 = 0, b2 = 2; R endpoints b1 = 255, b3 = 1; texel i uses index i % 4.
+  const Bytes block = {0, 255, 2, 1, 0xE4, 0xE4, 0xE4, 0xE4};
+  const Bytes out = Convert(Conversion::ctx1_to_rg8, GuestFormat::k_CTX1, HostFormat::RG8_UNORM, block, 1, 1, 4, 4);
+  // R: 255, 1, (1 + 510) / 3 = 170, (255 + 2) / 3 = 85. G: 0, 2, 2 / 3 = 0, 4 / 3 = 1.
+  EXPECT_EQ(Bytes(out.begin(), out.begin() + 8), (Bytes{255, 0, 1, 2, 170, 0, 85, 1}));
+}
+
+TEST(ConvertBlocks, DxnAndDxt5aUseTheBc4Decoders) {
+  // Red endpoints 255, 0 (eight values), green 0, 255 (six values); index i % 8.
+  uint64_t bits = 0;
+  for (int i = 0; i < 16; ++i) bits |= uint64_t(i % 8) << (3 * i);
+  Bytes red = {255, 0}, green = {0, 255};
+  for (int k = 0; k < 6; ++k) red.push_back(uint8_t(bits >> (8 * k)));
+  green.insert(green.end(), red.begin() + 2, red.end());
+  Bytes dxn = red;
+  dxn.insert(dxn.end(), green.begin(), green.end());
+  const Bytes rg = Convert(Conversion::dxn_to_rg8, GuestFormat::k_DXN, HostFormat::RG8_UNORM, dxn, 1, 1, 4, 4);
+  EXPECT_EQ(Bytes(rg.begin(), rg.begin() + 6), (Bytes{255, 0, 0, 255, 219, 51}));
+  const Bytes rgs = Convert(Conversion::dxn_to_rg8s, GuestFormat::k_DXN, HostFormat::RG8_SNORM, dxn, 1, 1, 4, 4);
+  EXPECT_EQ(Bytes(rgs.begin() + 12, rgs.begin() + 16), (Bytes{0x81, 0xFF, 0x7F, 0xFF}));  // texels 6, 7
+  const Bytes r = Convert(Conversion::dxt5a_to_r8, GuestFormat::k_DXT5A, HostFormat::R8_UNORM, red, 1, 1, 4, 4);
+  EXPECT_EQ(Bytes(r.begin(), r.begin() + 8), (Bytes{255, 0, 219, 182, 146, 109, 73, 36}));
+  const Bytes rs = Convert(Conversion::dxt5a_to_r8s, GuestFormat::k_DXT5A, HostFormat::R8_SNORM, green, 1, 1, 4, 4);
+  // Raw 0, -1: eight values 0, -1, 0, 0, 0, -1, -1, -1.
+  EXPECT_EQ(Bytes(rs.begin(), rs.begin() + 8), (Bytes{0, 0xFF, 0, 0, 0, 0xFF, 0xFF, 0xFF}));
+}
+
+TEST(ConvertBlocks, SlicesAndPaddedRowsOfADecodedVolume) {
+  // Two slices of one DXT5A block each, 3x3 texels, into rows of 5 bytes and slices of 20.
+  const Bytes src = {10, 10, 0, 0, 0, 0, 0, 0, 20, 20, 0, 0, 0, 0, 0, 0};
+  Bytes dst(40, 0xEE);
+  TexelConversion job;
+  job.conversion = Conversion::dxt5a_to_r8;
+  job.guest_format = GuestFormat::k_DXT5A;
+  job.host_format = HostFormat::R8_UNORM;
+  job.src = src.data();
+  job.bx = 1, job.by = 1, job.bz = 2;
+  job.width = 3, job.height = 3;
+  job.dst = dst.data();
+  job.row_pitch = 5;
+  job.slice_pitch = 20;
+  ConvertTexels(job);
+  for (int z = 0; z < 2; ++z)
+    for (int y = 0; y < 4; ++y)
+      for (int x = 0; x < 5; ++x)
+        EXPECT_EQ(dst[z * 20 + y * 5 + x], x < 3 && y < 3 ? 10 * (z + 1) : 0xEE) << z << y << x;
+}
+
+TEST(ConvertTable, EveryFormatRowConvertsWithEachOfItsPairs) {
+  // A conversion that rejected a pairing of the format table would leave the
+  // texture silently black; every row's pairs must write texels.
+  uint32_t seed = 99;
+  Bytes src(8 * 8 * 16);
+  for (uint8_t& b : src) b = uint8_t((seed = seed * 1103515245u + 12345u) >> 16);
+  for (uint32_t code = 0; code < 64; ++code) {
+    const FormatDecode& row = FormatDecodeRow(code);
+    const GuestFormatInfo& guest = GuestFormatRow(code);
+    const std::pair<HostFormat, Conversion> pairs[4] = {{row.host_format, row.conversion},
+                                                        {row.signed_host_format, row.signed_conversion},
+                                                        {row.unaligned_host_format, row.unaligned_conversion},
+                                                        {row.unaligned_signed_host_format,
+                                                         row.unaligned_signed_conversion}};
+    for (const auto& [host, conversion] : pairs) {
+      if (host == HostFormat::UNKNOWN) continue;
+      const Bytes out = Convert(conversion, GuestFormat(code), host, src, 8 / guest.block_width,
+                                8 / guest.block_height, 8, 8);
+      EXPECT_NE(out, Bytes(out.size(), 0)) << GuestFormatName(code) << " " << ConversionName(conversion);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace mivo

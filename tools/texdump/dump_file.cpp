@@ -70,16 +70,17 @@ StagedDump StageDumpInGuestMemory(const TextureDump& dump) {
   staged.base_address = FetchBaseAddress(dump.fetch);
   staged.mip_address = FetchMipAddress(dump.fetch);
 
-  const uint32_t base_bytes = uint32_t(dump.base_image.size());
-  const uint32_t mip_bytes = uint32_t(dump.mip_image.size());
+  const uint64_t base_bytes = dump.base_image.size();
+  const uint64_t mip_bytes = dump.mip_image.size();
   // An empty first page, the base image, at least one empty page, the mip image, one empty page.
-  staged.mip_offset = (base_bytes + 0x2FFFu) & ~0xFFFu;
-  staged.memory.assign(size_t(staged.mip_offset) + mip_bytes + 4096, 0);
+  // 64-bit: a base image near 4 GiB must not wrap the offset and overrun the buffer.
+  staged.mip_offset = (base_bytes + 0x2FFFu) & ~uint64_t(0xFFF);
+  staged.memory.assign(size_t(staged.mip_offset + mip_bytes + 4096), 0);
   std::copy(dump.base_image.begin(), dump.base_image.end(), staged.memory.begin() + 0x1000);
   std::copy(dump.mip_image.begin(), dump.mip_image.end(), staged.memory.begin() + staged.mip_offset);
 
   if (staged.base_address != 0) staged.fetch.words[1] = (staged.fetch.words[1] & 0xFFFu) | 0x1000u;
-  if (staged.mip_address != 0) staged.fetch.words[5] = (staged.fetch.words[5] & 0xFFFu) | staged.mip_offset;
+  if (staged.mip_address != 0) staged.fetch.words[5] = (staged.fetch.words[5] & 0xFFFu) | uint32_t(staged.mip_offset);
   return staged;
 }
 

@@ -34,7 +34,7 @@ struct StagedDump {
   FetchConstant fetch;          // rebased
   uint32_t base_address = 0;    // as read from the dump
   uint32_t mip_address = 0;     // as read from the dump
-  uint32_t mip_offset = 0;      // where the mip image was placed
+  uint64_t mip_offset = 0;      // where the mip image was placed
   GuestMemoryView View() const { return {memory.data(), memory.size(), 0}; }
 };
 

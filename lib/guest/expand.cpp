@@ -1,0 +1,248 @@
+#include "guest/expand.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+
+#include "guest/block_decode.h"
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
+namespace mivo {
+namespace {
+
+// Host formats whose channels are signed, by code (mapped from -1..1 to 0..1).
+constexpr uint64_t kSignedFormats = 0xA00409054ull;
+
+constexpr uint64_t kMaxTexels = uint64_t(1) << 28;
+
+struct Texel {
+  float c[4];
+};
+
+inline uint32_t Load16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
+inline uint32_t Load32(const uint8_t* p) { return Load16(p) | Load16(p + 2) << 16; }
+
+// byte / 255 for every byte, computed once at compile time (same IEEE division).
+constexpr std::array<float, 256> kUnorm8 = [] {
+  std::array<float, 256> table{};
+  for (int i = 0; i < 256; ++i) table[i] = float(i) / 255.0f;
+  return table;
+}();
+
+inline float Unorm8(uint32_t b) { return kUnorm8[b & 255]; }
+inline float Snorm8(uint32_t b) { return std::max(float(int8_t(b)) / 127.0f, -1.0f); }
+inline float Unorm16(uint32_t v) { return float(v) / 65535.0f; }
+inline float Snorm16(uint32_t v) { return std::max(float(int16_t(v)) / 32767.0f, -1.0f); }
+inline float Uint32(uint32_t v) { return float(std::min<uint32_t>(v, 255)) / 255.0f; }
+inline float Sint32(uint32_t v) { return float(std::clamp<int32_t>(int32_t(v), 0, 255)) / 255.0f; }
+inline float Float32(uint32_t v) {
+  float f;
+  std::memcpy(&f, &v, 4);
+  return f;
+}
+inline float Bits(uint32_t v, int shift, int bits) { return float((v >> shift) & ((1u << bits) - 1)); }
+
+// Sets the first `Channels` channels of each texel in a row from consecutive
+// elements of `ElementBytes` bytes each.
+template <int Channels, int ElementBytes, float (*Read)(uint32_t)>
+void UnpackChannels(const uint8_t* row, uint32_t width, Texel* out) {
+  for (uint32_t x = 0; x < width; ++x, row += Channels * ElementBytes) {
+    for (int c = 0; c < Channels; ++c) {
+      const uint8_t* p = row + c * ElementBytes;
+      const uint32_t v = ElementBytes == 1 ? p[0] : ElementBytes == 2 ? Load16(p) : Load32(p);
+      out[x].c[c] = Read(v);
+    }
+  }
+}
+
+template <void (*Set)(uint32_t, Texel&), int ElementBytes>
+void UnpackPacked(const uint8_t* row, uint32_t width, Texel* out) {
+  for (uint32_t x = 0; x < width; ++x, row += ElementBytes) Set(ElementBytes == 2 ? Load16(row) : Load32(row), out[x]);
+}
+
+void SetBgra4(uint32_t v, Texel& t) {
+  t.c[0] = Bits(v, 8, 4) / 15.0f;
+  t.c[1] = Bits(v, 4, 4) / 15.0f;
+  t.c[2] = Bits(v, 0, 4) / 15.0f;
+  t.c[3] = Bits(v, 12, 4) / 15.0f;
+}
+
+void SetB5G6R5(uint32_t v, Texel& t) {
+  t.c[0] = Bits(v, 11, 5) / 31.0f;
+  t.c[1] = Bits(v, 5, 6) / 63.0f;
+  t.c[2] = Bits(v, 0, 5) / 31.0f;
+}
+
+void SetB5G5R5A1(uint32_t v, Texel& t) {
+  t.c[0] = Bits(v, 10, 5) / 31.0f;
+  t.c[1] = Bits(v, 5, 5) / 31.0f;
+  t.c[2] = Bits(v, 0, 5) / 31.0f;
+  t.c[3] = Bits(v, 15, 1);
+}
+
+void SetR10G10B10A2(uint32_t v, Texel& t) {
+  t.c[0] = Bits(v, 0, 10) / 1023.0f;
+  t.c[1] = Bits(v, 10, 10) / 1023.0f;
+  t.c[2] = Bits(v, 20, 10) / 1023.0f;
+  t.c[3] = Bits(v, 30, 2) / 3.0f;
+}
+
+inline float Half(uint32_t v) { return HalfToFloat(uint16_t(v)); }
+
+// Stage 1 for one row of a plain format.
+void UnpackPlainRow(HostFormat format, const uint8_t* row, uint32_t width, Texel* out) {
+  switch (format) {
+    case HostFormat::R8_UNORM: return UnpackChannels<1, 1, Unorm8>(row, width, out);
+    case HostFormat::RG8_UNORM: return UnpackChannels<2, 1, Unorm8>(row, width, out);
+    case HostFormat::RGBA8_UNORM: return UnpackChannels<4, 1, Unorm8>(row, width, out);
+    case HostFormat::R8_SNORM: return UnpackChannels<1, 1, Snorm8>(row, width, out);
+    case HostFormat::RG8_SNORM: return UnpackChannels<2, 1, Snorm8>(row, width, out);
+    case HostFormat::RGBA8_SNORM: return UnpackChannels<4, 1, Snorm8>(row, width, out);
+    case HostFormat::R16_UNORM: return UnpackChannels<1, 2, Unorm16>(row, width, out);
+    case HostFormat::RG16_UNORM: return UnpackChannels<2, 2, Unorm16>(row, width, out);
+    case HostFormat::RGBA16_UNORM: return UnpackChannels<4, 2, Unorm16>(row, width, out);
+    case HostFormat::R16_SNORM: return UnpackChannels<1, 2, Snorm16>(row, width, out);
+    case HostFormat::RG16_SNORM: return UnpackChannels<2, 2, Snorm16>(row, width, out);
+    case HostFormat::RGBA16_SNORM: return UnpackChannels<4, 2, Snorm16>(row, width, out);
+    case HostFormat::R16_FLOAT: return UnpackChannels<1, 2, Half>(row, width, out);
+    case HostFormat::RG16_FLOAT: return UnpackChannels<2, 2, Half>(row, width, out);
+    case HostFormat::RGBA16_FLOAT: return UnpackChannels<4, 2, Half>(row, width, out);
+    case HostFormat::R32_UINT: return UnpackChannels<1, 4, Uint32>(row, width, out);
+    case HostFormat::RG32_UINT: return UnpackChannels<2, 4, Uint32>(row, width, out);
+    case HostFormat::RGBA32_UINT: return UnpackChannels<4, 4, Uint32>(row, width, out);
+    case HostFormat::R32_SINT: return UnpackChannels<1, 4, Sint32>(row, width, out);
+    case HostFormat::RG32_SINT: return UnpackChannels<2, 4, Sint32>(row, width, out);
+    case HostFormat::RGBA32_SINT: return UnpackChannels<4, 4, Sint32>(row, width, out);
+    case HostFormat::R32_FLOAT: return UnpackChannels<1, 4, Float32>(row, width, out);
+    case HostFormat::RG32_FLOAT: return UnpackChannels<2, 4, Float32>(row, width, out);
+    case HostFormat::RGBA32_FLOAT: return UnpackChannels<4, 4, Float32>(row, width, out);
+    case HostFormat::BGRA4_UNORM: return UnpackPacked<SetBgra4, 2>(row, width, out);
+    case HostFormat::B5G6R5_UNORM: return UnpackPacked<SetB5G6R5, 2>(row, width, out);
+    case HostFormat::B5G5R5A1_UNORM: return UnpackPacked<SetB5G5R5A1, 2>(row, width, out);
+    case HostFormat::R10G10B10A2_UNORM: return UnpackPacked<SetR10G10B10A2, 4>(row, width, out);
+    default: return;  // UNKNOWN reads nothing
+  }
+}
+
+// Stage 1 for one block: its 16 texels, starting from (0, 0, 0, 0).
+void UnpackBlock(HostFormat format, const uint8_t* block, Texel texels[16]) {
+  uint8_t bytes[64];
+  int8_t* signed_bytes = reinterpret_cast<int8_t*>(bytes);
+  std::memset(texels, 0, 16 * sizeof(Texel));
+  switch (format) {
+    case HostFormat::BC1_UNORM: DecodeBc1Block(block, false, bytes); break;
+    case HostFormat::BC2_UNORM: DecodeBc2Block(block, bytes); break;
+    case HostFormat::BC3_UNORM: DecodeBc3Block(block, bytes); break;
+    case HostFormat::BC4_UNORM:
+      DecodeBc4Block(block, bytes);
+      for (int i = 0; i < 16; ++i) texels[i] = {{Unorm8(bytes[i]), 0, 0, 1}};
+      return;
+    case HostFormat::BC4_SNORM:
+      DecodeBc4SnormBlock(block, signed_bytes);
+      for (int i = 0; i < 16; ++i) texels[i] = {{Snorm8(bytes[i]), 0, 0, 1}};
+      return;
+    case HostFormat::BC5_UNORM:
+      DecodeBc5Block(block, bytes);
+      for (int i = 0; i < 16; ++i) texels[i] = {{Unorm8(bytes[2 * i]), Unorm8(bytes[2 * i + 1]), 0, 1}};
+      return;
+    case HostFormat::BC5_SNORM:
+      DecodeBc5SnormBlock(block, signed_bytes);
+      for (int i = 0; i < 16; ++i) texels[i] = {{Snorm8(bytes[2 * i]), Snorm8(bytes[2 * i + 1]), 0, 1}};
+      return;
+    default: return;  // BC7: no decoder
+  }
+  for (int i = 0; i < 16; ++i)
+    for (int c = 0; c < 4; ++c) texels[i].c[c] = Unorm8(bytes[4 * i + c]);
+}
+
+// Stage 2: one float channel to a byte, rounding half away from zero; NaN
+// shows as 0 and anything above 1 as 255. For x in 0..255, x - int(x) is
+// exact, so this equals lroundf(x) without a library call per channel.
+inline uint8_t ToByte(float v) {
+#if defined(__SSE2__) || defined(_M_X64)
+  // minss/maxss: compilers otherwise branch here, and channels are noisy.
+  const __m128 clamped = _mm_min_ss(_mm_max_ss(_mm_set_ss(v), _mm_setzero_ps()), _mm_set_ss(1.0f));
+  const float x = _mm_cvtss_f32(clamped) * 255.0f;  // maxss gives 0 for NaN
+#else
+  const float x = std::min(1.0f, std::max(0.0f, v)) * 255.0f;  // max(0, NaN) is 0
+#endif
+  const int whole = int(x);
+  return uint8_t(whole + int(x - float(whole) >= 0.5f));
+}
+
+void ViewRow(const Texel* texels, uint32_t width, uint16_t view, bool is_signed, uint8_t* out) {
+  // Per output channel: which of R, G, B, A, constant 0, constant 1 it reads,
+  // and the signed remap v * 0.5 + 0.5 (identity: v * 1 + 0, exact).
+  uint32_t source[4];
+  float scale[4], bias[4];
+  for (int c = 0; c < 4; ++c) {
+    const uint32_t s = (view >> (3 * c)) & 7;
+    source[c] = s <= 3 ? s : s == 5 ? 5 : 4;
+    const bool remap = is_signed && s <= 3;
+    scale[c] = remap ? 0.5f : 1.0f;
+    bias[c] = remap ? 0.5f : 0.0f;
+  }
+  for (uint32_t x = 0; x < width; ++x) {
+    const float channels[6] = {texels[x].c[0], texels[x].c[1], texels[x].c[2], texels[x].c[3], 0.0f, 1.0f};
+    for (int c = 0; c < 4; ++c) out[4 * x + c] = ToByte(channels[source[c]] * scale[c] + bias[c]);
+  }
+}
+
+// The record's slice z lies inside `data` with rows that do not overlap.
+bool LevelFits(const HostTextureData& texture, const LevelRecord& level, uint32_t z, uint32_t edge,
+               uint32_t block_bytes) {
+  if (z >= std::max<uint32_t>(level.depth, 1)) return false;
+  if (uint64_t(level.width) * level.height > kMaxTexels) return false;
+  const uint64_t cols = (uint64_t(level.width) + edge - 1) / edge;
+  const uint64_t rows = (uint64_t(level.height) + edge - 1) / edge;
+  if (cols == 0 || rows == 0) return true;
+  const uint64_t row_bytes = cols * block_bytes;
+  if (row_bytes > level.row_pitch) return false;
+  const uint64_t size = texture.data.size();
+  if (level.offset > size) return false;
+  const uint64_t start = uint64_t(z) * level.slice_size;
+  if (start > size - level.offset) return false;
+  return (rows - 1) * level.row_pitch + row_bytes <= size - level.offset - start;
+}
+
+}  // namespace
+
+std::vector<uint8_t> ExpandToRgba8(const HostTextureData& texture, const LevelRecord& level, uint32_t z) {
+  const HostFormatInfo& info = HostFormatRow(texture.host_format);
+  const uint32_t edge = info.block_edge, block_bytes = info.bytes_per_block;
+  if (!LevelFits(texture, level, z, edge, block_bytes)) return {};
+  const uint32_t width = level.width, height = level.height;
+  std::vector<uint8_t> out(uint64_t(width) * height * 4);
+  if (out.empty()) return out;
+  const bool is_signed = uint32_t(texture.host_format) < 36 && ((kSignedFormats >> uint32_t(texture.host_format)) & 1);
+  const uint8_t* base = texture.data.data() + level.offset + uint64_t(z) * level.slice_size;
+
+  // One band of `edge` rows at a time keeps the float intermediate small.
+  std::vector<Texel> band(uint64_t(width) * edge);
+  for (uint32_t y0 = 0; y0 < height; y0 += edge) {
+    const uint32_t rows = std::min(edge, height - y0);
+    const uint8_t* src = base + uint64_t(y0 / edge) * level.row_pitch;
+    std::fill(band.begin(), band.end(), Texel{{0, 0, 0, 1}});
+    if (edge == 1) {
+      UnpackPlainRow(texture.host_format, src, width, band.data());
+    } else {
+      Texel texels[16];
+      for (uint32_t x0 = 0; x0 < width; x0 += edge, src += block_bytes) {
+        UnpackBlock(texture.host_format, src, texels);
+        const uint32_t cols = std::min(edge, width - x0);
+        for (uint32_t ty = 0; ty < rows; ++ty)
+          std::copy_n(texels + 4 * ty, cols, band.data() + uint64_t(ty) * width + x0);
+      }
+    }
+    for (uint32_t ty = 0; ty < rows; ++ty)
+      ViewRow(band.data() + uint64_t(ty) * width, width, texture.view, is_signed,
+              out.data() + (uint64_t(y0) + ty) * width * 4);
+  }
+  return out;
+}
+
+}  // namespace mivo

@@ -1,0 +1,228 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "guest/block_decode.h"
+
+namespace mivo {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Bc1(uint16_t c0, uint16_t c1, uint32_t indices) {
+  return {uint8_t(c0), uint8_t(c0 >> 8), uint8_t(c1), uint8_t(c1 >> 8),
+          uint8_t(indices), uint8_t(indices >> 8), uint8_t(indices >> 16), uint8_t(indices >> 24)};
+}
+
+// Texel i uses colour index i % 4.
+constexpr uint32_t kIndices0123 = 0xE4E4E4E4;
+
+// A BC4 block whose texel i (i < 8) uses palette entry i, then 0..7 again.
+Bytes Bc4Ramp(uint8_t a0, uint8_t a1) {
+  uint64_t bits = 0;
+  for (int i = 0; i < 16; ++i) bits |= uint64_t(i % 8) << (3 * i);
+  Bytes b = {a0, a1};
+  for (int k = 0; k < 6; ++k) b.push_back(uint8_t(bits >> (8 * k)));
+  return b;
+}
+
+Bytes Rgba(const uint8_t* texels, int i) { return Bytes(texels + 4 * i, texels + 4 * i + 4); }
+
+TEST(Bc1Decode, RedToBlueInterpolatesWithRounding) {
+  uint8_t out[64];
+  DecodeBc1Block(Bc1(0xF800, 0x001F, kIndices0123).data(), false, out);
+  EXPECT_EQ(Rgba(out, 0), (Bytes{255, 0, 0, 255}));
+  EXPECT_EQ(Rgba(out, 1), (Bytes{0, 0, 255, 255}));
+  EXPECT_EQ(Rgba(out, 2), (Bytes{170, 0, 85, 255}));
+  EXPECT_EQ(Rgba(out, 3), (Bytes{85, 0, 170, 255}));
+  EXPECT_EQ(Rgba(out, 15), (Bytes{85, 0, 170, 255}));
+}
+
+TEST(Bc1Decode, EqualEndpointsUseThreeColoursUnlessFourAreForced) {
+  uint8_t three[64], four[64];
+  const Bytes block = Bc1(0xFFFF, 0xFFFF, kIndices0123);
+  DecodeBc1Block(block.data(), false, three);
+  DecodeBc1Block(block.data(), true, four);
+  EXPECT_EQ(Rgba(three, 2), (Bytes{255, 255, 255, 255}));
+  EXPECT_EQ(Rgba(three, 3), (Bytes{0, 0, 0, 0}));
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(Rgba(four, i), (Bytes{255, 255, 255, 255})) << i;
+  // Three-colour midpoint rounds up: 0 and 31 (5-bit) -> 0 and 255 -> 128.
+  DecodeBc1Block(Bc1(0x0000, 0x001F, kIndices0123).data(), false, three);
+  EXPECT_EQ(Rgba(three, 2), (Bytes{0, 0, 128, 255}));
+}
+
+TEST(Bc2Decode, AlphaNibblesRunLowThenHighAndColourIgnoresEndpointOrder) {
+  Bytes block = {0x10, 0x32, 0x54, 0x76, 0x98, 0xBA, 0xDC, 0xFE};
+  const Bytes colour = Bc1(0x001F, 0xF800, kIndices0123);  // c0 < c1: still four colours
+  block.insert(block.end(), colour.begin(), colour.end());
+  uint8_t out[64];
+  DecodeBc2Block(block.data(), out);
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(out[4 * i + 3], i * 17) << i;
+  EXPECT_EQ(Rgba(out, 2), (Bytes{85, 0, 170, 34}));
+  EXPECT_EQ(Rgba(out, 3), (Bytes{170, 0, 85, 51}));
+}
+
+TEST(Bc3Decode, AlphaComesFromTheInterpolatedHalf) {
+  Bytes block = Bc4Ramp(255, 0);
+  const Bytes colour = Bc1(0xFFFF, 0xFFFF, 0xFFFFFFFF);
+  block.insert(block.end(), colour.begin(), colour.end());
+  uint8_t out[64];
+  DecodeBc3Block(block.data(), out);
+  const uint8_t alphas[8] = {255, 0, 219, 182, 146, 109, 73, 36};
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(Rgba(out, i), (Bytes{255, 255, 255, alphas[i % 8]})) << i;
+}
+
+TEST(Bc4Decode, EightAndSixValuePalettes) {
+  uint8_t out[16];
+  DecodeBc4Block(Bc4Ramp(255, 0).data(), out);
+  EXPECT_EQ(Bytes(out, out + 8), (Bytes{255, 0, 219, 182, 146, 109, 73, 36}));
+  EXPECT_EQ(Bytes(out + 8, out + 16), Bytes(out, out + 8));
+  DecodeBc4Block(Bc4Ramp(0, 255).data(), out);
+  EXPECT_EQ(Bytes(out, out + 8), (Bytes{0, 255, 51, 102, 153, 204, 0, 255}));
+}
+
+TEST(Bc4Decode, SignedPalettesClampMinus128AndChooseTheModeOnRawBytes) {
+  int8_t out[16];
+  DecodeBc4SnormBlock(Bc4Ramp(0x80, 0x81).data(), out);  // -128, -127: six values
+  EXPECT_EQ(std::vector<int8_t>(out, out + 8), (std::vector<int8_t>{-127, -127, -127, -127, -127, -127, -127, 127}));
+  DecodeBc4SnormBlock(Bc4Ramp(127, 0x81).data(), out);  // 127, -127: eight values
+  EXPECT_EQ(std::vector<int8_t>(out, out + 8), (std::vector<int8_t>{127, -127, 91, 54, 18, -18, -54, -91}));
+  DecodeBc4SnormBlock(Bc4Ramp(0xFC, 0).data(), out);  // -4, 0: six values, -4 x 4 / 5 = -3.2 -> -3
+  EXPECT_EQ(std::vector<int8_t>(out, out + 8), (std::vector<int8_t>{-4, 0, -3, -2, -2, -1, -127, 127}));
+}
+
+// Every pair of endpoints against the plain division formulas.
+TEST(Bc4Decode, EveryEndpointPairMatchesTheDivisionFormulas) {
+  int mismatches = 0;
+  for (int a0 = 0; a0 < 256; ++a0)
+    for (int a1 = 0; a1 < 256; ++a1) {
+      uint8_t u[16];
+      int8_t s[16];
+      const Bytes block = Bc4Ramp(uint8_t(a0), uint8_t(a1));
+      DecodeBc4Block(block.data(), u);
+      DecodeBc4SnormBlock(block.data(), s);
+      int expected_u[8] = {a0, a1};
+      const int r0 = int8_t(a0), r1 = int8_t(a1);
+      const int e0 = std::max(r0, -127), e1 = std::max(r1, -127);
+      long expected_s[8] = {e0, e1};
+      if (a0 > a1) {
+        for (int k = 1; k < 7; ++k) expected_u[k + 1] = ((7 - k) * a0 + k * a1 + 3) / 7;
+      } else {
+        for (int k = 1; k < 5; ++k) expected_u[k + 1] = ((5 - k) * a0 + k * a1 + 2) / 5;
+        expected_u[6] = 0;
+        expected_u[7] = 255;
+      }
+      if (r0 > r1) {
+        for (int k = 1; k < 7; ++k) expected_s[k + 1] = std::lround(double((7 - k) * e0 + k * e1) / 7);
+      } else {
+        for (int k = 1; k < 5; ++k) expected_s[k + 1] = std::lround(double((5 - k) * e0 + k * e1) / 5);
+        expected_s[6] = -127;
+        expected_s[7] = 127;
+      }
+      for (int k = 0; k < 8; ++k) mismatches += (u[k] != expected_u[k]) + (s[k] != expected_s[k]);
+    }
+  EXPECT_EQ(mismatches, 0);
+}
+
+TEST(Bc5Decode, RedAndGreenHalvesInterleave) {
+  Bytes block = Bc4Ramp(255, 0);
+  const Bytes green = Bc4Ramp(0, 255);
+  block.insert(block.end(), green.begin(), green.end());
+  uint8_t out[32];
+  DecodeBc5Block(block.data(), out);
+  EXPECT_EQ(out[4], 219);  // texel 2 red
+  EXPECT_EQ(out[5], 51);   // texel 2 green
+  EXPECT_EQ(out[14], 36);  // texel 7 red
+  EXPECT_EQ(out[15], 255);
+  int8_t signed_out[32];
+  DecodeBc5SnormBlock(block.data(), signed_out);
+  // Raw bytes 255, 0 read as -1, 0: six values for red; green (0, -1) has eight.
+  const std::vector<int8_t> expected = {-1, 0, -127, -1, 127, -1};  // texel 0, 6, 7 as (R, G)
+  EXPECT_EQ((std::vector<int8_t>{signed_out[0], signed_out[1], signed_out[12], signed_out[13], signed_out[14],
+                                 signed_out[15]}),
+            expected);
+}
+
+// --- half floats ---
+
+// Reference binary16 value computed with exact double arithmetic.
+double HalfValue(uint16_t h) {
+  const int exponent = (h >> 10) & 31, mantissa = h & 0x3FF;
+  const double sign = (h & 0x8000) ? -1.0 : 1.0;
+  if (exponent == 0) return sign * std::ldexp(mantissa, -24);
+  return sign * std::ldexp(1024 + mantissa, exponent - 25);
+}
+
+TEST(HalfFloat, EveryHalfWidensExactly) {
+  int mismatches = 0;
+  for (uint32_t h = 0; h < 0x10000; ++h) {
+    const float f = HalfToFloat(uint16_t(h));
+    const uint32_t bits = std::bit_cast<uint32_t>(f);
+    const uint32_t exponent = (h >> 10) & 31;
+    if (exponent == 31) {
+      mismatches += bits != ((h & 0x8000u) << 16 | 0x7F800000u | (h & 0x3FFu) << 13);
+    } else {
+      mismatches += double(f) != HalfValue(uint16_t(h)) || std::signbit(f) != bool(h & 0x8000);
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
+}
+
+// Round to nearest even by exact double arithmetic: scale so that the half's
+// last mantissa bit is the units place, then nearbyint (ties to even).
+uint16_t ReferenceFloatToHalf(float f) {
+  const uint16_t sign = std::signbit(f) ? 0x8000 : 0;
+  if (std::isnan(f)) return sign | 0x7E00;
+  const double a = std::fabs(double(f));
+  if (a >= 65520.0) return sign | 0x7C00;
+  if (a < std::ldexp(1.0, -14)) return uint16_t(sign | uint16_t(std::nearbyint(std::ldexp(a, 24))));
+  const int e = std::ilogb(a);  // -14..15
+  const double q = std::nearbyint(std::ldexp(a, 10 - e));  // 1024..2048
+  const int mantissa = int(q) - 1024;  // 1024 carries into the exponent
+  return uint16_t(sign | (((e + 15) << 10) + mantissa));
+}
+
+TEST(HalfFloat, NarrowingRoundsToNearestEvenOverEveryRoundingCase) {
+  // Every combination of sign, exponent and the top 15 mantissa bits, with the
+  // low byte as zero, one, exactly half of it and all ones: the rounding point
+  // of every half result (normal or denormal) lies in the enumerated bits, and
+  // the low byte covers the sticky patterns.
+  const uint32_t lows[4] = {0x00, 0x01, 0x80, 0xFF};
+  uint64_t mismatches = 0;
+  for (uint32_t top = 0; top < (1u << 24); ++top)
+    for (uint32_t low : lows) {
+      const float f = std::bit_cast<float>(top << 8 | low);
+      mismatches += FloatToHalf(f) != ReferenceFloatToHalf(f);
+    }
+  // And arbitrary patterns in between.
+  uint32_t x = 0x12345678;
+  for (int i = 0; i < 1000000; ++i) {
+    x = x * 1664525u + 1013904223u;
+    const float f = std::bit_cast<float>(x);
+    mismatches += FloatToHalf(f) != ReferenceFloatToHalf(f);
+  }
+  EXPECT_EQ(mismatches, 0u);
+}
+
+TEST(HalfFloat, NarrowingBoundaries) {
+  EXPECT_EQ(FloatToHalf(65504.0f), 0x7BFF);
+  EXPECT_EQ(FloatToHalf(65519.996f), 0x7BFF);
+  EXPECT_EQ(FloatToHalf(65520.0f), 0x7C00);
+  EXPECT_EQ(FloatToHalf(-1e30f), 0xFC00);
+  EXPECT_EQ(FloatToHalf(INFINITY), 0x7C00);
+  EXPECT_EQ(FloatToHalf(std::bit_cast<float>(0xFFC00001u)), 0xFE00);  // NaN keeps its sign only
+  EXPECT_EQ(FloatToHalf(std::bit_cast<float>(0x7F800001u)), 0x7E00);
+  EXPECT_EQ(FloatToHalf(std::ldexp(1.0f, -25)), 0x0000);                  // tie to even zero
+  EXPECT_EQ(FloatToHalf(std::nextafter(std::ldexp(1.0f, -25), 1.0f)), 0x0001);
+  EXPECT_EQ(FloatToHalf(-std::ldexp(1.0f, -26)), 0x8000);
+  EXPECT_EQ(FloatToHalf(std::ldexp(3.0f, -25)), 0x0002);                  // 1.5 ulp ties up to even
+  EXPECT_EQ(FloatToHalf(std::ldexp(1023.5f, -24)), 0x0400);              // denormal rounds into the normals
+  EXPECT_EQ(FloatToHalf(1.0f + std::ldexp(1.0f, -11)), 0x3C00);          // tie to even, down
+  EXPECT_EQ(FloatToHalf(1.0f + 3 * std::ldexp(1.0f, -11)), 0x3C02);      // tie to even, up
+}
+
+}  // namespace
+}  // namespace mivo

@@ -1,0 +1,38 @@
+// The per-dump loop of mivo_texdump: walking the inputs, and the steps that
+// one dump goes through in the normal mode.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <vector>
+
+#include "texdump/dump_file.h"
+#include "texdump/options.h"
+
+namespace mivo {
+
+// Counters of one normal-mode run.
+struct NormalModeRun {
+  int32_t textures = 0;
+  int32_t failures = 0;
+};
+
+// Gathers each input's dumps just before processing them, so the dumps of one
+// input are done before the next input is looked at. False (after printing
+// the line that names the operation and path) when an input cannot be walked.
+bool ForEachDump(const std::vector<std::filesystem::path>& inputs,
+                 const std::function<void(const std::filesystem::path&)>& process);
+
+// Creates a folder with its parents; true when it exists afterwards.
+bool CreateFolder(const std::filesystem::path& folder);
+
+// Reads and stages one dump and counts it. An unreadable dump prints
+// "PATH: ERROR" and counts as a texture and a failure.
+void ProcessDump(const std::filesystem::path& dump_path, const DumpToolOptions& options, NormalModeRun& run);
+
+// What happens to a dump once it sits in guest memory; false when the dump failed.
+bool ProcessStagedDump(const std::filesystem::path& dump_path, const TextureDump& dump, const StagedDump& staged,
+                       const DumpToolOptions& options, NormalModeRun& run);
+
+}  // namespace mivo

@@ -1,0 +1,38 @@
+// Command line of mivo_texdump and the gathering of dump paths from it.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace mivo {
+
+constexpr const char* kDumpToolUsage =
+    "usage: mivo_texdump [--out DIR] [--csv FILE] [--no-images] [--pack-template DIR] [--pack-png] "
+    "[--tail-check FILE [--tail-images DIR]] FILE_OR_DIR...\n";
+
+struct DumpToolOptions {
+  std::filesystem::path out_dir = ".";       // DDS and PNG images of the normal mode
+  std::string csv_path;                      // empty: no CSV report
+  bool write_images = true;
+  std::filesystem::path pack_template_dir;   // empty: no pack template
+  bool pack_png = false;
+  std::string tail_check_path;               // not empty: run the mip tail check instead
+  std::filesystem::path tail_images_dir;     // empty: no contact sheets
+  std::vector<std::filesystem::path> inputs; // dump files or folders, in command-line order
+};
+
+// Parses the arguments after the program name. On a usage error returns false
+// with the exact text to print ("unknown option ...\n" or the usage line);
+// the caller then exits with status 2.
+bool ParseDumpToolArguments(const std::vector<std::string>& args, DumpToolOptions& options,
+                            std::string& usage_error);
+
+// The dump paths of one input: a folder gives its direct "*.bin" entries in
+// path order; anything else (a missing path too) is one dump path as given.
+// False with a one-line message naming the operation and the path when the
+// input's status cannot be read or the folder cannot be listed.
+bool GatherDumpPaths(const std::filesystem::path& input, std::vector<std::filesystem::path>& dumps,
+                     std::string& error);
+
+}  // namespace mivo
