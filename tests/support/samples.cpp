@@ -30,6 +30,10 @@ const SampleSpec kSamples[] = {
     {"bf_0A00000B_5E1C000B", GuestFormat::k_16_16_16_16_FLOAT, kDim2D, 32, 32, 1, 0, false, false, Picture::gradient, SWZ(RGBA), 2, false, 0},
     {"bf_0A00000C_5E1C000C", GuestFormat::k_8_8_8_8, kDim3D, 16, 16, 4, 0, false, false, Picture::dots, SWZ(RGBA), 2, false, 0},
     {"bf_0A00000D_5E1C000D", GuestFormat::k_8_8_8_8, kDim2D, 32, 16, 1, 0, false, false, Picture::gradient, SWZ(RGBA), 1, false, 0},
+    // Mips in the packed tail of the base level: a real chain, a flat-filled tail, garbage.
+    {"bf_0A00000E_5E1C000E", GuestFormat::k_8_8_8_8, kDim2D, 32, 16, 1, 5, false, true, Picture::shapes, SWZ(RGBA), 2, false, 0},
+    {"bf_0A00000F_5E1C000F", GuestFormat::k_8_8_8_8, kDim2D, 16, 16, 1, 4, false, true, Picture::gradient, SWZ(RGBA), 2, false, 0, MipFill::flat},
+    {"bf_0A000010_5E1C0010", GuestFormat::k_DXT1, kDim2D, 16, 16, 1, 4, false, true, Picture::shapes, SWZ(RGBA), 2, false, 0, MipFill::noise},
 };
 #undef SWZ
 
@@ -100,6 +104,35 @@ std::vector<uint8_t> EncodeGuestBlocks(GuestFormat format, const Rgba8Image& ima
   return out;
 }
 
+// The picture of the level below `image`. A flat fill repeats the average of
+// the level above, so a flat tail keeps the base picture's average colour.
+Rgba8Image NextLevel(MipFill fill, const Rgba8Image& image) {
+  Rgba8Image half = HalveBox(image);
+  if (fill != MipFill::flat) return half;
+  uint64_t sums[4] = {};
+  for (size_t i = 0; i < image.pixels.size(); ++i) sums[i % 4] += image.pixels[i];
+  const uint64_t count = uint64_t(image.width) * image.height;
+  const Rgba average = {uint8_t((sums[0] + count / 2) / count), uint8_t((sums[1] + count / 2) / count),
+                        uint8_t((sums[2] + count / 2) / count), uint8_t((sums[3] + count / 2) / count)};
+  for (uint32_t y = 0; y < half.height; ++y) {
+    for (uint32_t x = 0; x < half.width; ++x) half.Set(x, y, average);
+  }
+  return half;
+}
+
+// Deterministic bytes that decode to garbage (xorshift32).
+std::vector<uint8_t> Noise(size_t size, uint32_t seed) {
+  std::vector<uint8_t> bytes(size);
+  uint32_t state = 0x9E3779B9u ^ seed;
+  for (uint8_t& b : bytes) {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    b = uint8_t(state >> 24);
+  }
+  return bytes;
+}
+
 FetchFields FieldsOf(const SampleSpec& spec, uint32_t index) {
   // Each sample gets its own 1 MiB of guest addresses; the mips sit halfway in.
   FetchFields f;
@@ -135,8 +168,9 @@ std::vector<uint8_t> MakeSampleDumpOf(const SampleSpec& spec, uint32_t index) {
         const std::vector<uint8_t> encoded = EncodeGuestBlocks(spec.format, slice);
         blocks.insert(blocks.end(), encoded.begin(), encoded.end());
       }
+      if (level > 0 && spec.mips == MipFill::noise) blocks = Noise(blocks.size(), index + level);
       PlaceGuestLevel(fields, level, layer, blocks, images);
-      for (Rgba8Image& slice : slices) slice = HalveBox(slice);
+      for (Rgba8Image& slice : slices) slice = NextLevel(spec.mips, slice);
     }
   }
   if (spec.endian != 0) {
