@@ -155,7 +155,7 @@ TEST_F(TexdumpTailCli, UnopenableTailCsvEndsTheRunBeforeAnyDumpIsRead) {
 
 TEST_F(TexdumpTailCli, BundledTailSamplesReadAsAChainAFlatFillAndNoise) {
   std::vector<std::string> args = {"--tail-check", "tail.csv", "--tail-images", "sheets"};
-  for (const char* name : {"bf_0A00000E_5E1C000E", "bf_0A00000F_5E1C000F", "bf_0A000010_5E1C0010"}) {
+  for (const char* name : {"bf_0A000015_5E1C0015", "bf_0A000016_5E1C0016", "bf_0A000017_5E1C0017"}) {
     args.push_back((fs::path(MIVO_SOURCE_DIR) / "samples" / (std::string(name) + ".bin")).string());
   }
   const test::ProgramResult result = Run(args);
@@ -163,13 +163,13 @@ TEST_F(TexdumpTailCli, BundledTailSamplesReadAsAChainAFlatFillAndNoise) {
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(Read("tail.csv"),
             std::string(kHeader) +
-                "bf_0A00000E_5E1C000E,k_8_8_8_8,32,16,6,0,0.00 0.00 0.00 0.00 0.00,42.40 34.80 29.69 11.50 0.00,"
+                "bf_0A000015_5E1C0015,k_8_8_8_8,32,16,6,0,0.00 0.00 0.00 0.00 0.00,42.40 34.80 29.69 11.50 0.00,"
                 "0.000,29.688\n"
-                "bf_0A00000F_5E1C000F,k_8_8_8_8,16,16,5,1,45.16 0.00 0.00 0.00,0.00 0.00 0.00 0.00,45.156,0.000\n"
-                "bf_0A000010_5E1C0010,k_DXT1,16,16,5,2,82.20 51.70 39.56 34.75,73.07 37.31 39.44 34.75,82.195,37.312\n");
+                "bf_0A000016_5E1C0016,k_8_8_8_8,16,16,5,1,45.16 0.00 0.00 0.00,0.00 0.00 0.00 0.00,45.156,0.000\n"
+                "bf_0A000017_5E1C0017,k_DXT1,16,16,5,2,81.23 81.03 59.19 76.25,61.95 66.47 59.12 76.25,81.230,59.125\n");
   EXPECT_EQ(Entries(dir_ / "sheets"),
-            (std::vector<std::string>{"tail-0-bf_0A00000E_5E1C000E.png", "tail-1-bf_0A00000F_5E1C000F.png",
-                                      "tail-2-bf_0A000010_5E1C0010.png"}));
+            (std::vector<std::string>{"tail-0-bf_0A000015_5E1C0015.png", "tail-1-bf_0A000016_5E1C0016.png",
+                                      "tail-2-bf_0A000017_5E1C0017.png"}));
 }
 
 }  // namespace
