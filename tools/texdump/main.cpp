@@ -7,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "pack/manifest.h"
 #include "texdump/driver.h"
 #include "texdump/options.h"
 #include "texdump/report.h"
@@ -31,6 +32,10 @@ int RunNormalMode(const DumpToolOptions& options) {
       mivo::ForEachDump(options.inputs, [&](const fs::path& dump) { mivo::ProcessDump(dump, options, run); });
   if (run.csv != nullptr) std::fclose(run.csv);
   if (!walked) return 1;
+  // Written once, so it lists exactly the replacements that were written.
+  if (!options.pack_template_dir.empty() && !mivo::WritePackManifest(run.template_entries, options.pack_template_dir)) {
+    ++run.failures;
+  }
 
   std::printf("%d textures, %d failed\n", run.textures, run.failures);
   return run.failures != 0 ? 1 : 0;
