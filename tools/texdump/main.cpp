@@ -11,6 +11,7 @@
 #include "texdump/driver.h"
 #include "texdump/options.h"
 #include "texdump/report.h"
+#include "texdump/tail_mode.h"
 
 namespace {
 
@@ -40,11 +41,6 @@ int RunNormalMode(const DumpToolOptions& options) {
   return run.failures != 0 ? 1 : 0;
 }
 
-int RunTailCheckMode(const DumpToolOptions&) {
-  std::printf("the mip tail check is not available yet\n");
-  return 1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -55,7 +51,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    return options.tail_check_path.empty() ? RunNormalMode(options) : RunTailCheckMode(options);
+    return options.tail_check_path.empty() ? RunNormalMode(options) : mivo::RunTailCheckMode(options);
   } catch (const std::system_error& e) {
     // Unexpected file-system failures end the run with one line, not a crash.
     std::printf("%s\n", e.what());
