@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "guest/layout.h"
 #include "support/block_encode.h"
 #include "support/dump_builder.h"
 #include "support/guest_writer.h"
@@ -181,6 +182,11 @@ std::vector<uint8_t> MakeSampleDumpOf(const SampleSpec& spec, uint32_t index) {
       for (Rgba8Image& slice : slices) slice = NextLevel(spec.mips, slice);
     }
   }
+  // A capture holds every byte the layout spans (tiles pad rows and slices),
+  // not just the bytes the texels land in.
+  const GuestExtents extents = ComputeGuestExtents(MakeFetchConstant(fields), 0);
+  if (images.base.size() < extents.base_size) images.base.resize(extents.base_size, 0);
+  if (images.mip.size() < extents.mip_size) images.mip.resize(extents.mip_size, 0);
   if (spec.endian != 0) {
     ApplyEndianSwap(spec.endian, images.base);
     ApplyEndianSwap(spec.endian, images.mip);
