@@ -43,6 +43,31 @@ uint32_t MipOffsetPastBaseRegion(const FetchConstant& fetch) {
   return offset <= 0x1FFFF000u ? uint32_t(offset) : 0;
 }
 
+// The 40-byte header: magic, version, fetch constant. False with the message
+// of the first check that fails; the two image sizes are returned.
+bool ParseDumpHeader(const uint8_t* header, TextureDump& dump, uint32_t& base_size, uint32_t& mip_size,
+                     std::string& error) {
+  if (LoadLe32(header) != kDumpMagic) {
+    error = "not a MVTX file";
+    return false;
+  }
+  dump.version = LoadLe32(header + 4);
+  if (dump.version != 1 && dump.version != 2) {
+    error = "unknown MVTX version";
+    return false;
+  }
+  for (int i = 0; i < 6; ++i) dump.fetch.words[i] = LoadLe32(header + 8 + 4 * i);
+  base_size = LoadLe32(header + 32);
+  mip_size = LoadLe32(header + 36);
+  return true;
+}
+
+void ApplyVersion1FixUp(TextureDump& dump) {
+  if (dump.version != 1) return;
+  if (dump.fetch.words[1] >= 0xE0000000u && ShiftOnePageDown(dump.base_image)) dump.version1_shifted = true;
+  if (dump.fetch.words[5] >= 0xE0000000u && ShiftOnePageDown(dump.mip_image)) dump.version1_shifted = true;
+}
+
 }  // namespace
 
 bool ReadTextureDump(const std::filesystem::path& path, TextureDump& dump, std::string& error) {
@@ -54,30 +79,37 @@ bool ReadTextureDump(const std::filesystem::path& path, TextureDump& dump, std::
   if (regular && !ec) file.open(path, std::ios::binary);
 
   uint8_t header[kDumpHeaderSize];
-  if (!file.is_open() || file.read(reinterpret_cast<char*>(header), sizeof header).gcount() != sizeof header ||
-      LoadLe32(header) != kDumpMagic) {
+  if (!file.is_open() || file.read(reinterpret_cast<char*>(header), sizeof header).gcount() != sizeof header) {
     error = "not a MVTX file";
     return false;
   }
-  dump.version = LoadLe32(header + 4);
-  if (dump.version != 1 && dump.version != 2) {
-    error = "unknown MVTX version";
-    return false;
-  }
-  for (int i = 0; i < 6; ++i) dump.fetch.words[i] = LoadLe32(header + 8 + 4 * i);
-  const uint32_t base_size = LoadLe32(header + 32);
-  const uint32_t mip_size = LoadLe32(header + 36);
+  uint32_t base_size = 0, mip_size = 0;
+  if (!ParseDumpHeader(header, dump, base_size, mip_size, error)) return false;
   // Checked against the file's size before anything is allocated, in 64 bits.
   if (kDumpHeaderSize + uint64_t(base_size) + mip_size > file_size ||
       !ReadExactly(file, dump.base_image, base_size) || !ReadExactly(file, dump.mip_image, mip_size)) {
     error = "truncated";
     return false;
   }
+  ApplyVersion1FixUp(dump);
+  return true;
+}
 
-  if (dump.version == 1) {
-    if (dump.fetch.words[1] >= 0xE0000000u && ShiftOnePageDown(dump.base_image)) dump.version1_shifted = true;
-    if (dump.fetch.words[5] >= 0xE0000000u && ShiftOnePageDown(dump.mip_image)) dump.version1_shifted = true;
+bool ParseTextureDump(const uint8_t* bytes, size_t size, TextureDump& dump, std::string& error) {
+  if (size < kDumpHeaderSize) {
+    error = "not a MVTX file";
+    return false;
   }
+  uint32_t base_size = 0, mip_size = 0;
+  if (!ParseDumpHeader(bytes, dump, base_size, mip_size, error)) return false;
+  if (kDumpHeaderSize + uint64_t(base_size) + mip_size > size) {
+    error = "truncated";
+    return false;
+  }
+  const uint8_t* base = bytes + kDumpHeaderSize;
+  dump.base_image.assign(base, base + base_size);
+  dump.mip_image.assign(base + base_size, base + base_size + mip_size);
+  ApplyVersion1FixUp(dump);
   return true;
 }
 

@@ -27,6 +27,9 @@ struct TextureDump {
 // "truncated". Allocates no more than the images the file really holds.
 bool ReadTextureDump(const std::filesystem::path& path, TextureDump& dump, std::string& error);
 
+// The same for a dump already in memory (`size` bytes at `bytes`).
+bool ParseTextureDump(const uint8_t* bytes, size_t size, TextureDump& dump, std::string& error);
+
 // The dump's images laid into a small zero-filled guest memory starting at
 // guest address 0, with the fetch constant's addresses rebased onto it.
 struct StagedDump {
