@@ -1,5 +1,7 @@
-// An MVTX file through everything the normal mode does with it, in memory:
-// parse, stage, read (both tail assumptions), key, report lines, DDS, PNG.
+// An MVTX file through everything the dump tool does with it, in memory:
+// parse, stage, read with both tail assumptions; then key, report lines, DDS
+// and PNG as the normal mode, and the tail measurement and its contact sheet
+// as the tail-check mode.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -13,6 +15,7 @@
 #include "texdump/dump_images.h"
 #include "texdump/png_writer.h"
 #include "texdump/report.h"
+#include "texdump/tail_check.h"
 
 namespace {
 
@@ -63,6 +66,21 @@ void RunNormalModeStages(const TextureDump& dump, const StagedDump& staged, cons
   }
 }
 
+// What the tail-check mode does with a texture read with its mips in the
+// base level's tail.
+void RunTailCheckStages(const FetchConstant& captured, const HostTextureData& texture, bool ok) {
+  if (!ok || !HasMipsInBaseTail(captured)) return;
+  DistinctMap distinct;
+  const MipTailResult result = AnalyzeMipTail(texture, distinct);
+  if (TailCsvRow("bf_0A000001_5E1C0001", "k_8_8_8_8", texture.width, texture.height, result).empty()) {
+    __builtin_trap();
+  }
+  if (result.levels.empty()) return;
+  const TailSheet sheet = BuildTailSheet(result);
+  if (uint64_t(sheet.width) * 4 * sheet.height != sheet.pixels.size()) __builtin_trap();
+  if (BuildPng(sheet.width, sheet.height, sheet.pixels.data()).size() < 8) __builtin_trap();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -80,7 +98,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool ok = ReadGuestTexture(staged.fetch, staged.View(), texture, &read_error, assume_mips_in_base_tail);
     // A failure always says why; a success never carries a message.
     if (ok != read_error.empty()) __builtin_trap();
-    if (assume_mips_in_base_tail == 0) RunNormalModeStages(dump, staged, texture, ok, read_error);
+    if (assume_mips_in_base_tail == 0) {
+      RunNormalModeStages(dump, staged, texture, ok, read_error);
+    } else {
+      RunTailCheckStages(dump.fetch, texture, ok);
+    }
   }
   return 0;
 }
