@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, then runs the whole test suite in three builds: a normal build
 # (GCC), AddressSanitizer + UndefinedBehaviorSanitizer (Clang), and
-# ThreadSanitizer (Clang) for the threaded code. Ends with one line that
-# totals the three runs.
+# ThreadSanitizer (Clang) for the threaded code, then a short run of each
+# fuzz target. Ends with one line that totals the three test runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -22,6 +22,10 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-asa
 
 CC=clang CXX=clang++ scripts/setup.sh build-tsan -DMIVO_SANITIZE=thread -DMIVO_BUILD_BENCH=OFF
 TSAN_OPTIONS=halt_on_error=1 run_ctest build-tsan -R 'Thread|Pool|Loader|Concurren'
+
+# Each fuzz target for a short while, so a regression in a reader surfaces
+# here; scripts/fuzz.sh runs them longer.
+scripts/fuzz.sh --seconds 15
 
 # ctest prints "N% tests passed, F tests failed out of T" per run.
 awk '/tests passed, [0-9]+ tests? failed out of/ { f += $4; t += $NF }

@@ -159,8 +159,16 @@ bool ReadPackManifest(const std::filesystem::path& folder, PackManifest& entries
     error = kMissingOrOversized;
     return false;
   }
-  std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  return ParsePackManifestText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), entries,
+                               error);
+}
 
+bool ParsePackManifestText(std::string_view text, PackManifest& entries, std::string& error) {
+  entries.clear();
+  if (text.size() > kMaxManifestBytes) {
+    error = kMissingOrOversized;
+    return false;
+  }
   size_t line_end = text.find('\n');
   std::string_view header = text.substr(0, line_end);
   if (header != kHeader && header != kHeaderCr) {

@@ -52,6 +52,9 @@ bool ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& byte
 // holds the rows accepted before the failing one.
 bool ReadPackManifest(const std::filesystem::path& folder, PackManifest& entries, std::string& error);
 
+// The same checks on manifest text already in memory.
+bool ParsePackManifestText(std::string_view text, PackManifest& entries, std::string& error);
+
 // Writes folder/"pack.txt" from the entries as given, unvalidated. True when
 // the open, the write and the close all succeeded.
 bool WritePackManifest(const PackManifest& entries, const std::filesystem::path& folder);

@@ -17,6 +17,18 @@ using SpngContext = std::unique_ptr<spng_ctx, SpngFree>;
 constexpr size_t kMaxChunkBytes = size_t(16) << 20;
 constexpr size_t kMaxChunkCache = size_t(64) << 20;
 
+// Deflate expands a byte into at most 1032 bytes (258-byte matches coded in
+// two bits); a file smaller than its pixels over that cannot hold them.
+constexpr uint64_t kMaxInflateRatio = 1032;
+
+// Bytes of the filtered image data without filter bytes: a lower bound for
+// interlaced images too.
+uint64_t MinImageDataBytes(const spng_ihdr& ihdr) {
+  static constexpr uint8_t kChannels[7] = {1, 0, 3, 1, 2, 0, 4};  // by colour type
+  const uint64_t bits = uint64_t(ihdr.color_type < 7 ? kChannels[ihdr.color_type] : 0) * ihdr.bit_depth;
+  return uint64_t(ihdr.height) * ((uint64_t(ihdr.width) * bits + 7) / 8);
+}
+
 }  // namespace
 
 PngDecodeStatus DecodePngRgba8(const uint8_t* bytes, size_t size, const PngLimits& limits, uint32_t& width,
@@ -50,6 +62,10 @@ PngDecodeStatus DecodePngRgba8(const uint8_t* bytes, size_t size, const PngLimit
   if (spng_decoded_image_size(ctx.get(), fmt, &image_size) != 0 || image_size != expected) {
     return PngDecodeStatus::bad_image;
   }
+
+  // A small file claiming a large image fails in its pixel data anyway; it
+  // must not get the pixel buffer allocated first.
+  if (MinImageDataBytes(ihdr) > uint64_t(size) * kMaxInflateRatio) return PngDecodeStatus::bad_pixels;
 
   const size_t stride = size_t(ihdr.width) * 4;
   rgba.resize(image_size);

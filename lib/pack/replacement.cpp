@@ -175,12 +175,18 @@ bool LoadReplacement(const fs::path& pack_folder, const ManifestEntry& entry, Ho
 
   // The resolved name decides, so a link named .png to a DDS is read as DDS.
   const bool is_png = file_path.extension() == ".png";
-  if (is_png ? !LoadPng(file, entry.original_host_format, texture, error) : !LoadDds(file, texture, error)) {
+  return LoadReplacementBytes(std::move(file), is_png, entry.original_host_format, texture, error);
+}
+
+bool LoadReplacementBytes(std::vector<uint8_t> file, bool is_png, HostFormat original_host_format,
+                          HostTextureData& texture, std::string& error) {
+  texture = HostTextureData{};
+  if (is_png ? !LoadPng(file, original_host_format, texture, error) : !LoadDds(file, texture, error)) {
     return false;
   }
   file = {};
 
-  if (!FamiliesCompatible(ReplacementFamily(entry.original_host_format), ReplacementFamily(texture.host_format))) {
+  if (!FamiliesCompatible(ReplacementFamily(original_host_format), ReplacementFamily(texture.host_format))) {
     return Fail(error, "format family/alpha/signedness mismatch");
   }
   const uint32_t complete = CompleteChainCount(texture.width, texture.height);

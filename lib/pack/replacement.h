@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "guest/formats.h"
 #include "pack/manifest.h"
@@ -18,6 +19,11 @@ namespace mivo {
 // separate outputs.
 bool LoadReplacement(const std::filesystem::path& pack_folder, const ManifestEntry& entry, HostTextureData& texture,
                      std::string& error);
+
+// Everything after the file is found and read: `file` is the whole file,
+// read as PNG or else as DDS. The same results and messages.
+bool LoadReplacementBytes(std::vector<uint8_t> file, bool is_png, HostFormat original_host_format,
+                          HostTextureData& texture, std::string& error);
 
 // The family of an original or replacement format; none for codes outside
 // the host format table.

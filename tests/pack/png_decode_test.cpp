@@ -154,6 +154,16 @@ TEST(PngDecode, ImageDataEndingEarlyIsAPixelFailure) {
   EXPECT_EQ(Decode(png).status, PngDecodeStatus::bad_pixels);
 }
 
+TEST(PngDecode, SmallFileClaimingAHugeImageFailsBeforeAllocatingPixels) {
+  Decoded d = Decode(test::MakePngHeaderOnly(8192, 4096, 8, 6));
+  EXPECT_EQ(d.status, PngDecodeStatus::bad_pixels);
+  EXPECT_EQ(d.rgba.capacity(), 0u);
+  // Zeros compress about as well as deflate allows, and still decode.
+  d = Decode(test::MakePngBytes(4096, 64, 8, 0, std::vector<uint8_t>(4096 * 64, 0)));
+  ASSERT_EQ(d.status, PngDecodeStatus::ok);
+  EXPECT_EQ(d.rgba.size(), 4096u * 64 * 4);
+}
+
 TEST(PngDecode, AnimatedPngYieldsItsDefaultImage) {
   std::vector<uint8_t> actl = {0, 0, 0, 2, 0, 0, 0, 0};  // two frames, loop forever
   std::vector<uint8_t> fctl(26, 0);

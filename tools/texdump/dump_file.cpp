@@ -29,18 +29,52 @@ bool ShiftOnePageDown(std::vector<uint8_t>& image) {
   return true;
 }
 
-// Where the mip image goes when the base region the layout spans is larger
-// than the base image; 0 when it is not, or when the texture is too large to
-// be read at all (its placement then does not matter).
-uint32_t MipOffsetPastBaseRegion(const FetchConstant& fetch) {
-  uint64_t region = 0;
+// The bytes of the base and mip regions the layout touches (the larger of
+// the two tail assumptions); false when the texture is too large to be read
+// at all, so that its placement does not matter.
+bool RegionSizes(const FetchConstant& fetch, uint64_t& base_region, uint64_t& mip_region) {
+  base_region = mip_region = 0;
   for (uint8_t assume_mips_in_base_tail : {0, 1}) {
     const GuestExtents extents = ComputeGuestExtents(fetch, assume_mips_in_base_tail);
-    if (extents.base_size + extents.mip_size > kGuestAddressSpace) return 0;
-    region = std::max(region, extents.base_size);
+    if (extents.base_size + extents.mip_size > kGuestAddressSpace) return false;
+    base_region = std::max(base_region, extents.base_size);
+    mip_region = std::max(mip_region, extents.mip_size);
   }
-  const uint64_t offset = 0x1000 + ((region + 0xFFF) & ~uint64_t(0xFFF)) + 0x1000;
-  return offset <= 0x1FFFF000u ? uint32_t(offset) : 0;
+  return true;
+}
+
+uint64_t PageEnd(uint64_t bytes) { return (bytes + 0xFFF) & ~uint64_t(0xFFF); }
+
+// Offset of the image placed second, past the whole region of the first
+// (one empty page before, one after); 0 when no guest address can hold it.
+uint64_t OffsetPastRegion(uint64_t first_region) {
+  const uint64_t offset = 0x1000 + PageEnd(first_region) + 0x1000;
+  return offset <= 0x1FFFF000u ? offset : 0;
+}
+
+// The 40-byte header: magic, version, fetch constant. False with the message
+// of the first check that fails; the two image sizes are returned.
+bool ParseDumpHeader(const uint8_t* header, TextureDump& dump, uint32_t& base_size, uint32_t& mip_size,
+                     std::string& error) {
+  if (LoadLe32(header) != kDumpMagic) {
+    error = "not a MVTX file";
+    return false;
+  }
+  dump.version = LoadLe32(header + 4);
+  if (dump.version != 1 && dump.version != 2) {
+    error = "unknown MVTX version";
+    return false;
+  }
+  for (int i = 0; i < 6; ++i) dump.fetch.words[i] = LoadLe32(header + 8 + 4 * i);
+  base_size = LoadLe32(header + 32);
+  mip_size = LoadLe32(header + 36);
+  return true;
+}
+
+void ApplyVersion1FixUp(TextureDump& dump) {
+  if (dump.version != 1) return;
+  if (dump.fetch.words[1] >= 0xE0000000u && ShiftOnePageDown(dump.base_image)) dump.version1_shifted = true;
+  if (dump.fetch.words[5] >= 0xE0000000u && ShiftOnePageDown(dump.mip_image)) dump.version1_shifted = true;
 }
 
 }  // namespace
@@ -54,30 +88,37 @@ bool ReadTextureDump(const std::filesystem::path& path, TextureDump& dump, std::
   if (regular && !ec) file.open(path, std::ios::binary);
 
   uint8_t header[kDumpHeaderSize];
-  if (!file.is_open() || file.read(reinterpret_cast<char*>(header), sizeof header).gcount() != sizeof header ||
-      LoadLe32(header) != kDumpMagic) {
+  if (!file.is_open() || file.read(reinterpret_cast<char*>(header), sizeof header).gcount() != sizeof header) {
     error = "not a MVTX file";
     return false;
   }
-  dump.version = LoadLe32(header + 4);
-  if (dump.version != 1 && dump.version != 2) {
-    error = "unknown MVTX version";
-    return false;
-  }
-  for (int i = 0; i < 6; ++i) dump.fetch.words[i] = LoadLe32(header + 8 + 4 * i);
-  const uint32_t base_size = LoadLe32(header + 32);
-  const uint32_t mip_size = LoadLe32(header + 36);
+  uint32_t base_size = 0, mip_size = 0;
+  if (!ParseDumpHeader(header, dump, base_size, mip_size, error)) return false;
   // Checked against the file's size before anything is allocated, in 64 bits.
   if (kDumpHeaderSize + uint64_t(base_size) + mip_size > file_size ||
       !ReadExactly(file, dump.base_image, base_size) || !ReadExactly(file, dump.mip_image, mip_size)) {
     error = "truncated";
     return false;
   }
+  ApplyVersion1FixUp(dump);
+  return true;
+}
 
-  if (dump.version == 1) {
-    if (dump.fetch.words[1] >= 0xE0000000u && ShiftOnePageDown(dump.base_image)) dump.version1_shifted = true;
-    if (dump.fetch.words[5] >= 0xE0000000u && ShiftOnePageDown(dump.mip_image)) dump.version1_shifted = true;
+bool ParseTextureDump(const uint8_t* bytes, size_t size, TextureDump& dump, std::string& error) {
+  if (size < kDumpHeaderSize) {
+    error = "not a MVTX file";
+    return false;
   }
+  uint32_t base_size = 0, mip_size = 0;
+  if (!ParseDumpHeader(bytes, dump, base_size, mip_size, error)) return false;
+  if (kDumpHeaderSize + uint64_t(base_size) + mip_size > size) {
+    error = "truncated";
+    return false;
+  }
+  const uint8_t* base = bytes + kDumpHeaderSize;
+  dump.base_image.assign(base, base + base_size);
+  dump.mip_image.assign(base + base_size, base + base_size + mip_size);
+  ApplyVersion1FixUp(dump);
   return true;
 }
 
@@ -91,15 +132,32 @@ StagedDump StageDumpInGuestMemory(const TextureDump& dump) {
   const uint64_t mip_bytes = dump.mip_image.size();
   // An empty first page, the base image, at least one empty page, the mip image, one empty page.
   // 64-bit: a base image near 4 GiB must not wrap the offset and overrun the buffer.
-  staged.mip_offset = (base_bytes + 0x2FFFu) & ~uint64_t(0xFFF);
-  // A base image shorter than its layout must read zeros past its end, not
-  // the mip image: the mip image goes beyond the whole base region.
-  if (mip_bytes != 0) staged.mip_offset = std::max<uint64_t>(staged.mip_offset, MipOffsetPastBaseRegion(dump.fetch));
-  staged.memory.assign(size_t(staged.mip_offset + mip_bytes + 4096), 0);
-  std::copy(dump.base_image.begin(), dump.base_image.end(), staged.memory.begin() + 0x1000);
+  staged.mip_offset = PageEnd(base_bytes) + 0x2000;
+  uint64_t base_region = 0, mip_region = 0;
+  if (mip_bytes != 0 && RegionSizes(dump.fetch, base_region, mip_region)) {
+    // An image shorter than its region must read zeros past its end, not the
+    // other image. The image placed last gets them for free, past the end of
+    // the memory; the first one needs real zero pages up to its region's end.
+    // So the image whose region overshoots it more goes last: a fetch
+    // constant claiming a huge base region must not cost that much memory.
+    const uint64_t base_over = base_region > base_bytes ? base_region - base_bytes : 0;
+    const uint64_t mip_over = mip_region > mip_bytes ? mip_region - mip_bytes : 0;
+    const uint64_t base_after_mip = OffsetPastRegion(std::max(mip_region, mip_bytes));
+    if (base_over > mip_over && staged.base_address != 0 && staged.mip_address != 0 && base_after_mip != 0) {
+      staged.mip_offset = 0x1000;
+      staged.base_offset = base_after_mip;
+    } else {
+      staged.mip_offset = std::max(staged.mip_offset, OffsetPastRegion(base_region));
+    }
+  }
+  const uint64_t end = std::max(staged.base_offset + base_bytes, staged.mip_offset + mip_bytes) + 0x1000;
+  staged.memory.assign(size_t(end), 0);
+  std::copy(dump.base_image.begin(), dump.base_image.end(), staged.memory.begin() + staged.base_offset);
   std::copy(dump.mip_image.begin(), dump.mip_image.end(), staged.memory.begin() + staged.mip_offset);
 
-  if (staged.base_address != 0) staged.fetch.words[1] = (staged.fetch.words[1] & 0xFFFu) | 0x1000u;
+  if (staged.base_address != 0) {
+    staged.fetch.words[1] = (staged.fetch.words[1] & 0xFFFu) | uint32_t(staged.base_offset);
+  }
   if (staged.mip_address != 0) staged.fetch.words[5] = (staged.fetch.words[5] & 0xFFFu) | uint32_t(staged.mip_offset);
   return staged;
 }

@@ -27,14 +27,22 @@ struct TextureDump {
 // "truncated". Allocates no more than the images the file really holds.
 bool ReadTextureDump(const std::filesystem::path& path, TextureDump& dump, std::string& error);
 
+// The same for a dump already in memory (`size` bytes at `bytes`).
+bool ParseTextureDump(const uint8_t* bytes, size_t size, TextureDump& dump, std::string& error);
+
 // The dump's images laid into a small zero-filled guest memory starting at
 // guest address 0, with the fetch constant's addresses rebased onto it.
+// Normally the base image sits at 0x1000 with the mip image after it; when
+// the base region reaches much further past its image than the mip region
+// does, the mip image comes first, so the memory stays near the size of
+// the images whatever the fetch constant claims.
 struct StagedDump {
   std::vector<uint8_t> memory;
   FetchConstant fetch;          // rebased
   uint32_t base_address = 0;    // as read from the dump
   uint32_t mip_address = 0;     // as read from the dump
-  uint64_t mip_offset = 0;      // where the mip image was placed
+  uint64_t base_offset = 0x1000;  // where the base image was placed
+  uint64_t mip_offset = 0;        // where the mip image was placed
   GuestMemoryView View() const { return {memory.data(), memory.size(), 0}; }
 };
 

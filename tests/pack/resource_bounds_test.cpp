@@ -1,0 +1,80 @@
+// Small inputs that claim huge contents fail with their message without
+// first allocating what they claim.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "guest/read_texture.h"
+#include "pack/manifest.h"
+#include "pack/replacement.h"
+#include "support/dump_builder.h"
+#include "support/replacement_files.h"
+#include "texdump/dump_file.h"
+
+namespace mivo {
+namespace {
+
+TEST(ResourceBounds, ManifestOfOneHugeLineIsOneInvalidRow) {
+  // Millions of words on one line: only the first few are looked at.
+  std::string text = "MVTP 1\n";
+  while (text.size() + 2 <= kMaxManifestBytes) text += "a ";
+  PackManifest entries;
+  std::string error;
+  EXPECT_FALSE(ParsePackManifestText(text, entries, error));
+  EXPECT_EQ(error, "invalid manifest row");
+  text += "aa";
+  EXPECT_FALSE(ParsePackManifestText(text, entries, error));
+  EXPECT_EQ(error, "missing/oversized pack.txt");
+}
+
+TEST(ResourceBounds, DdsHeaderClaimingLevelsItLacksAllocatesOnlyWhatTheFileHolds) {
+  test::DdsFields fields;
+  fields.width = fields.height = 8192;
+  fields.mip_count = 14;
+  fields.dxgi_format = 61;  // R8: 64 MiB base level
+  std::vector<uint8_t> file = test::MakeDdsHeader(fields);
+  file.resize(file.size() + 1000);
+  HostTextureData texture;
+  std::string error;
+  EXPECT_FALSE(LoadReplacementBytes(file, false, HostFormat::R8_UNORM, texture, error));
+  EXPECT_EQ(error, "truncated DDS mip data");
+  EXPECT_LE(texture.data.capacity(), 1000u);
+  fields.mip_count = 15;  // one more than the chain
+  EXPECT_FALSE(LoadReplacementBytes(test::MakeDdsHeader(fields), false, HostFormat::R8_UNORM, texture, error));
+  EXPECT_EQ(error, "DDS must be a bounded single 2D image");
+}
+
+TEST(ResourceBounds, PngHeaderClaimingAHugeImageIsAPixelFailure) {
+  HostTextureData texture;
+  std::string error;
+  EXPECT_FALSE(
+      LoadReplacementBytes(test::MakePngHeaderOnly(8192, 4096, 8, 6), true, HostFormat::RGBA8_UNORM, texture, error));
+  EXPECT_EQ(error, "PNG pixel decode failed");
+  EXPECT_EQ(texture.data.capacity(), 0u);
+}
+
+TEST(ResourceBounds, FetchConstantClaimingAHuge3DTextureFailsWithoutStagingIt) {
+  test::FetchFields f;
+  f.dimension = kDim3D;
+  f.format = GuestFormat::k_32_32_32_32_FLOAT;
+  f.width = f.height = 2048;
+  f.depth = 1024;
+  f.base_address = 0x1000;
+  f.mip_address = 0x2000;
+  TextureDump dump;
+  dump.version = 2;
+  dump.fetch = test::MakeFetchConstant(f);
+  dump.base_image.assign(256, 1);
+  dump.mip_image.assign(256, 2);
+  const StagedDump staged = StageDumpInGuestMemory(dump);
+  EXPECT_LT(staged.memory.size(), 0x10000u);
+  HostTextureData texture;
+  std::string error;
+  EXPECT_FALSE(ReadGuestTexture(staged.fetch, staged.View(), texture, &error));
+  EXPECT_EQ(error, "texture too large");
+  EXPECT_EQ(texture.data.capacity(), 0u);
+}
+
+}  // namespace
+}  // namespace mivo
