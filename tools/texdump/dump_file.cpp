@@ -5,6 +5,9 @@
 #include <fstream>
 #include <system_error>
 
+#include "guest/layout.h"
+#include "guest/read_texture.h"
+
 namespace mivo {
 namespace {
 
@@ -24,6 +27,20 @@ bool ShiftOnePageDown(std::vector<uint8_t>& image) {
   std::memmove(image.data(), image.data() + n, image.size() - n);
   std::fill(image.end() - n, image.end(), uint8_t(0));
   return true;
+}
+
+// Where the mip image goes when the base region the layout spans is larger
+// than the base image; 0 when it is not, or when the texture is too large to
+// be read at all (its placement then does not matter).
+uint32_t MipOffsetPastBaseRegion(const FetchConstant& fetch) {
+  uint64_t region = 0;
+  for (uint8_t assume_mips_in_base_tail : {0, 1}) {
+    const GuestExtents extents = ComputeGuestExtents(fetch, assume_mips_in_base_tail);
+    if (extents.base_size + extents.mip_size > kGuestAddressSpace) return 0;
+    region = std::max(region, extents.base_size);
+  }
+  const uint64_t offset = 0x1000 + ((region + 0xFFF) & ~uint64_t(0xFFF)) + 0x1000;
+  return offset <= 0x1FFFF000u ? uint32_t(offset) : 0;
 }
 
 }  // namespace
@@ -75,6 +92,9 @@ StagedDump StageDumpInGuestMemory(const TextureDump& dump) {
   // An empty first page, the base image, at least one empty page, the mip image, one empty page.
   // 64-bit: a base image near 4 GiB must not wrap the offset and overrun the buffer.
   staged.mip_offset = (base_bytes + 0x2FFFu) & ~uint64_t(0xFFF);
+  // A base image shorter than its layout must read zeros past its end, not
+  // the mip image: the mip image goes beyond the whole base region.
+  if (mip_bytes != 0) staged.mip_offset = std::max<uint64_t>(staged.mip_offset, MipOffsetPastBaseRegion(dump.fetch));
   staged.memory.assign(size_t(staged.mip_offset + mip_bytes + 4096), 0);
   std::copy(dump.base_image.begin(), dump.base_image.end(), staged.memory.begin() + 0x1000);
   std::copy(dump.mip_image.begin(), dump.mip_image.end(), staged.memory.begin() + staged.mip_offset);

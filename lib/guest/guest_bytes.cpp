@@ -1,0 +1,62 @@
+#include <algorithm>
+#include <cstring>
+
+#include "guest/untile.h"
+
+namespace mivo {
+namespace {
+
+uint32_t Load32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+
+void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+
+}  // namespace
+
+void CopySwapped(uint32_t endian, const uint8_t* src, uint8_t* dst, size_t count) {
+  count &= ~size_t(3);
+  switch (endian & 3u) {
+    case 0:
+      if (src != dst) std::memmove(dst, src, count);
+      break;
+    case 1:  // 8in16: the two bytes of every 16-bit unit
+      for (size_t i = 0; i < count; i += 4) {
+        const uint32_t v = Load32(src + i);
+        Store32(dst + i, ((v & 0x00FF00FFu) << 8) | ((v >> 8) & 0x00FF00FFu));
+      }
+      break;
+    case 2:  // 8in32: the four bytes of every 32-bit unit
+      for (size_t i = 0; i < count; i += 4) {
+        const uint32_t v = Load32(src + i);
+        Store32(dst + i, (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24));
+      }
+      break;
+    default:  // 16in32: the two 16-bit halves of every 32-bit unit
+      for (size_t i = 0; i < count; i += 4) {
+        const uint32_t v = Load32(src + i);
+        Store32(dst + i, (v << 16) | (v >> 16));
+      }
+      break;
+  }
+}
+
+bool ReadGuestBytes(const GuestMemoryView& view, uint32_t address, uint64_t count, uint32_t endian,
+                    GuestRegionCopy& out) {
+  out.bytes.clear();
+  out.size = (count + 3) & ~uint64_t(3);
+  if (count == 0) return true;
+  if (view.data == nullptr || address < view.guest_address || address - view.guest_address >= view.size) {
+    return false;
+  }
+  const uint64_t start = address - view.guest_address;
+  // Only what exists is copied: an untrusted size must not become an allocation.
+  const uint64_t present = std::min<uint64_t>(view.size - start, out.size) & ~uint64_t(3);
+  out.bytes.resize(size_t(present));
+  CopySwapped(endian, view.data + start, out.bytes.data(), size_t(present));
+  return true;
+}
+
+}  // namespace mivo

@@ -1,0 +1,184 @@
+#include "guest/read_texture.h"
+
+#include <algorithm>
+
+#include "guest/convert.h"
+#include "guest/describe.h"
+
+namespace mivo {
+namespace {
+
+constexpr uint64_t kPooledReadBytes = 0x40000;  // below this a pool is not worth waking
+constexpr uint64_t kChunkShift = 17;           // about 128 KiB of work per pooled chunk
+constexpr uint64_t kPieceBytes = 0x20000;      // untiled blocks converted at a time, kept in cache
+constexpr uint32_t kMaxChunks = 4;             // a pool has at most three workers, plus the caller
+
+bool Fail(std::string* error, const char* message) {
+  if (error) *error = message;
+  return false;
+}
+
+// Where one level record comes from.
+struct LevelSource {
+  LevelLocation location;
+  uint32_t width = 0, height = 0;  // texels
+};
+
+struct ReadJob {
+  const GuestLayout* layout = nullptr;
+  const GuestRegionCopies* regions = nullptr;
+  HostTextureData* texture = nullptr;
+  uint32_t bpb = 0;
+  uint32_t block_height = 1;
+  bool block_decoder = false;  // the conversion writes texel rows, not host block rows
+};
+
+bool IsBlockDecoder(Conversion c) {
+  const uint32_t code = uint32_t(c);
+  return (code >= 10 && code <= 21) || (code >= 25 && code <= 27);
+}
+
+// Plans every level and layer that can be located, in level then layer order.
+// False when the host data would pass the limit.
+bool PlanLevels(const HostTextureData& texture, const GuestLayout& layout, const GuestExtents& extents,
+                std::vector<LevelRecord>& records, std::vector<LevelSource>& sources) {
+  const HostFormatInfo& host = HostFormatRow(texture.host_format);
+  const uint64_t edge = host.block_edge, bytes = host.bytes_per_block;
+  uint64_t total = 0;
+  for (uint32_t m = texture.min_level; m < texture.levels; ++m) {
+    if (m == 0 && extents.base_size == 0) continue;
+    if (m > 0 && extents.mip_size == 0 && !layout.mips_in_base_tail) break;
+    for (uint32_t layer = 0; layer < texture.layers; ++layer) {
+      LevelSource source;
+      if (!LocateLevel(layout, m, layer, source.location)) continue;
+      source.width = std::max(1u, texture.width >> m);
+      source.height = std::max(1u, texture.height >> m);
+      const uint64_t row_pitch = bytes * ((source.width + edge - 1) / edge);
+      const uint64_t slice_size = row_pitch * ((source.height + edge - 1) / edge);
+      const uint64_t size = slice_size * source.location.bz;
+      total += size;
+      if (total > kMaxHostTextureBytes) return false;
+      LevelRecord record;
+      record.mip = m;
+      record.layer = layer;
+      record.width = source.width;
+      record.height = source.height;
+      record.depth = source.location.bz;
+      record.row_pitch = uint32_t(row_pitch);
+      record.slice_size = uint32_t(slice_size);
+      record.offset = total - size;
+      record.size = size;
+      records.push_back(record);
+      sources.push_back(source);
+    }
+  }
+  return true;
+}
+
+// Untiles and converts rows [first, end) of one level record, a piece at a
+// time; a piece never crosses a z slice.
+void ConvertRows(const ReadJob& job, const LevelRecord& record, const LevelSource& source, uint32_t first,
+                 uint32_t end, std::vector<uint8_t>& scratch) {
+  const LevelLocation& loc = source.location;
+  const uint64_t row_bytes = uint64_t(loc.bx) * job.bpb;
+  const uint32_t piece_rows = uint32_t(std::max<uint64_t>(1, std::min<uint64_t>(kPieceBytes / row_bytes, loc.by)));
+  const HostTextureData& texture = *job.texture;
+  for (uint32_t r = first; r < end;) {
+    const uint32_t z = r / loc.by, row_in_slice = r % loc.by;
+    const uint32_t run = std::min({end - r, loc.by - row_in_slice, piece_rows});
+    if (scratch.size() < run * row_bytes) scratch.resize(size_t(run * row_bytes));
+    GatherRows(*job.layout, *job.regions, loc, r, run, scratch.data());
+
+    const uint64_t dst_row = job.block_decoder ? uint64_t(row_in_slice) * job.block_height : row_in_slice;
+    TexelConversion conversion;
+    conversion.conversion = texture.conversion;
+    conversion.guest_format = GuestFormat(job.layout->format);
+    conversion.host_format = texture.host_format;
+    conversion.src = scratch.data();
+    conversion.bx = loc.bx;
+    conversion.by = run;
+    conversion.bz = 1;
+    conversion.width = source.width;
+    conversion.height = std::min(run * job.block_height, source.height - row_in_slice * job.block_height);
+    conversion.dst = job.texture->data.data() + record.offset + uint64_t(z) * record.slice_size +
+                     dst_row * record.row_pitch;
+    conversion.row_pitch = record.row_pitch;
+    conversion.slice_pitch = record.slice_size;
+    ConvertTexels(conversion);
+    r += run;
+  }
+}
+
+// Splits each level into at most one chunk per thread of the pool.
+void ConvertPooled(const ReadJob& job, const std::vector<LevelSource>& sources, WorkerPool& pool,
+                   std::vector<uint8_t> (&scratch)[kMaxChunks]) {
+  const uint64_t threads = std::min<uint64_t>(WorkerCount(pool) + 1, kMaxChunks);
+  const std::vector<LevelRecord>& records = job.texture->level_records;
+  for (size_t i = 0; i < records.size(); ++i) {
+    const LevelRecord& record = records[i];
+    const LevelLocation& loc = sources[i].location;
+    const uint64_t rows = uint64_t(loc.by) * loc.bz;
+    const uint64_t work = (rows * loc.bx * job.bpb + record.size) >> kChunkShift;
+    const uint32_t chunks = uint32_t(std::min({threads, rows, std::max<uint64_t>(1, work)}));
+    if (chunks < 2) {
+      ConvertRows(job, record, sources[i], 0, uint32_t(rows), scratch[0]);
+      continue;
+    }
+    ParallelFor(pool, chunks, [&](uint32_t c) {
+      ConvertRows(job, record, sources[i], uint32_t(rows * c / chunks), uint32_t(rows * (c + 1) / chunks), scratch[c]);
+    });
+  }
+}
+
+}  // namespace
+
+bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, HostTextureData& texture,
+                      std::string* error, uint8_t assume_mips_in_base_tail, WorkerPool* pool) {
+  static_cast<GuestTextureInfo&>(texture) = GuestTextureInfo{};
+  texture.data = {};
+  texture.level_records = {};
+  if (!DescribeTexture(fetch, texture, error, assume_mips_in_base_tail)) return false;
+
+  const GuestLayout layout = ComputeGuestLayout(fetch, assume_mips_in_base_tail);
+  const GuestExtents extents = ComputeGuestExtents(fetch, assume_mips_in_base_tail);
+  if (extents.base_size + extents.mip_size > kGuestAddressSpace) return Fail(error, "texture too large");
+
+  std::vector<LevelRecord> records;
+  std::vector<LevelSource> sources;
+  if (!PlanLevels(texture, layout, extents, records, sources)) return Fail(error, "texture too large");
+
+  const uint32_t endian = FetchEndian(fetch);
+  GuestRegionCopies regions;
+  if ((extents.base_size != 0 &&
+       !ReadGuestBytes(view, extents.base_address, extents.base_size, endian, regions.base)) ||
+      (extents.mip_size != 0 && !ReadGuestBytes(view, extents.mip_address, extents.mip_size, endian, regions.mip))) {
+    return Fail(error, "texture memory outside guest memory");
+  }
+  if (records.empty()) return Fail(error, "no level could be read");
+
+  texture.level_records = std::move(records);
+  const LevelRecord& last = texture.level_records.back();
+  texture.data.resize(size_t(last.offset + last.size));
+
+  const GuestFormatInfo& guest = GuestFormatRow(layout.format);
+  ReadJob job;
+  job.layout = &layout;
+  job.regions = &regions;
+  job.texture = &texture;
+  job.bpb = GuestBytesPerBlock(guest);
+  job.block_height = guest.block_height;
+  job.block_decoder = IsBlockDecoder(texture.conversion);
+
+  std::vector<uint8_t> scratch[kMaxChunks];
+  if (pool != nullptr && extents.base_size + extents.mip_size >= kPooledReadBytes) {
+    ConvertPooled(job, sources, *pool, scratch);
+  } else {
+    for (size_t i = 0; i < sources.size(); ++i) {
+      const LevelLocation& loc = sources[i].location;
+      ConvertRows(job, texture.level_records[i], sources[i], 0, loc.by * loc.bz, scratch[0]);
+    }
+  }
+  return true;
+}
+
+}  // namespace mivo

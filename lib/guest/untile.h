@@ -1,0 +1,59 @@
+// Copying guest regions out of guest memory with their endian swap, and
+// gathering the blocks of one level and layer into plain row order.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "guest/guest_memory.h"
+#include "guest/layout.h"
+
+namespace mivo {
+
+// One region as the texture touches it, already endian-swapped. Only the
+// bytes that exist in guest memory are held: everything from bytes.size()
+// up to `size` reads as zero.
+struct GuestRegionCopy {
+  std::vector<uint8_t> bytes;  // a multiple of 4 long, never longer than `size`
+  uint64_t size = 0;           // touched size rounded up to a multiple of 4
+};
+
+struct GuestRegionCopies {
+  GuestRegionCopy base;
+  GuestRegionCopy mip;
+};
+
+// Endian codes: 0 none, 1 8in16, 2 8in32, 3 16in32. Works in whole 4-byte
+// units (count is rounded down to one); src and dst may be the same.
+void CopySwapped(uint32_t endian, const uint8_t* src, uint8_t* dst, size_t count);
+
+// Copies `count` bytes at guest `address`; false when the start lies outside
+// the view (no buffer, below its first address, at or past its end). A region
+// that runs past the end of the view is read as far as it exists.
+bool ReadGuestBytes(const GuestMemoryView& view, uint32_t address, uint64_t count, uint32_t endian,
+                    GuestRegionCopy& out);
+
+// Guest blocks of one level and layer in plain order: x fastest, then rows,
+// then z slices. Blocks whose bytes lie outside the region copy are zero.
+struct LevelBlocks {
+  std::vector<uint8_t> data;
+  uint32_t bx = 0, by = 0, bz = 0;  // the level's size in blocks
+};
+
+// False when the level or layer cannot be located; the counts are set anyway.
+bool UntileLevel(const GuestLayout& layout, const GuestRegionCopies& regions, uint32_t level, uint32_t layer,
+                 LevelBlocks& out);
+
+// The rows first_row .. first_row + row_count - 1 of UntileLevel (a row is
+// one row of blocks; rows of later z slices follow those of earlier ones).
+// False also when the rows run past by x bz.
+bool UntileRows(const GuestLayout& layout, const GuestRegionCopies& regions, uint32_t level, uint32_t layer,
+                uint32_t first_row, uint32_t row_count, LevelBlocks& out);
+
+// UntileRows into a caller-owned buffer of row_count x bx blocks, for a level
+// already located.
+void GatherRows(const GuestLayout& layout, const GuestRegionCopies& regions, const LevelLocation& location,
+                uint32_t first_row, uint32_t row_count, uint8_t* out);
+
+}  // namespace mivo
