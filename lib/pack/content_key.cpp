@@ -1,0 +1,54 @@
+#include "pack/content_key.h"
+
+#include <cstdio>
+
+#include <xxhash.h>
+
+namespace mivo {
+
+uint64_t HashHostData(const uint8_t* bytes, size_t length) {
+  uint64_t hash = kFnvOffsetBasis;
+  for (size_t i = 0; i < length; ++i) {
+    hash ^= bytes[i];
+    hash *= kFnvPrime;
+  }
+  return hash;
+}
+
+namespace {
+
+// IsPackable looks formats up through a clamping table, so a stray code above
+// the last format would pass as BC7; a key must never come from such a code.
+bool HasPackableShape(const HostTextureData& texture) {
+  return uint32_t(texture.host_format) < kHostFormatCount && IsPackable(texture);
+}
+
+}  // namespace
+
+ContentKey ComputeContentKey(const HostTextureData& texture) {
+  if (!HasPackableShape(texture)) return 0;
+  const LevelRecord* base = FindLevel(texture, 0, 0);
+  if (base == nullptr) return 0;
+  const uint64_t data_size = texture.data.size();
+  if (base->offset > data_size || base->size > data_size - base->offset) return 0;
+  return XXH3_64bits(texture.data.data() + base->offset, size_t(base->size));
+}
+
+bool MatchesOriginal(HostFormat original_host_format, uint32_t original_width, uint32_t original_height,
+                     const HostTextureData& texture) {
+  return HasPackableShape(texture) && texture.host_format == original_host_format &&
+         texture.width == original_width && texture.height == original_height;
+}
+
+std::string FormatContentKey(ContentKey key, std::string_view name) {
+  char digits[17];
+  std::snprintf(digits, sizeof digits, "%016llX", static_cast<unsigned long long>(key));
+  std::string text(digits, 16);
+  if (!name.empty()) {
+    text += "__";
+    text += name;
+  }
+  return text;
+}
+
+}  // namespace mivo

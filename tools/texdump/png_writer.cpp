@@ -1,0 +1,125 @@
+#include "texdump/png_writer.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <stdexcept>
+
+#include <zlib.h>
+
+#include "texdump/file_image.h"
+
+namespace mivo {
+namespace {
+
+constexpr uint8_t kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
+constexpr uint8_t kZlibHeader[2] = {0x78, 0x01};  // 32 KiB window, level field 0, no dictionary
+constexpr size_t kChunkOverhead = 12;             // length, type, CRC
+constexpr size_t kIhdrSize = 13;
+constexpr size_t kStoredHeaderSize = 5;           // BFINAL/BTYPE byte, LEN, NLEN
+constexpr size_t kMaxChunkData = 0x7FFFFFFF;
+
+// Appends without zero-filling first: the buffer is reserved to its final
+// size up front, so this is a plain copy.
+void Append(std::vector<uint8_t>& out, const void* bytes, size_t size) {
+  const auto* p = static_cast<const uint8_t*>(bytes);
+  out.insert(out.end(), p, p + size);
+}
+
+void AppendBe32(std::vector<uint8_t>& out, uint32_t v) {
+  const uint8_t b[4] = {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
+  Append(out, b, 4);
+}
+
+// CRC-32 over a chunk's type and data, which start 4 bytes after `chunk_start`.
+void AppendChunkCrc(std::vector<uint8_t>& out, size_t chunk_start) {
+  const uint8_t* typed = out.data() + chunk_start + 4;
+  const size_t length = out.size() - chunk_start - 4;
+  uLong crc = crc32(0L, Z_NULL, 0);
+  // zlib takes 32-bit lengths; feed it in pieces.
+  for (size_t done = 0; done < length;) {
+    const size_t piece = std::min<size_t>(length - done, 1u << 30);
+    crc = crc32(crc, typed + done, uInt(piece));
+    done += piece;
+  }
+  AppendBe32(out, uint32_t(crc));
+}
+
+size_t CheckedMul(uint64_t a, uint64_t b) {
+  if (a != 0 && b > SIZE_MAX / a) throw std::length_error("PNG image too large");
+  return size_t(a * b);
+}
+
+}  // namespace
+
+std::vector<uint8_t> BuildPng(uint32_t width, uint32_t height, const uint8_t* pixels) {
+  const size_t row_bytes = size_t(width) * 4;
+  const size_t raw_size = CheckedMul(uint64_t(width) * 4 + 1, height);
+  const size_t blocks = raw_size == 0 ? 1 : (raw_size + kMaxStoredBlock - 1) / kMaxStoredBlock;
+  const size_t zlib_size = sizeof kZlibHeader + blocks * kStoredHeaderSize + raw_size + 4;
+  // A chunk length is at most 2^31 - 1; past that no decoder could read the file.
+  if (zlib_size > kMaxChunkData) throw std::length_error("PNG image too large");
+  std::vector<uint8_t> out;
+  out.reserve(sizeof kSignature + 3 * kChunkOverhead + kIhdrSize + zlib_size);
+
+  Append(out, kSignature, sizeof kSignature);
+
+  AppendBe32(out, uint32_t(kIhdrSize));
+  size_t chunk = out.size() - 4;
+  Append(out, "IHDR", 4);
+  AppendBe32(out, width);
+  AppendBe32(out, height);
+  const uint8_t ihdr_tail[5] = {8, 6, 0, 0, 0};  // depth 8, RGBA, deflate, no filter, no interlace
+  Append(out, ihdr_tail, sizeof ihdr_tail);
+  AppendChunkCrc(out, chunk);
+
+  // The scanline stream (a filter byte 0 before each row) is cut into stored
+  // blocks as it is produced, straight into the IDAT data, so the pixels are
+  // copied once; Adler-32 runs over each piece as it lands.
+  AppendBe32(out, uint32_t(zlib_size));
+  chunk = out.size() - 4;
+  Append(out, "IDAT", 4);
+  Append(out, kZlibHeader, sizeof kZlibHeader);
+  uLong adler = adler32(0L, Z_NULL, 0);
+  size_t remaining = raw_size;
+  uint32_t row = 0;
+  size_t row_offset = 0;  // bytes of the current row (filter byte included) already emitted
+  do {
+    const size_t piece = std::min<size_t>(remaining, kMaxStoredBlock);
+    remaining -= piece;
+    const uint8_t header[kStoredHeaderSize] = {uint8_t(remaining == 0 ? 1 : 0), uint8_t(piece), uint8_t(piece >> 8),
+                                               uint8_t(~piece), uint8_t(~piece >> 8)};
+    Append(out, header, sizeof header);
+    const size_t piece_start = out.size();
+    for (size_t left = piece; left > 0;) {
+      if (row_offset == 0) {
+        out.push_back(0);  // filter type None
+        row_offset = 1;
+        --left;
+        continue;
+      }
+      const size_t take = std::min(left, row_bytes + 1 - row_offset);
+      Append(out, pixels + size_t(row) * row_bytes + (row_offset - 1), take);
+      left -= take;
+      row_offset += take;
+      if (row_offset == row_bytes + 1) {
+        row_offset = 0;
+        ++row;
+      }
+    }
+    adler = adler32(adler, out.data() + piece_start, uInt(piece));
+  } while (remaining > 0);
+  AppendBe32(out, uint32_t(adler));
+  AppendChunkCrc(out, chunk);
+
+  AppendBe32(out, 0);
+  chunk = out.size() - 4;
+  Append(out, "IEND", 4);
+  AppendChunkCrc(out, chunk);
+  return out;
+}
+
+bool WritePng(const std::string& path, uint32_t width, uint32_t height, const uint8_t* pixels) {
+  return WriteFileImage(path, BuildPng(width, height, pixels));
+}
+
+}  // namespace mivo
