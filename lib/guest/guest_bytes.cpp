@@ -14,6 +14,8 @@ uint32_t Load32(const uint8_t* p) {
 
 void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
 
+constexpr uint64_t kPooledCopyBytes = 0x100000;  // smaller regions are not worth splitting
+
 }  // namespace
 
 void CopySwapped(uint32_t endian, const uint8_t* src, uint8_t* dst, size_t count) {
@@ -44,7 +46,7 @@ void CopySwapped(uint32_t endian, const uint8_t* src, uint8_t* dst, size_t count
 }
 
 bool ReadGuestBytes(const GuestMemoryView& view, uint32_t address, uint64_t count, uint32_t endian,
-                    GuestRegionCopy& out) {
+                    GuestRegionCopy& out, WorkerPool* pool) {
   out.bytes.clear();
   out.size = (count + 3) & ~uint64_t(3);
   if (count == 0) return true;
@@ -55,7 +57,19 @@ bool ReadGuestBytes(const GuestMemoryView& view, uint32_t address, uint64_t coun
   // Only what exists is copied: an untrusted size must not become an allocation.
   const uint64_t present = std::min<uint64_t>(view.size - start, out.size) & ~uint64_t(3);
   out.bytes.resize(size_t(present));
-  CopySwapped(endian, view.data + start, out.bytes.data(), size_t(present));
+  const uint8_t* from = view.data + start;
+  uint8_t* to = out.bytes.data();
+  const uint64_t pieces = pool != nullptr && present >= kPooledCopyBytes ? WorkerCount(*pool) + 1 : 1;
+  if (pieces < 2) {
+    CopySwapped(endian, from, to, size_t(present));
+    return true;
+  }
+  // Piece boundaries stay on 4-byte units so every piece swaps whole units.
+  const uint64_t units = present / 4;
+  ParallelFor(*pool, uint32_t(pieces), [&](uint32_t i) {
+    const uint64_t first = units * i / pieces * 4, end = units * (i + 1) / pieces * 4;
+    CopySwapped(endian, from + first, to + first, size_t(end - first));
+  });
   return true;
 }
 

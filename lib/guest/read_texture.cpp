@@ -135,8 +135,10 @@ void ConvertPooled(const ReadJob& job, const std::vector<LevelSource>& sources, 
 bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, HostTextureData& texture,
                       std::string* error, uint8_t assume_mips_in_base_tail, WorkerPool* pool) {
   static_cast<GuestTextureInfo&>(texture) = GuestTextureInfo{};
-  texture.data = {};
-  texture.level_records = {};
+  // Emptied, keeping capacity: a caller reading texture after texture into
+  // one record does not pay for fresh pages each time.
+  texture.data.clear();
+  texture.level_records.clear();
   if (!DescribeTexture(fetch, texture, error, assume_mips_in_base_tail)) return false;
 
   const GuestLayout layout = ComputeGuestLayout(fetch, assume_mips_in_base_tail);
@@ -148,10 +150,13 @@ bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, H
   if (!PlanLevels(texture, layout, extents, records, sources)) return Fail(error, "texture too large");
 
   const uint32_t endian = FetchEndian(fetch);
+  WorkerPool* const read_pool =
+      pool != nullptr && extents.base_size + extents.mip_size >= kPooledReadBytes ? pool : nullptr;
   GuestRegionCopies regions;
   if ((extents.base_size != 0 &&
-       !ReadGuestBytes(view, extents.base_address, extents.base_size, endian, regions.base)) ||
-      (extents.mip_size != 0 && !ReadGuestBytes(view, extents.mip_address, extents.mip_size, endian, regions.mip))) {
+       !ReadGuestBytes(view, extents.base_address, extents.base_size, endian, regions.base, read_pool)) ||
+      (extents.mip_size != 0 &&
+       !ReadGuestBytes(view, extents.mip_address, extents.mip_size, endian, regions.mip, read_pool))) {
     return Fail(error, "texture memory outside guest memory");
   }
   if (records.empty()) return Fail(error, "no level could be read");
@@ -170,8 +175,8 @@ bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, H
   job.block_decoder = IsBlockDecoder(texture.conversion);
 
   std::vector<uint8_t> scratch[kMaxChunks];
-  if (pool != nullptr && extents.base_size + extents.mip_size >= kPooledReadBytes) {
-    ConvertPooled(job, sources, *pool, scratch);
+  if (read_pool != nullptr) {
+    ConvertPooled(job, sources, *read_pool, scratch);
   } else {
     for (size_t i = 0; i < sources.size(); ++i) {
       const LevelLocation& loc = sources[i].location;

@@ -8,6 +8,7 @@
 
 #include "guest/guest_memory.h"
 #include "guest/layout.h"
+#include "guest/worker_pool.h"
 
 namespace mivo {
 
@@ -30,9 +31,10 @@ void CopySwapped(uint32_t endian, const uint8_t* src, uint8_t* dst, size_t count
 
 // Copies `count` bytes at guest `address`; false when the start lies outside
 // the view (no buffer, below its first address, at or past its end). A region
-// that runs past the end of the view is read as far as it exists.
+// that runs past the end of the view is read as far as it exists. With a
+// pool, large regions are copied in one piece per thread.
 bool ReadGuestBytes(const GuestMemoryView& view, uint32_t address, uint64_t count, uint32_t endian,
-                    GuestRegionCopy& out);
+                    GuestRegionCopy& out, WorkerPool* pool = nullptr);
 
 // Guest blocks of one level and layer in plain order: x fastest, then rows,
 // then z slices. Blocks whose bytes lie outside the region copy are zero.

@@ -1,6 +1,7 @@
 #include "guest/worker_pool.h"
 
 #include <algorithm>
+#include <exception>
 #include <system_error>
 
 namespace mivo {
@@ -56,11 +57,15 @@ void StopAndJoin(WorkerPool& pool) {
 
 namespace {
 
-// Joining the calling thread would hang forever. Leaving the destructor by
-// this exception ends the process with the error, before any member (and
-// so any running worker's state) is torn down.
-[[noreturn]] void ThrowDeadlock() {
-  throw std::system_error(std::make_error_code(std::errc::resource_deadlock_would_occur));
+// Joining the calling thread would hang forever. The process ends instead,
+// with the resource-deadlock system error as the exception being handled, so
+// that the terminate handler reports it; nothing of the pool is torn down.
+[[noreturn]] void EndWithDeadlock() {
+  try {
+    throw std::system_error(std::make_error_code(std::errc::resource_deadlock_would_occur));
+  } catch (...) {
+    std::terminate();
+  }
 }
 
 }  // namespace
@@ -68,7 +73,7 @@ namespace {
 WorkerPool::~WorkerPool() {
   const std::thread::id self = std::this_thread::get_id();
   for (const std::thread& worker : workers) {
-    if (worker.get_id() == self) ThrowDeadlock();
+    if (worker.get_id() == self) EndWithDeadlock();
   }
   StopAndJoin(*this);
 }

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "guest/formats.h"
+#include "pack/manifest.h"
 
 namespace mivo {
 
@@ -28,6 +29,9 @@ ContentKey ComputeContentKey(const HostTextureData& texture);
 // data and the hash are not compared: callers compare the hash first.
 bool MatchesOriginal(HostFormat original_host_format, uint32_t original_width, uint32_t original_height,
                      const HostTextureData& texture);
+inline bool MatchesManifestEntry(const ManifestEntry& entry, const HostTextureData& texture) {
+  return MatchesOriginal(entry.original_host_format, entry.original_width, entry.original_height, texture);
+}
 
 // "%016llX" of the key, then "__" and the name when the name is not empty.
 std::string FormatContentKey(ContentKey key, std::string_view name);

@@ -135,6 +135,16 @@ TEST(ContentKey, OriginalMatchesOnPackableFormatAndBaseSizeOnly) {
   HostTextureData array = t;
   array.layers = 2;
   EXPECT_FALSE(MatchesOriginal(HostFormat::BC3_UNORM, 64, 32, array));
+  ManifestEntry row;
+  row.hash = ComputeContentKey(t);
+  row.original_host_format = HostFormat::BC3_UNORM;
+  row.original_width = 64;
+  row.original_height = 32;
+  EXPECT_TRUE(MatchesManifestEntry(row, t));
+  row.hash = 1;
+  EXPECT_TRUE(MatchesManifestEntry(row, t)) << "the hash is the caller's to compare";
+  row.original_height = 33;
+  EXPECT_FALSE(MatchesManifestEntry(row, t));
   const HostTextureData bc4 = MakeTexture(HostFormat::BC4_UNORM, 64, 32, 1, 1);
   EXPECT_FALSE(MatchesOriginal(HostFormat::BC4_UNORM, 64, 32, bc4)) << "not a pack format";
 }

@@ -9,6 +9,7 @@
 #include "support/dump_builder.h"
 #include "support/external_tools.h"
 #include "support/replacement_files.h"
+#include "support/temp_folder.h"
 
 namespace mivo {
 namespace {
@@ -79,10 +80,6 @@ struct Loaded {
 
 class ReplacementTest : public ::testing::Test {
  protected:
-  void SetUp() override { dir_ = test::ScratchDir(std::string("replacement_") + Name()); }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  static std::string Name() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
 
   Loaded LoadFile(const std::string& file, HostFormat original, const fs::path& folder) {
     ManifestEntry entry;
@@ -104,7 +101,8 @@ class ReplacementTest : public ::testing::Test {
     return Load(bytes, original, file).error;
   }
 
-  fs::path dir_;
+  test::TempFolder temp_;
+  fs::path dir_ = temp_.path();
 };
 
 // Level sizes and offsets of a finished texture: a complete chain, back to back.
@@ -304,13 +302,6 @@ TEST_F(ReplacementTest, CorruptPngSuiteFilesAreRefusedCleanly) {
     EXPECT_EQ(LoadFile(c.name, HostFormat::RGBA8_UNORM).error, c.rgba_error);
     EXPECT_EQ(LoadFile(c.name, HostFormat::R8_UNORM).error, c.red_error);
   }
-}
-
-TEST_F(ReplacementTest, CorruptPngDataAfterTheHeaderIsRefused) {
-  std::vector<uint8_t> png = MakePngBytes(16, 16, 8, 6, test::PatternBytes(16 * 16 * 4, 3));
-  png[40] ^= 0xFF;  // inside the IDAT chunk: its CRC no longer matches
-  const std::string error = Error(png, HostFormat::RGBA8_UNORM, "r.png");
-  EXPECT_TRUE(error == kPngDecode || error == "PNG pixel decode failed") << error;
 }
 
 // --- mip generation ---------------------------------------------------------

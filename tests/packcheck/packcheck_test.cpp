@@ -9,6 +9,8 @@
 #include "support/dump_builder.h"
 #include "support/external_tools.h"
 #include "support/replacement_files.h"
+#include "support/run_program.h"
+#include "support/temp_folder.h"
 
 #ifdef MIVO_PACKCHECK_PATH
 
@@ -47,8 +49,6 @@ std::vector<uint8_t> Bc1Dds() {
 class PackcheckTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = test::ScratchDir(std::string("packcheck_") +
-                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     pack_ = dir_ / "pack";
     template_ = dir_ / "template";
     fs::create_directories(pack_);
@@ -58,7 +58,6 @@ class PackcheckTest : public ::testing::Test {
              Row(0x42ull, "bf_0000C000_0000D000", HostFormat::R8_UNORM, 16, 16, ".png")};
     files_ = {RgbaPng(), Bc1Dds(), RedPng()};
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   // Writes a folder with a manifest of `rows` and the standard file of each.
   void WriteFolder(const fs::path& folder, const PackManifest& rows) {
@@ -70,34 +69,36 @@ class PackcheckTest : public ::testing::Test {
     }
   }
 
-  test::CommandResult Check(const std::string& args) {
-    return test::RunCommand(test::ShellQuote(MIVO_PACKCHECK_PATH) + " " + args);
+  test::ProgramResult Check(const std::vector<std::string>& args) {
+    return test::RunProgram(MIVO_PACKCHECK_PATH, args, dir_.path());
   }
-  test::CommandResult Check() { return Check(test::ShellQuote(pack_.string()) + " " + test::ShellQuote(template_.string())); }
+  test::ProgramResult Check() { return Check({pack_.string(), template_.string()}); }
 
-  fs::path dir_, pack_, template_;
+  test::TempFolder dir_;
+  fs::path pack_, template_;
   PackManifest rows_;
   std::vector<std::vector<uint8_t>> files_;
 };
 
 TEST_F(PackcheckTest, WrongArgumentCountPrintsUsageAndExitsWithTwo) {
   const std::string usage = "usage: mivo_packcheck PACK_FOLDER EXTRACTED_TEMPLATE_FOLDER\n";
-  for (const std::string args : {"", "a", "a b c"}) {
-    const test::CommandResult result = Check(args);
-    EXPECT_EQ(result.status, 2) << args;
-    EXPECT_EQ(result.output, usage) << args;
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{}, std::vector<std::string>{"a"}, std::vector<std::string>{"a", "b", "c"}}) {
+    const test::ProgramResult result = Check(args);
+    EXPECT_EQ(result.status, 2) << args.size();
+    EXPECT_EQ(result.out, usage) << args.size();
   }
 }
 
 TEST_F(PackcheckTest, UnreadableManifestsEndTheRunBeforeAnythingElse) {
   // The pack's manifest is read first; the template is not looked at.
-  test::CommandResult result = Check(test::ShellQuote(pack_.string()) + " /nonexistent");
-  EXPECT_EQ(result.output, "manifest: missing/oversized pack.txt\n");
+  test::ProgramResult result = Check({pack_.string(), "/nonexistent"});
+  EXPECT_EQ(result.out, "manifest: missing/oversized pack.txt\n");
   EXPECT_EQ(result.status, 1);
   WriteFolder(pack_, rows_);
   test::WriteFileBytes(template_ / "pack.txt", {'M', 'V', 'T', 'P', ' ', '2', '\n'});
   result = Check();
-  EXPECT_EQ(result.output, "manifest: unsupported pack version\n");
+  EXPECT_EQ(result.out, "manifest: unsupported pack version\n");
   EXPECT_EQ(result.status, 1);
 }
 
@@ -106,17 +107,17 @@ TEST_F(PackcheckTest, MatchingPackPrintsOneOkLinePerRowAndPasses) {
   WriteFolder(pack_, rows_);
   test::WriteFileBytes(pack_ / "notes.txt", {'h', 'i'});
   test::WriteFileBytes(pack_ / "extra.PNG", RgbaPng());
-  const test::CommandResult result = Check();
-  EXPECT_EQ(result.output,
+  const test::ProgramResult result = Check();
+  EXPECT_EQ(result.out,
             "OK 1122334455667788__bf_00001000_00002000.png: 4x2 RGBA8_UNORM, 3 mips, 44 bytes\n"
             "OK 0000000000000ABC__bf_0000A000_0000B000.dds: 8x8 BC1_UNORM, 4 mips, 56 bytes\n"
             "OK 0000000000000042__bf_0000C000_0000D000.png: 3x3 R8_UNORM, 2 mips, 10 bytes\n"
             "3 entries, 0 errors\n");
   EXPECT_EQ(result.status, 0);
   // A template checked against itself passes too.
-  const test::CommandResult self = Check(test::ShellQuote(template_.string()) + " " + test::ShellQuote(template_.string()));
+  const test::ProgramResult self = Check({template_.string(), template_.string()});
   EXPECT_EQ(self.status, 0);
-  EXPECT_NE(self.output.find("3 entries, 0 errors\n"), std::string::npos);
+  EXPECT_NE(self.out.find("3 entries, 0 errors\n"), std::string::npos);
 }
 
 TEST_F(PackcheckTest, EveryMistakeIsReportedAndCounted) {
@@ -133,8 +134,8 @@ TEST_F(PackcheckTest, EveryMistakeIsReportedAndCounted) {
   test::WriteFileBytes(pack_ / "extra.png", RgbaPng());
   test::WriteFileBytes(pack_ / "extra.PNG", RgbaPng());
 
-  const test::CommandResult result = Check();
-  EXPECT_EQ(result.output,
+  const test::ProgramResult result = Check();
+  EXPECT_EQ(result.out,
             "ORIGINAL MISMATCH 1122334455667788__bf_00001000_00002000\n"
             "INVALID 0000000000000ABC__bf_0000A000_0000B000.dds: truncated DDS mip data\n"
             "INVALID 0000000000000042__bf_0000C000_0000D000.png: replacement absent or outside pack\n"
@@ -150,8 +151,8 @@ TEST_F(PackcheckTest, PackWithoutRowsReportsEveryReplacementFileAsUnlisted) {
   test::WriteFileBytes(pack_ / "only.dds", Bc1Dds());
   fs::create_directory(pack_ / "sub");
   test::WriteFileBytes(pack_ / "sub" / "deeper.png", RgbaPng());
-  const test::CommandResult result = Check();
-  EXPECT_EQ(result.output, "UNLISTED/UNKNOWN FILE only.dds\n0 entries, 1 errors\n");
+  const test::ProgramResult result = Check();
+  EXPECT_EQ(result.out, "UNLISTED/UNKNOWN FILE only.dds\n0 entries, 1 errors\n");
   EXPECT_EQ(result.status, 1);
 }
 

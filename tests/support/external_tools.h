@@ -1,5 +1,5 @@
-// Test support: scratch folders and running outside programs (Python with
-// Pillow, pngcheck, the built tools) on files a test wrote.
+// Test support: outside readers (Python with Pillow, pngcheck) run on files a
+// test wrote, and small byte helpers.
 #pragma once
 
 #include <cstdint>
@@ -9,23 +9,8 @@
 
 namespace mivo::test {
 
-struct CommandResult {
-  int status = -1;     // exit status, -1 when the command could not be run
-  std::string output;  // standard output
-};
-
-// Runs `command` through the shell and captures its standard output.
-CommandResult RunCommand(const std::string& command);
-
 // The system interpreter, which carries Debian's python3-pil.
-std::string PythonCommand();
-
-// A fresh empty folder under the system's temporary folder, named after
-// `name` (unique per test), removed and recreated.
-std::filesystem::path ScratchDir(const std::string& name);
-
-// Single-quoted for the shell.
-std::string ShellQuote(const std::string& text);
+std::filesystem::path PythonProgram();
 
 std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path);
 

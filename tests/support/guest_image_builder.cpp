@@ -29,15 +29,6 @@ void ForEachReadLevel(const FetchConstant& fetch, uint8_t option, const Visit& v
   }
 }
 
-// Byte offset of block (x, y, z) of a level inside its layer: the inverse
-// view of the reader's gathering.
-uint64_t BlockOffset(const GuestLayout& layout, const GuestLevelLayout& rec, uint32_t bpb, uint32_t x, uint32_t y,
-                     uint32_t z) {
-  if (!layout.tiled) return (uint64_t(z) * rec.height_blocks + y) * rec.row_pitch + uint64_t(x) * bpb;
-  if (layout.dim != kDim3D) return TiledAddress2D(x, y, rec.pitch_blocks, FloorLog2(bpb));
-  return TiledAddress3D(x, y, z, rec.pitch_blocks, rec.height_blocks, FloorLog2(bpb));
-}
-
 }  // namespace
 
 BlockPattern NoisePattern(uint32_t seed) {
@@ -72,7 +63,7 @@ GuestImages PlaceGuestTexture(const FetchConstant& fetch, const BlockPattern& pa
     for (uint32_t z = 0; z < loc.bz; ++z) {
       for (uint32_t y = 0; y < loc.by; ++y) {
         for (uint32_t x = 0; x < loc.bx; ++x) {
-          const uint64_t at = loc.start + BlockOffset(layout, *loc.record, bpb, x + loc.tail.x, y + loc.tail.y,
+          const uint64_t at = loc.start + GuestBlockOffset(layout, *loc.record, bpb, x + loc.tail.x, y + loc.tail.y,
                                                       z + loc.tail.z);
           if (at + bpb > image.size()) throw std::logic_error("block outside the touched region");
           pattern(level, layer, x, y, z, block);

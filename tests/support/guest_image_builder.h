@@ -10,6 +10,7 @@
 
 #include "guest/formats.h"
 #include "guest/guest_memory.h"
+#include "support/guest_writer.h"
 
 namespace mivo::test {
 
@@ -21,12 +22,8 @@ using BlockPattern =
 // A pattern of well-mixed bytes that differs in every block and byte.
 BlockPattern NoisePattern(uint32_t seed);
 
-struct GuestImages {
-  std::vector<uint8_t> base;  // guest memory from the base address: the touched base size
-  std::vector<uint8_t> mip;   // from the mip address: the touched mip size
-};
-
-// Places every level and layer that a read of the texture takes. Throws
+// Places every level and layer that a read of the texture takes, into images
+// of exactly the touched sizes (rounded up to 4 bytes). Throws
 // std::logic_error when a block falls outside the touched size or two blocks
 // share a byte: the layout itself would then be wrong.
 GuestImages PlaceGuestTexture(const FetchConstant& fetch, const BlockPattern& pattern,

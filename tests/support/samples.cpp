@@ -30,6 +30,14 @@ const SampleSpec kSamples[] = {
     {"bf_0A00000B_5E1C000B", GuestFormat::k_16_16_16_16_FLOAT, kDim2D, 32, 32, 1, 0, false, false, Picture::gradient, SWZ(RGBA), 2, false, 0},
     {"bf_0A00000C_5E1C000C", GuestFormat::k_8_8_8_8, kDim3D, 16, 16, 4, 0, false, false, Picture::dots, SWZ(RGBA), 2, false, 0},
     {"bf_0A00000D_5E1C000D", GuestFormat::k_8_8_8_8, kDim2D, 32, 16, 1, 0, false, false, Picture::gradient, SWZ(RGBA), 1, false, 0},
+    // Tiled twins of samples above, each with the endian swap such textures carry.
+    {"bf_0A00000E_5E1C000E", GuestFormat::k_8_8_8_8, kDim2D, 64, 64, 1, 6, true, false, Picture::checkerboard, SWZ(RGBA), 2, true, 2},
+    {"bf_0A00000F_5E1C000F", GuestFormat::k_DXT1, kDim2D, 64, 64, 1, 0, false, false, Picture::shapes, SWZ(RGBA), 2, true, 1},
+    {"bf_0A000010_5E1C0010", GuestFormat::k_DXT1, kDim2D, 16, 16, 1, 4, false, true, Picture::checkerboard, SWZ(RGBA), 2, true, 1},
+    {"bf_0A000011_5E1C0011", GuestFormat::k_8_8_8_8, kDimCube, 32, 32, 1, 0, false, false, Picture::dots, SWZ(RGBA), 2, true, 2},
+    {"bf_0A000012_5E1C0012", GuestFormat::k_8_8_8_8, kDim3D, 16, 16, 4, 0, false, false, Picture::dots, SWZ(RGBA), 2, true, 2},
+    {"bf_0A000013_5E1C0013", GuestFormat::k_8_8_8_8, kDim2D, 32, 32, 1, 5, true, true, Picture::shapes, SWZ(RGBA), 2, true, 3},
+    {"bf_0A000014_5E1C0014", GuestFormat::k_DXN, kDim2D, 64, 64, 1, 0, false, false, Picture::gradient, SWZ(RG01), 2, true, 2},
 };
 #undef SWZ
 

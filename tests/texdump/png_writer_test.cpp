@@ -4,6 +4,8 @@
 #include <zlib.h>
 
 #include "support/external_tools.h"
+#include "support/run_program.h"
+#include "support/temp_folder.h"
 #include "texdump/png_writer.h"
 
 namespace mivo {
@@ -156,7 +158,7 @@ TEST(PngWriter, RowsSpanningSeveralBlocksDecodeToTheInputPixels) {
 }
 
 TEST(PngWriter, WrittenFilesPassPngcheckAndPillowReadsThemBack) {
-  const std::filesystem::path dir = test::ScratchDir("png_writer_outside_readers");
+  const test::TempFolder dir;
   struct Case {
     uint32_t width, height;
   };
@@ -167,25 +169,24 @@ TEST(PngWriter, WrittenFilesPassPngcheckAndPillowReadsThemBack) {
     const std::string raw = (dir / "pixels.raw").string();
     ASSERT_TRUE(WritePng(png, c.width, c.height, pixels.data()));
 
-    const test::CommandResult check = test::RunCommand("pngcheck -q " + test::ShellQuote(png));
-    EXPECT_EQ(check.status, 0) << check.output;
+    const test::ProgramResult check = test::RunProgram("pngcheck", {"-q", png}, dir.path());
+    EXPECT_EQ(check.status, 0) << check.out;
 
     const std::string script =
         "import sys; from PIL import Image; im = Image.open(sys.argv[1]); "
         "print(im.mode, im.size[0], im.size[1]); open(sys.argv[2], 'wb').write(im.tobytes())";
-    const test::CommandResult pillow = test::RunCommand(test::PythonCommand() + " -c " + test::ShellQuote(script) +
-                                                        " " + test::ShellQuote(png) + " " + test::ShellQuote(raw));
-    ASSERT_EQ(pillow.status, 0);
-    EXPECT_EQ(pillow.output, "RGBA " + std::to_string(c.width) + " " + std::to_string(c.height) + "\n");
+    const test::ProgramResult pillow = test::RunProgram(test::PythonProgram(), {"-c", script, png, raw}, dir.path());
+    ASSERT_EQ(pillow.status, 0) << pillow.err;
+    EXPECT_EQ(pillow.out, "RGBA " + std::to_string(c.width) + " " + std::to_string(c.height) + "\n");
     EXPECT_EQ(test::ReadFileBytes(raw), pixels);
   }
 }
 
 TEST(PngWriter, PathInMissingFolderFailsAndCreatesNothing) {
-  const std::filesystem::path dir = test::ScratchDir("png_writer_missing_folder");
+  const test::TempFolder dir;
   const uint8_t pixel[4] = {1, 2, 3, 4};
   EXPECT_FALSE(WritePng((dir / "absent" / "x.png").string(), 1, 1, pixel));
-  EXPECT_TRUE(std::filesystem::is_empty(dir));
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
 }  // namespace

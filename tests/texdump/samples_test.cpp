@@ -9,6 +9,9 @@
 #include <string>
 
 #include "guest/describe.h"
+#include "guest/read_texture.h"
+#include "support/dump_builder.h"
+#include "texdump/dump_file.h"
 #include "support/block_encode.h"
 #include "support/guest_writer.h"
 #include "support/samples.h"
@@ -107,9 +110,70 @@ TEST(GuestWriter, MipLevelsFollowOneAnotherAndTailLevelsShareARecord) {
   EXPECT_EQ(tail.mip[9 * 256 + 7], 0x66);
 
   EXPECT_THROW(test::PlaceGuestLevel(chain, 1, 0, std::vector<uint8_t>(5), images), std::logic_error);
-  test::FetchFields tiled = chain;
+  EXPECT_THROW(test::PlaceGuestLevel(chain, 9, 0, std::vector<uint8_t>(4), images), std::logic_error);
+}
+
+TEST(GuestWriter, TiledTexelsLandAtTheirTiledAddresses) {
+  test::FetchFields tiled;
+  tiled.format = GuestFormat::k_8_8_8_8;
+  tiled.width = tiled.height = 32;
+  tiled.pitch = 1;
   tiled.tiled = true;
-  EXPECT_THROW(test::PlaceGuestLevel(tiled, 0, 0, std::vector<uint8_t>(64 * 64 * 4), images), std::logic_error);
+  tiled.base_address = 0x1000;
+  std::vector<uint8_t> blocks(32 * 32 * 4);
+  blocks[1 * 4] = 1;        // (1, 0)
+  blocks[8 * 4] = 2;        // (8, 0)
+  blocks[32 * 4] = 3;       // (0, 1)
+  blocks[2 * 32 * 4] = 4;   // (0, 2)
+  blocks[16 * 32 * 4] = 5;  // (0, 16)
+  test::GuestImages images;
+  test::PlaceGuestLevel(tiled, 0, 0, blocks, images);
+  EXPECT_EQ(images.base[4], 1);
+  EXPECT_EQ(images.base[64], 2);
+  EXPECT_EQ(images.base[16], 3);
+  EXPECT_EQ(images.base[256], 4);
+  EXPECT_EQ(images.base[2048], 5);
+}
+
+// A dump's bytes read back the way the dump tool reads them.
+HostTextureData DecodeSampleDump(const std::vector<uint8_t>& bytes, uint8_t assume_mips_in_base_tail) {
+  const fs::path path = fs::temp_directory_path() / "mivo_sample_twin.bin";
+  test::WriteFileBytes(path, bytes);
+  TextureDump dump;
+  std::string error;
+  EXPECT_TRUE(ReadTextureDump(path, dump, error)) << error;
+  fs::remove(path);
+  const StagedDump staged = StageDumpInGuestMemory(dump);
+  HostTextureData texture;
+  EXPECT_TRUE(ReadGuestTexture(staged.fetch, staged.View(), texture, &error, assume_mips_in_base_tail)) << error;
+  return texture;
+}
+
+TEST(Samples, TiledSamplesDecodeToTheSamePicturesAsTheirLinearTwins) {
+  const auto table = test::SampleTable();
+  uint32_t twins = 0;
+  for (uint32_t t = 0; t < table.size(); ++t) {
+    const test::SampleSpec& tiled = table[t];
+    if (!tiled.tiled) continue;
+    for (uint32_t l = 0; l < table.size(); ++l) {
+      const test::SampleSpec& linear = table[l];
+      if (linear.tiled || linear.format != tiled.format || linear.dimension != tiled.dimension ||
+          linear.width != tiled.width || linear.height != tiled.height || linear.depth != tiled.depth ||
+          linear.max_level != tiled.max_level || linear.mip_region != tiled.mip_region ||
+          linear.packed != tiled.packed || linear.picture != tiled.picture || linear.version != tiled.version) {
+        continue;
+      }
+      for (uint8_t option : {0, 1}) {
+        const HostTextureData a = DecodeSampleDump(test::MakeSampleDump(t), option);
+        const HostTextureData b = DecodeSampleDump(test::MakeSampleDump(l), option);
+        EXPECT_EQ(a.level_records.size(), b.level_records.size()) << tiled.name;
+        EXPECT_TRUE(a.data == b.data) << tiled.name << " differs from " << linear.name;
+        EXPECT_FALSE(a.data.empty());
+      }
+      ++twins;
+    }
+  }
+  EXPECT_EQ(twins, 7u);
 }
 
 TEST(GuestWriter, CubeFacesLieOneAlignedSliceApart) {

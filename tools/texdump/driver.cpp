@@ -4,6 +4,11 @@
 #include <string>
 #include <system_error>
 
+#include "guest/layout.h"
+#include "guest/read_texture.h"
+#include "texdump/dump_images.h"
+#include "texdump/report.h"
+
 namespace mivo {
 
 namespace fs = std::filesystem;
@@ -41,9 +46,45 @@ void ProcessDump(const fs::path& dump_path, const DumpToolOptions& options, Norm
   if (!ProcessStagedDump(dump_path, dump, staged, options, run)) ++run.failures;
 }
 
-bool ProcessStagedDump(const fs::path&, const TextureDump&, const StagedDump&, const DumpToolOptions&, NormalModeRun&) {
-  // Decoding, the description line, the CSV row, the pack template and the
-  // images of the dump belong here; a staged dump is all there is so far.
+const ManifestEntry* FindTemplateEntry(const std::vector<ManifestEntry>& entries, ContentKey key,
+                                       const HostTextureData& texture) {
+  for (const ManifestEntry& entry : entries) {
+    if (entry.hash == key && MatchesManifestEntry(entry, texture)) return &entry;
+  }
+  return nullptr;
+}
+
+bool ProcessStagedDump(const fs::path& dump_path, const TextureDump& dump, const StagedDump& staged,
+                       const DumpToolOptions& options, NormalModeRun& run) {
+  HostTextureData texture;
+  std::string read_error;
+  const bool ok = ReadGuestTexture(staged.fetch, staged.View(), texture, &read_error, 0, nullptr);
+  const GuestExtents extents = ComputeGuestExtents(staged.fetch, 0);
+
+  DumpReport report;
+  report.name = dump_path.stem().string();
+  report.fetch = staged.fetch;
+  report.base_address = staged.base_address;
+  report.mip_address = staged.mip_address;
+  report.info = texture;
+  report.ok = ok;
+  report.error = read_error;
+  report.shorter_than_layout =
+      extents.base_size > dump.base_image.size() || extents.mip_size > dump.mip_image.size();
+  report.version1_shifted = dump.version1_shifted;
+  report.content_key = ok ? ComputeContentKey(texture) : 0;
+  if (report.content_key != 0) {
+    const ManifestEntry* known = FindTemplateEntry(run.template_entries, report.content_key, texture);
+    report.pack_key = FormatContentKey(report.content_key, known != nullptr ? known->bf_name : report.name);
+  }
+  WriteText(stdout, DescriptionLine(report));
+  if (run.csv != nullptr) {
+    report.host_hash = HashHostData(texture.data.data(), texture.data.size());
+    WriteText(run.csv, CsvRow(report));
+  }
+
+  if (!ok) return false;
+  if (options.write_images) WriteDumpImages(options.out_dir, report.name, texture);
   return true;
 }
 

@@ -3,10 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <vector>
 
+#include "pack/content_key.h"
+#include "pack/manifest.h"
 #include "texdump/dump_file.h"
 #include "texdump/options.h"
 
@@ -16,7 +19,15 @@ namespace mivo {
 struct NormalModeRun {
   int32_t textures = 0;
   int32_t failures = 0;
+  std::FILE* csv = nullptr;  // the CSV report, when one is open
+  // Pack-template rows written so far in this run, in the order written.
+  std::vector<ManifestEntry> template_entries;
 };
+
+// The first template row with this content key whose original matches the
+// texture; null when none does (always so without a pack template).
+const ManifestEntry* FindTemplateEntry(const std::vector<ManifestEntry>& entries, ContentKey key,
+                                       const HostTextureData& texture);
 
 // Gathers each input's dumps just before processing them, so the dumps of one
 // input are done before the next input is looked at. False (after printing

@@ -9,6 +9,7 @@
 
 #include "texdump/driver.h"
 #include "texdump/options.h"
+#include "texdump/report.h"
 
 namespace {
 
@@ -22,8 +23,12 @@ int RunNormalMode(const DumpToolOptions& options) {
   if (!options.pack_template_dir.empty() && !mivo::CreateFolder(options.pack_template_dir)) return 1;
 
   mivo::NormalModeRun run;
+  // An unopenable report is not fatal either: the run goes on without it.
+  if (!options.csv_path.empty()) run.csv = std::fopen(options.csv_path.c_str(), "w");
+  if (run.csv != nullptr) std::fputs(mivo::kCsvHeader, run.csv);
   const bool walked =
       mivo::ForEachDump(options.inputs, [&](const fs::path& dump) { mivo::ProcessDump(dump, options, run); });
+  if (run.csv != nullptr) std::fclose(run.csv);
   if (!walked) return 1;
 
   std::printf("%d textures, %d failed\n", run.textures, run.failures);

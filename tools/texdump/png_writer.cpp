@@ -30,18 +30,20 @@ void AppendBe32(std::vector<uint8_t>& out, uint32_t v) {
   Append(out, b, 4);
 }
 
-// CRC-32 over a chunk's type and data, which start 4 bytes after `chunk_start`.
-void AppendChunkCrc(std::vector<uint8_t>& out, size_t chunk_start) {
-  const uint8_t* typed = out.data() + chunk_start + 4;
-  const size_t length = out.size() - chunk_start - 4;
-  uLong crc = crc32(0L, Z_NULL, 0);
-  // zlib takes 32-bit lengths; feed it in pieces.
-  for (size_t done = 0; done < length;) {
-    const size_t piece = std::min<size_t>(length - done, 1u << 30);
-    crc = crc32(crc, typed + done, uInt(piece));
+// zlib takes 32-bit lengths; longer runs are fed in pieces.
+uLong CrcUpdate(uLong crc, const uint8_t* bytes, size_t size) {
+  for (size_t done = 0; done < size;) {
+    const size_t piece = std::min<size_t>(size - done, size_t(1) << 30);
+    crc = crc32(crc, bytes + done, uInt(piece));
     done += piece;
   }
-  AppendBe32(out, uint32_t(crc));
+  return crc;
+}
+
+// CRC-32 over a chunk's type and data, which start 4 bytes after `chunk_start`.
+void AppendChunkCrc(std::vector<uint8_t>& out, size_t chunk_start) {
+  const size_t typed = chunk_start + 4;
+  AppendBe32(out, uint32_t(CrcUpdate(crc32(0L, Z_NULL, 0), out.data() + typed, out.size() - typed)));
 }
 
 size_t CheckedMul(uint64_t a, uint64_t b) {
@@ -64,21 +66,23 @@ std::vector<uint8_t> BuildPng(uint32_t width, uint32_t height, const uint8_t* pi
   Append(out, kSignature, sizeof kSignature);
 
   AppendBe32(out, uint32_t(kIhdrSize));
-  size_t chunk = out.size() - 4;
+  const size_t ihdr = out.size() - 4;
   Append(out, "IHDR", 4);
   AppendBe32(out, width);
   AppendBe32(out, height);
   const uint8_t ihdr_tail[5] = {8, 6, 0, 0, 0};  // depth 8, RGBA, deflate, no filter, no interlace
   Append(out, ihdr_tail, sizeof ihdr_tail);
-  AppendChunkCrc(out, chunk);
+  AppendChunkCrc(out, ihdr);
 
   // The scanline stream (a filter byte 0 before each row) is cut into stored
   // blocks as it is produced, straight into the IDAT data, so the pixels are
-  // copied once; Adler-32 runs over each piece as it lands.
+  // copied once; Adler-32 and the chunk's CRC-32 run over each block while it
+  // is still in cache.
   AppendBe32(out, uint32_t(zlib_size));
-  chunk = out.size() - 4;
+  size_t crc_from = out.size();
   Append(out, "IDAT", 4);
   Append(out, kZlibHeader, sizeof kZlibHeader);
+  uLong crc = crc32(0L, Z_NULL, 0);
   uLong adler = adler32(0L, Z_NULL, 0);
   size_t remaining = raw_size;
   uint32_t row = 0;
@@ -107,14 +111,17 @@ std::vector<uint8_t> BuildPng(uint32_t width, uint32_t height, const uint8_t* pi
       }
     }
     adler = adler32(adler, out.data() + piece_start, uInt(piece));
+    crc = CrcUpdate(crc, out.data() + crc_from, out.size() - crc_from);
+    crc_from = out.size();
   } while (remaining > 0);
   AppendBe32(out, uint32_t(adler));
-  AppendChunkCrc(out, chunk);
+  crc = CrcUpdate(crc, out.data() + crc_from, out.size() - crc_from);
+  AppendBe32(out, uint32_t(crc));
 
   AppendBe32(out, 0);
-  chunk = out.size() - 4;
+  const size_t iend = out.size() - 4;
   Append(out, "IEND", 4);
-  AppendChunkCrc(out, chunk);
+  AppendChunkCrc(out, iend);
   return out;
 }
 

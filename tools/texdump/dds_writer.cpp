@@ -1,0 +1,133 @@
+#include "texdump/dds_writer.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "texdump/file_image.h"
+
+namespace mivo {
+namespace {
+
+// DXGI_FORMAT by host format code minus 1.
+constexpr uint8_t kDxgiFormats[36] = {
+    61, 63, 49, 51, 56, 58, 54, 115,  // R8_UNORM .. BGRA4_UNORM
+    85, 86, 28, 31, 24, 35, 37, 34,   // B5G6R5_UNORM .. RG16_FLOAT
+    42, 43, 41, 10, 11, 13, 17, 18,   // R32_UINT .. RG32_SINT
+    16, 3,  4,  2,  71, 74, 77, 80,   // RG32_FLOAT .. BC4_UNORM
+    81, 83, 84, 98,                   // BC4_SNORM .. BC7_UNORM
+};
+
+constexpr uint32_t kDdsMagic = 0x20534444;  // "DDS "
+constexpr uint32_t kFourCcDx10 = 0x30315844;  // "DX10"
+constexpr uint32_t kFlagsBase = 0x00021007;   // CAPS, HEIGHT, WIDTH, PIXELFORMAT, MIPMAPCOUNT
+constexpr uint32_t kFlagDepth = 0x00800000;
+constexpr uint32_t kCapsComplexMipmap = 0x00401008;
+constexpr uint32_t kCaps2Cube = 0x0000FE00;   // CUBEMAP and all six faces
+constexpr uint32_t kCaps2Volume = 0x00200000;
+constexpr uint32_t kPixelFormatFourCc = 0x4;
+constexpr uint32_t kMiscTextureCube = 0x4;
+enum ResourceDimension : uint32_t { kTexture1D = 2, kTexture2D = 3, kTexture3D = 4 };
+
+void AppendLe32(std::vector<uint8_t>& out, uint32_t v) {
+  const uint8_t b[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+  out.insert(out.end(), b, b + 4);
+}
+
+void AppendHeader(std::vector<uint8_t>& out, const HostTextureData& t) {
+  const bool volume = t.dim == kDim3D;
+  const bool cube = t.dim == kDimCube;
+  AppendLe32(out, kDdsMagic);
+  AppendLe32(out, 124);
+  AppendLe32(out, volume ? kFlagsBase | kFlagDepth : kFlagsBase);
+  AppendLe32(out, t.height);
+  AppendLe32(out, t.width);
+  AppendLe32(out, 0);  // pitch or linear size
+  AppendLe32(out, volume ? t.depth : 0);
+  AppendLe32(out, t.levels);
+  for (int i = 0; i < 11; ++i) AppendLe32(out, 0);
+  AppendLe32(out, 32);  // pixel format size
+  AppendLe32(out, kPixelFormatFourCc);
+  AppendLe32(out, kFourCcDx10);
+  for (int i = 0; i < 5; ++i) AppendLe32(out, 0);  // bit count and masks
+  AppendLe32(out, kCapsComplexMipmap);
+  AppendLe32(out, cube ? kCaps2Cube : volume ? kCaps2Volume : 0);
+  for (int i = 0; i < 3; ++i) AppendLe32(out, 0);  // caps3, caps4, reserved2
+
+  AppendLe32(out, DxgiFormat(t.host_format));
+  AppendLe32(out, volume ? kTexture3D : t.dim == kDim1D ? kTexture1D : kTexture2D);
+  AppendLe32(out, cube ? kMiscTextureCube : 0);
+  AppendLe32(out, cube ? 1 : t.layers);
+  AppendLe32(out, 0);
+}
+
+// The bytes one (layer, mip) slot contributes: its record's range, or filler.
+// A record whose range lies outside `data` contributes nothing rather than
+// reading past the buffer.
+uint64_t SlotSize(const HostTextureData& t, uint32_t mip, uint32_t layer) {
+  const LevelRecord* record = FindLevel(t, mip, layer);
+  if (record == nullptr) return DdsFillerSize(t, mip);
+  const uint64_t data_size = t.data.size();
+  if (record->offset > data_size || record->size > data_size - record->offset) return 0;
+  return record->size;
+}
+
+uint64_t SaturatingAdd(uint64_t a, uint64_t b) { return a > UINT64_MAX - b ? UINT64_MAX : a + b; }
+
+}  // namespace
+
+uint32_t DxgiFormat(HostFormat format) {
+  const uint32_t code = uint32_t(format);
+  return code >= 1 && code <= 36 ? kDxgiFormats[code - 1] : 0;
+}
+
+uint64_t DdsFillerSize(const HostTextureData& t, uint32_t mip) {
+  const uint32_t code = uint32_t(t.host_format);
+  if (code == 0 || code >= kHostFormatCount) return 0;  // an unknown format has no texel size
+  const HostFormatInfo& row = HostFormatRow(t.host_format);
+  const auto level_size = [mip](uint32_t size) { return mip >= 32 ? 1u : std::max(size >> mip, 1u); };
+  const uint64_t w = level_size(t.width), h = level_size(t.height);
+  const uint64_t d = t.dim == kDim3D ? level_size(t.depth) : 1;
+  const uint64_t edge = row.block_edge;
+  // Each factor is below 2^32, so a product of the four can still overflow.
+  const uint64_t slice = uint64_t(row.bytes_per_block) * ((h + edge - 1) / edge) * ((w + edge - 1) / edge);
+  return d > UINT64_MAX / std::max<uint64_t>(slice, 1) ? UINT64_MAX : d * slice;
+}
+
+uint64_t DdsFileSize(const HostTextureData& t) {
+  uint64_t total = kDdsHeaderBytes;
+  for (uint32_t layer = 0; layer < t.layers; ++layer) {
+    for (uint32_t mip = 0; mip < t.levels; ++mip) {
+      total = SaturatingAdd(total, SlotSize(t, mip, layer));
+      if (total > kMaxDdsFileBytes) return total;  // stops a huge layer/level count early too
+    }
+  }
+  return total;
+}
+
+std::vector<uint8_t> BuildDds(const HostTextureData& t) {
+  const uint64_t file_size = DdsFileSize(t);
+  if (file_size > kMaxDdsFileBytes) throw std::length_error("DDS file too large");
+  std::vector<uint8_t> out;
+  out.reserve(size_t(file_size));
+  AppendHeader(out, t);
+  for (uint32_t layer = 0; layer < t.layers; ++layer) {
+    for (uint32_t mip = 0; mip < t.levels; ++mip) {
+      const LevelRecord* record = FindLevel(t, mip, layer);
+      const uint64_t size = SlotSize(t, mip, layer);
+      if (record == nullptr) {
+        out.resize(out.size() + size_t(size), 0);
+      } else if (size != 0) {
+        const uint8_t* start = t.data.data() + record->offset;
+        out.insert(out.end(), start, start + size);
+      }
+    }
+  }
+  return out;
+}
+
+bool WriteDds(const std::string& path, const HostTextureData& texture) {
+  if (DdsFileSize(texture) > kMaxDdsFileBytes) return false;
+  return WriteFileImage(path, BuildDds(texture));
+}
+
+}  // namespace mivo
