@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -79,6 +80,10 @@ struct BenchPack {
     }
     test::WritePack(folder, files);
     for (const test::PackFile& file : files) entries.push_back(file.entry);
+  }
+  ~BenchPack() {
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
   }
 };
 
