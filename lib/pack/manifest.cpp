@@ -1,5 +1,7 @@
 #include "pack/manifest.h"
 
+#include "pack/content_key.h"
+
 #include <cstdio>
 #include <fstream>
 #include <unordered_set>
@@ -79,15 +81,6 @@ HostFormat PackFormatByName(std::string_view name) {
   return HostFormat::UNKNOWN;
 }
 
-std::string RowKeyString(uint64_t hash, std::string_view bf_name) {
-  char digits[17];
-  std::snprintf(digits, sizeof digits, "%016llX", static_cast<unsigned long long>(hash));
-  std::string key(digits);
-  key += "__";
-  key += bf_name;
-  return key;
-}
-
 bool IsSizeInRange(uint32_t side) { return side >= 1 && side <= kMaxReplacementSide; }
 
 // Reads the file when it is a regular file of at most max_bytes; the size is
@@ -134,7 +127,7 @@ RowCheck CheckRowFields(std::string_view line, size_t accepted) {
   e.replacement_file = std::string(words[5]);
   // The name must be the key string plus a lower-case ".dds" or ".png"; that
   // also rules out folder parts, since key strings hold no separators.
-  std::string key = RowKeyString(e.hash, e.bf_name);
+  std::string key = FormatContentKey(e.hash, e.bf_name);
   if (e.replacement_file != key + ".dds" && e.replacement_file != key + ".png") return check;
   check.error = nullptr;
   return check;
@@ -189,7 +182,7 @@ bool ReadPackManifest(const std::filesystem::path& folder, PackManifest& entries
       return false;
     }
     ManifestEntry& e = check.entry;
-    if (!keys.insert(RowKeyString(e.hash, e.bf_name)).second) {
+    if (!keys.insert(FormatContentKey(e.hash, e.bf_name)).second) {
       error = kMismatch;
       return false;
     }

@@ -195,7 +195,8 @@ TEST_F(ManifestTest, ReplacementFileMustBeTheUpperCaseKeyWithLowerCaseExtension)
 TEST_F(ManifestTest, SameHashAndAliasTwiceIsADuplicateKeyWhateverElseDiffers) {
   EXPECT_EQ(ReadRows(Row(kHash, kBf, "RGBA8_UNORM") + Row(kHash, kBf, "BC1_UNORM")), kMismatch);
   EXPECT_EQ(entries_.size(), 1u);
-  EXPECT_EQ(ReadRows(Row(kHash, kBf, "RGBA8_UNORM", "4", "4", ".dds") + Row(kHash, kBf, "RGBA8_UNORM", "8", "4", ".png")),
+  EXPECT_EQ(ReadRows(Row(kHash, kBf, "RGBA8_UNORM", "4", "4", ".dds") +
+                     Row(kHash, kBf, "RGBA8_UNORM", "8", "4", ".png")),
             kMismatch);
   // Hash case does not make a new key.
   EXPECT_EQ(ReadRows(Row(kHash, kBf, "RGBA8_UNORM") + Row("00000000000000ab", kBf, "BC1_UNORM")), kMismatch);

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "guest/layout.h"
 #include "support/block_encode.h"
 #include "support/dump_builder.h"
 #include "support/guest_writer.h"
@@ -38,6 +39,10 @@ const SampleSpec kSamples[] = {
     {"bf_0A000012_5E1C0012", GuestFormat::k_8_8_8_8, kDim3D, 16, 16, 4, 0, false, false, Picture::dots, SWZ(RGBA), 2, true, 2},
     {"bf_0A000013_5E1C0013", GuestFormat::k_8_8_8_8, kDim2D, 32, 32, 1, 5, true, true, Picture::shapes, SWZ(RGBA), 2, true, 3},
     {"bf_0A000014_5E1C0014", GuestFormat::k_DXN, kDim2D, 64, 64, 1, 0, false, false, Picture::gradient, SWZ(RG01), 2, true, 2},
+    // Mips in the packed tail of the base level: a real chain, a flat-filled tail, garbage.
+    {"bf_0A000015_5E1C0015", GuestFormat::k_8_8_8_8, kDim2D, 32, 16, 1, 5, false, true, Picture::shapes, SWZ(RGBA), 2, true, 2},
+    {"bf_0A000016_5E1C0016", GuestFormat::k_8_8_8_8, kDim2D, 16, 16, 1, 4, false, true, Picture::gradient, SWZ(RGBA), 2, false, 0, MipFill::flat},
+    {"bf_0A000017_5E1C0017", GuestFormat::k_DXT1, kDim2D, 16, 16, 1, 4, false, true, Picture::shapes, SWZ(RGBA), 2, false, 0, MipFill::noise},
 };
 #undef SWZ
 
@@ -108,6 +113,35 @@ std::vector<uint8_t> EncodeGuestBlocks(GuestFormat format, const Rgba8Image& ima
   return out;
 }
 
+// The picture of the level below `image`. A flat fill repeats the average of
+// the level above, so a flat tail keeps the base picture's average colour.
+Rgba8Image NextLevel(MipFill fill, const Rgba8Image& image) {
+  Rgba8Image half = HalveBox(image);
+  if (fill != MipFill::flat) return half;
+  uint64_t sums[4] = {};
+  for (size_t i = 0; i < image.pixels.size(); ++i) sums[i % 4] += image.pixels[i];
+  const uint64_t count = uint64_t(image.width) * image.height;
+  const Rgba average = {uint8_t((sums[0] + count / 2) / count), uint8_t((sums[1] + count / 2) / count),
+                        uint8_t((sums[2] + count / 2) / count), uint8_t((sums[3] + count / 2) / count)};
+  for (uint32_t y = 0; y < half.height; ++y) {
+    for (uint32_t x = 0; x < half.width; ++x) half.Set(x, y, average);
+  }
+  return half;
+}
+
+// Deterministic bytes that decode to garbage (xorshift32).
+std::vector<uint8_t> Noise(size_t size, uint32_t seed) {
+  std::vector<uint8_t> bytes(size);
+  uint32_t state = 0x9E3779B9u ^ seed;
+  for (uint8_t& b : bytes) {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    b = uint8_t(state >> 24);
+  }
+  return bytes;
+}
+
 FetchFields FieldsOf(const SampleSpec& spec, uint32_t index) {
   // Each sample gets its own 1 MiB of guest addresses; the mips sit halfway in.
   FetchFields f;
@@ -143,10 +177,16 @@ std::vector<uint8_t> MakeSampleDumpOf(const SampleSpec& spec, uint32_t index) {
         const std::vector<uint8_t> encoded = EncodeGuestBlocks(spec.format, slice);
         blocks.insert(blocks.end(), encoded.begin(), encoded.end());
       }
+      if (level > 0 && spec.mips == MipFill::noise) blocks = Noise(blocks.size(), index + level);
       PlaceGuestLevel(fields, level, layer, blocks, images);
-      for (Rgba8Image& slice : slices) slice = HalveBox(slice);
+      for (Rgba8Image& slice : slices) slice = NextLevel(spec.mips, slice);
     }
   }
+  // A capture holds every byte the layout spans (tiles pad rows and slices),
+  // not just the bytes the texels land in.
+  const GuestExtents extents = ComputeGuestExtents(MakeFetchConstant(fields), 0);
+  if (images.base.size() < extents.base_size) images.base.resize(extents.base_size, 0);
+  if (images.mip.size() < extents.mip_size) images.mip.resize(extents.mip_size, 0);
   if (spec.endian != 0) {
     ApplyEndianSwap(spec.endian, images.base);
     ApplyEndianSwap(spec.endian, images.mip);

@@ -14,6 +14,11 @@ namespace mivo::test {
 
 enum class Picture { gradient, checkerboard, shapes, shapes_with_alpha, dots };
 
+// What the mip levels hold: the picture box-filtered level by level, one flat
+// colour (the base picture's average), or noise. The last two show what the
+// mip tail check finds in a tail that is not a real mip chain.
+enum class MipFill { box, flat, noise };
+
 struct SampleSpec {
   const char* name;  // bf_ + 8 + _ + 8 upper-case hex digits, so a pack template can be built from it
   GuestFormat format;
@@ -27,6 +32,7 @@ struct SampleSpec {
   uint32_t version;  // 1: a high base address whose image the dump carries one page late
   bool tiled;
   uint32_t endian;
+  MipFill mips = MipFill::box;
 };
 
 // Every sample, in file-name order.

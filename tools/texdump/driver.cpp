@@ -7,6 +7,7 @@
 #include "guest/layout.h"
 #include "guest/read_texture.h"
 #include "texdump/dump_images.h"
+#include "texdump/pack_template.h"
 #include "texdump/report.h"
 
 namespace mivo {
@@ -73,8 +74,9 @@ bool ProcessStagedDump(const fs::path& dump_path, const TextureDump& dump, const
       extents.base_size > dump.base_image.size() || extents.mip_size > dump.mip_image.size();
   report.version1_shifted = dump.version1_shifted;
   report.content_key = ok ? ComputeContentKey(texture) : 0;
+  const ManifestEntry* known = nullptr;
   if (report.content_key != 0) {
-    const ManifestEntry* known = FindTemplateEntry(run.template_entries, report.content_key, texture);
+    known = FindTemplateEntry(run.template_entries, report.content_key, texture);
     report.pack_key = FormatContentKey(report.content_key, known != nullptr ? known->bf_name : report.name);
   }
   WriteText(stdout, DescriptionLine(report));
@@ -84,6 +86,11 @@ bool ProcessStagedDump(const fs::path& dump_path, const TextureDump& dump, const
   }
 
   if (!ok) return false;
+  // A replacement that cannot be written fails the dump before its images.
+  if (AddTemplateReplacement(options.pack_template_dir, options.pack_png, texture, report.content_key, report.name,
+                             report.pack_key, known, run.template_entries) == TemplateOutcome::failed) {
+    return false;
+  }
   if (options.write_images) WriteDumpImages(options.out_dir, report.name, texture);
   return true;
 }

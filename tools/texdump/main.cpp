@@ -7,9 +7,11 @@
 #include <system_error>
 #include <vector>
 
+#include "pack/manifest.h"
 #include "texdump/driver.h"
 #include "texdump/options.h"
 #include "texdump/report.h"
+#include "texdump/tail_mode.h"
 
 namespace {
 
@@ -30,14 +32,13 @@ int RunNormalMode(const DumpToolOptions& options) {
       mivo::ForEachDump(options.inputs, [&](const fs::path& dump) { mivo::ProcessDump(dump, options, run); });
   if (run.csv != nullptr) std::fclose(run.csv);
   if (!walked) return 1;
+  // Written once, so it lists exactly the replacements that were written.
+  if (!options.pack_template_dir.empty() && !mivo::WritePackManifest(run.template_entries, options.pack_template_dir)) {
+    ++run.failures;
+  }
 
   std::printf("%d textures, %d failed\n", run.textures, run.failures);
   return run.failures != 0 ? 1 : 0;
-}
-
-int RunTailCheckMode(const DumpToolOptions&) {
-  std::printf("the mip tail check is not available yet\n");
-  return 1;
 }
 
 }  // namespace
@@ -50,7 +51,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    return options.tail_check_path.empty() ? RunNormalMode(options) : RunTailCheckMode(options);
+    return options.tail_check_path.empty() ? RunNormalMode(options) : mivo::RunTailCheckMode(options);
   } catch (const std::system_error& e) {
     // Unexpected file-system failures end the run with one line, not a crash.
     std::printf("%s\n", e.what());

@@ -73,4 +73,26 @@ std::string SummaryLine(int32_t textures, int32_t failed) {
 
 void WriteText(std::FILE* stream, const std::string& text) { std::fwrite(text.data(), 1, text.size(), stream); }
 
+std::string MaeList(const std::vector<double>& values) {
+  std::string list;
+  for (size_t i = 0; i < values.size(); ++i) list += Format("%s%.2f", i == 0 ? "" : " ", values[i]);
+  return list;
+}
+
+std::string TailCsvRow(const std::string& name, const char* format_name, uint32_t width, uint32_t height,
+                       const MipTailResult& result) {
+  return Format("%s,%s,%u,%u,%zu,%d,%s,%s,%.3f,%.3f\n", name.c_str(), format_name, width, height,
+                result.levels.size(), result.distinct_id, MaeList(result.box_mae).c_str(),
+                MaeList(result.flat_mae).c_str(), result.worst_box_mae, result.best_flat_mae);
+}
+
+std::string TailFailureRow(const std::string& name, const char* format_name, const std::string& error) {
+  return Format("%s,%s,,,,,,,,FAILED %s\n", name.c_str(), format_name, error.c_str());
+}
+
+std::string TailSummaryLine(int32_t textures, int32_t in_tail, size_t distinct, int32_t failed) {
+  return Format("%d textures, %d with their mips in the base's tail (%zu distinct), %d failed\n", textures, in_tail,
+                distinct, failed);
+}
+
 }  // namespace mivo

@@ -1,11 +1,13 @@
-// The dump tool's console lines and CSV report for the normal mode.
+// The dump tool's console lines and CSV reports.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "guest/formats.h"
+#include "texdump/tail_check.h"
 
 namespace mivo {
 
@@ -45,5 +47,25 @@ std::string SummaryLine(int32_t textures, int32_t failed);
 
 // Writes `text` as is; for console lines and CSV rows.
 void WriteText(std::FILE* stream, const std::string& text);
+
+// Tail-check mode.
+
+constexpr const char* kTailCsvHeader =
+    "name,format,width,height,levels,distinct,box_mae_per_level,flat_mae_per_level,worst_box_mae,best_flat_mae\n";
+
+// One value per level after the first, "%.2f" each, separated by single spaces.
+std::string MaeList(const std::vector<double>& values);
+
+// The 10-column row of a tail candidate that was read; `width` and `height`
+// are the texture's, the rest comes from the analysis.
+std::string TailCsvRow(const std::string& name, const char* format_name, uint32_t width, uint32_t height,
+                       const MipTailResult& result);
+
+// The row of a tail candidate whose texture could not be read: seven empty
+// fields keep it at ten columns.
+std::string TailFailureRow(const std::string& name, const char* format_name, const std::string& error);
+
+// "%d textures, %d with their mips in the base's tail (%zu distinct), %d failed\n".
+std::string TailSummaryLine(int32_t textures, int32_t in_tail, size_t distinct, int32_t failed);
 
 }  // namespace mivo

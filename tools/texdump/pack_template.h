@@ -1,0 +1,25 @@
+// The replacement-pack template that the dump tool builds beside its normal
+// output: one replacement file per eligible texture, and the rows of pack.txt.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "guest/formats.h"
+#include "pack/content_key.h"
+#include "pack/manifest.h"
+
+namespace mivo {
+
+enum class TemplateOutcome { skipped, written, failed };
+
+// When the texture has a key, no earlier row lists its content (`known` is
+// null) and the dump's name is an alias a manifest accepts, writes
+// dir/pack_key".dds" (or ".png") and appends its row to `entries`. Skipping
+// is not a failure; a replacement that cannot be written is.
+TemplateOutcome AddTemplateReplacement(const std::filesystem::path& dir, bool png, const HostTextureData& texture,
+                                       ContentKey key, const std::string& name, const std::string& pack_key,
+                                       const ManifestEntry* known, std::vector<ManifestEntry>& entries);
+
+}  // namespace mivo
