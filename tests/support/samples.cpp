@@ -142,44 +142,44 @@ std::vector<uint8_t> Noise(size_t size, uint32_t seed) {
   return bytes;
 }
 
-FetchFields FieldsOf(const SampleSpec& spec, uint32_t index) {
+FetchFields FieldsOf(const SampleSpec& sample, uint32_t index) {
   // Each sample gets its own 1 MiB of guest addresses; the mips sit halfway in.
   FetchFields f;
-  f.format = spec.format;
-  f.dimension = spec.dimension;
-  f.width = spec.width;
-  f.height = spec.height;
-  f.depth = spec.depth;
-  f.pitch = (spec.width + 31) / 32;
-  f.tiled = spec.tiled;
-  f.endian = spec.endian;
-  f.packed = spec.packed;
-  f.max_level = spec.max_level;
+  f.format = sample.format;
+  f.dimension = sample.dimension;
+  f.width = sample.width;
+  f.height = sample.height;
+  f.depth = sample.depth;
+  f.pitch = (sample.width + 31) / 32;
+  f.tiled = sample.tiled;
+  f.endian = sample.endian;
+  f.packed = sample.packed;
+  f.max_level = sample.max_level;
   f.base_address = 0x0A000000u + index * 0x00100000u;
-  if (spec.mip_region && spec.max_level > 0) f.mip_address = f.base_address + 0x00080000u;
-  std::copy(spec.swizzle, spec.swizzle + 4, f.swizzle);
+  if (sample.mip_region && sample.max_level > 0) f.mip_address = f.base_address + 0x00080000u;
+  std::copy(sample.swizzle, sample.swizzle + 4, f.swizzle);
   return f;
 }
 
-std::vector<uint8_t> MakeSampleDumpOf(const SampleSpec& spec, uint32_t index) {
-  const FetchFields fields = FieldsOf(spec, index);
-  const uint32_t layers = spec.dimension == kDimCube ? 6 : 1;
+std::vector<uint8_t> MakeSampleDumpOf(const SampleSpec& sample, uint32_t index) {
+  const FetchFields fields = FieldsOf(sample, index);
+  const uint32_t layers = sample.dimension == kDimCube ? 6 : 1;
   GuestImages images;
   for (uint32_t layer = 0; layer < layers; ++layer) {
     // A 3D texture's slices are stacked pictures; it keeps a single level here.
     std::vector<Rgba8Image> slices;
-    for (uint32_t z = 0; z < spec.depth; ++z) {
-      slices.push_back(MakePicture(spec.picture, spec.width, spec.height, layer + z));
+    for (uint32_t z = 0; z < sample.depth; ++z) {
+      slices.push_back(MakePicture(sample.picture, sample.width, sample.height, layer + z));
     }
-    for (uint32_t level = 0; level <= spec.max_level; ++level) {
+    for (uint32_t level = 0; level <= sample.max_level; ++level) {
       std::vector<uint8_t> blocks;
       for (const Rgba8Image& slice : slices) {
-        const std::vector<uint8_t> encoded = EncodeGuestBlocks(spec.format, slice);
+        const std::vector<uint8_t> encoded = EncodeGuestBlocks(sample.format, slice);
         blocks.insert(blocks.end(), encoded.begin(), encoded.end());
       }
-      if (level > 0 && spec.mips == MipFill::noise) blocks = Noise(blocks.size(), index + level);
+      if (level > 0 && sample.mips == MipFill::noise) blocks = Noise(blocks.size(), index + level);
       PlaceGuestLevel(fields, level, layer, blocks, images);
-      for (Rgba8Image& slice : slices) slice = NextLevel(spec.mips, slice);
+      for (Rgba8Image& slice : slices) slice = NextLevel(sample.mips, slice);
     }
   }
   // A capture holds every byte the layout spans (tiles pad rows and slices),
@@ -187,19 +187,19 @@ std::vector<uint8_t> MakeSampleDumpOf(const SampleSpec& spec, uint32_t index) {
   const GuestExtents extents = ComputeGuestExtents(MakeFetchConstant(fields), 0);
   if (images.base.size() < extents.base_size) images.base.resize(extents.base_size, 0);
   if (images.mip.size() < extents.mip_size) images.mip.resize(extents.mip_size, 0);
-  if (spec.endian != 0) {
-    ApplyEndianSwap(spec.endian, images.base);
-    ApplyEndianSwap(spec.endian, images.mip);
+  if (sample.endian != 0) {
+    ApplyEndianSwap(sample.endian, images.base);
+    ApplyEndianSwap(sample.endian, images.mip);
   }
 
   FetchConstant fetch = MakeFetchConstant(fields);
-  if (spec.version == 1) {
+  if (sample.version == 1) {
     // Bits 29-31 are not part of the address; with them set a version-1 dump
     // holds the image one page late, and the reader moves it back.
     fetch.words[1] |= 0xE0000000u;
     images.base.insert(images.base.begin(), 4096, 0xCD);
   }
-  return MakeDumpBytes(fetch, images.base, images.mip, spec.version);
+  return MakeDumpBytes(fetch, images.base, images.mip, sample.version);
 }
 
 }  // namespace

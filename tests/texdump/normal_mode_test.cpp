@@ -2,7 +2,6 @@
 // fresh folder, and checks its lines, CSV report and images exactly.
 #include <gtest/gtest.h>
 
-#include <spng.h>
 
 #include <filesystem>
 #include <string>
@@ -11,6 +10,7 @@
 #include "pack/content_key.h"
 #include "support/dump_builder.h"
 #include "support/external_tools.h"
+#include "support/png_read.h"
 #include "support/guest_image_builder.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"
@@ -60,20 +60,10 @@ std::string ReadText(const fs::path& path) {
 }
 
 std::vector<uint8_t> DecodePng(const fs::path& path, uint32_t& width, uint32_t& height) {
-  const std::vector<uint8_t> file = test::ReadFileBytes(path);
-  spng_ctx* ctx = spng_ctx_new(0);
-  spng_set_png_buffer(ctx, file.data(), file.size());
-  spng_ihdr ihdr{};
-  size_t size = 0;
-  std::vector<uint8_t> pixels;
-  if (spng_get_ihdr(ctx, &ihdr) == 0 && spng_decoded_image_size(ctx, SPNG_FMT_RGBA8, &size) == 0) {
-    pixels.resize(size);
-    if (spng_decode_image(ctx, pixels.data(), size, SPNG_FMT_RGBA8, 0) != 0) pixels.clear();
-  }
-  spng_ctx_free(ctx);
-  width = ihdr.width;
-  height = ihdr.height;
-  return pixels;
+  test::DecodedPng png = test::DecodePngFile(path);
+  width = png.width;
+  height = png.height;
+  return std::move(png.rgba);
 }
 
 class TexdumpNormalMode : public ::testing::Test {

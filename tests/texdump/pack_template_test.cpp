@@ -2,7 +2,6 @@
 // folder it leaves: replacement files byte for byte and pack.txt.
 #include <gtest/gtest.h>
 
-#include <spng.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -14,6 +13,7 @@
 #include "pack/manifest.h"
 #include "support/dump_builder.h"
 #include "support/external_tools.h"
+#include "support/png_read.h"
 #include "support/guest_image_builder.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"
@@ -70,20 +70,10 @@ std::vector<std::string> FileNames(const fs::path& dir) {
 }
 
 std::vector<uint8_t> DecodePng(const fs::path& path, uint32_t& width, uint32_t& height) {
-  const std::vector<uint8_t> file = test::ReadFileBytes(path);
-  spng_ctx* ctx = spng_ctx_new(0);
-  spng_set_png_buffer(ctx, file.data(), file.size());
-  spng_ihdr ihdr{};
-  size_t size = 0;
-  std::vector<uint8_t> pixels;
-  if (spng_get_ihdr(ctx, &ihdr) == 0 && spng_decoded_image_size(ctx, SPNG_FMT_RGBA8, &size) == 0) {
-    pixels.resize(size);
-    if (spng_decode_image(ctx, pixels.data(), size, SPNG_FMT_RGBA8, 0) != 0) pixels.clear();
-  }
-  spng_ctx_free(ctx);
-  width = ihdr.width;
-  height = ihdr.height;
-  return pixels;
+  test::DecodedPng png = test::DecodePngFile(path);
+  width = png.width;
+  height = png.height;
+  return std::move(png.rgba);
 }
 
 std::string Row(uint64_t key, const std::string& bf_name, const char* format, uint32_t width, uint32_t height,

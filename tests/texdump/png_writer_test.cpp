@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include "support/external_tools.h"
+#include "support/png_read.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"
 #include "texdump/png_writer.h"
@@ -70,21 +71,13 @@ std::vector<StoredBlock> ParseStoredBlocks(const std::vector<uint8_t>& zlib_stre
 }
 
 std::vector<uint8_t> DecodeWithSpng(const std::vector<uint8_t>& file, uint32_t& width, uint32_t& height) {
-  spng_ctx* ctx = spng_ctx_new(0);
-  std::vector<uint8_t> pixels;
-  spng_ihdr ihdr{};
-  size_t size = 0;
-  EXPECT_EQ(spng_set_png_buffer(ctx, file.data(), file.size()), 0);
-  EXPECT_EQ(spng_get_ihdr(ctx, &ihdr), 0);
-  EXPECT_EQ(ihdr.bit_depth, 8);
-  EXPECT_EQ(ihdr.color_type, SPNG_COLOR_TYPE_TRUECOLOR_ALPHA);
-  EXPECT_EQ(spng_decoded_image_size(ctx, SPNG_FMT_RGBA8, &size), 0);
-  pixels.resize(size);
-  EXPECT_EQ(spng_decode_image(ctx, pixels.data(), pixels.size(), SPNG_FMT_RGBA8, 0), 0);
-  spng_ctx_free(ctx);
-  width = ihdr.width;
-  height = ihdr.height;
-  return pixels;
+  test::DecodedPng png = test::DecodePngBytes(file);
+  EXPECT_TRUE(png.ok);
+  EXPECT_EQ(png.bit_depth, 8);
+  EXPECT_EQ(png.color_type, SPNG_COLOR_TYPE_TRUECOLOR_ALPHA);
+  width = png.width;
+  height = png.height;
+  return std::move(png.rgba);
 }
 
 TEST(PngWriter, OnePixelImageIsTheExactMinimalFile) {

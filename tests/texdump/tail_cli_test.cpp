@@ -1,7 +1,6 @@
 // The tail-check mode through the built mivo_texdump: exact CSV text, exact
 // contact-sheet pixels (read back with libspng), counts and exit status.
 #include <gtest/gtest.h>
-#include <spng.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "support/dump_builder.h"
+#include "support/png_read.h"
 #include "support/external_tools.h"
 #include "support/guest_writer.h"
 #include "support/run_program.h"
@@ -54,20 +54,11 @@ std::vector<uint8_t> TailDumpBytes(const test::FetchFields& f) {
 constexpr const char* kChainResults = ",k_8_8_8_8,4,4,3,0,0.25 0.00,0.25 0.00,0.250,0.250\n";
 
 Pixels DecodePng(const fs::path& path, uint32_t& width, uint32_t& height) {
-  const std::vector<uint8_t> file = test::ReadFileBytes(path);
-  spng_ctx* ctx = spng_ctx_new(0);
-  spng_ihdr ihdr{};
-  size_t size = 0;
-  Pixels pixels;
-  EXPECT_EQ(spng_set_png_buffer(ctx, file.data(), file.size()), 0);
-  EXPECT_EQ(spng_get_ihdr(ctx, &ihdr), 0);
-  EXPECT_EQ(spng_decoded_image_size(ctx, SPNG_FMT_RGBA8, &size), 0);
-  pixels.resize(size);
-  EXPECT_EQ(spng_decode_image(ctx, pixels.data(), pixels.size(), SPNG_FMT_RGBA8, 0), 0);
-  spng_ctx_free(ctx);
-  width = ihdr.width;
-  height = ihdr.height;
-  return pixels;
+  test::DecodedPng png = test::DecodePngFile(path);
+  EXPECT_TRUE(png.ok) << path;
+  width = png.width;
+  height = png.height;
+  return std::move(png.rgba);
 }
 
 std::vector<std::string> Entries(const fs::path& folder) {
