@@ -80,7 +80,7 @@ TEST(WorkerPool, ThrowingCallsDoNotStopTheOthersAndOneErrorReachesTheCaller) {
     for (uint32_t i = 0; i < 12; ++i) EXPECT_EQ(calls[i].load(), 1) << i;
 
     // The error belongs to that job only.
-    int after = 0;
+    std::atomic<int> after = 0;
     EXPECT_NO_THROW(ParallelFor(*pool, 4, [&](uint32_t) { ++after; }));
   }
 }
