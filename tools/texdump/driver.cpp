@@ -43,7 +43,7 @@ void ProcessDump(const fs::path& dump_path, const DumpToolOptions& options, Norm
     ++run.failures;
     return;
   }
-  const StagedDump staged = StageDumpInGuestMemory(dump);
+  StagedDump staged = StageDumpInGuestMemory(dump);
   if (!ProcessStagedDump(dump_path, dump, staged, options, run)) ++run.failures;
 }
 
@@ -55,11 +55,16 @@ const ManifestEntry* FindTemplateEntry(const std::vector<ManifestEntry>& entries
   return nullptr;
 }
 
-bool ProcessStagedDump(const fs::path& dump_path, const TextureDump& dump, const StagedDump& staged,
+bool ProcessStagedDump(const fs::path& dump_path, TextureDump& dump, StagedDump& staged,
                        const DumpToolOptions& options, NormalModeRun& run) {
+  const uint64_t base_image_size = dump.base_image.size();
+  const uint64_t mip_image_size = dump.mip_image.size();
+  std::vector<uint8_t>().swap(dump.base_image);  // staged copies hold them now
+  std::vector<uint8_t>().swap(dump.mip_image);
   HostTextureData texture;
   std::string read_error;
   const bool ok = ReadGuestTexture(staged.fetch, staged.View(), texture, &read_error, 0, nullptr);
+  std::vector<uint8_t>().swap(staged.memory);
   const GuestExtents extents = ComputeGuestExtents(staged.fetch, 0);
 
   DumpReport report;
@@ -71,7 +76,7 @@ bool ProcessStagedDump(const fs::path& dump_path, const TextureDump& dump, const
   report.ok = ok;
   report.error = read_error;
   report.shorter_than_layout =
-      extents.base_size > dump.base_image.size() || extents.mip_size > dump.mip_image.size();
+      extents.base_size > base_image_size || extents.mip_size > mip_image_size;
   report.version1_shifted = dump.version1_shifted;
   report.content_key = ok ? ComputeContentKey(texture) : 0;
   const ManifestEntry* known = nullptr;

@@ -42,8 +42,10 @@ bool CreateFolder(const std::filesystem::path& folder);
 // "PATH: ERROR" and counts as a texture and a failure.
 void ProcessDump(const std::filesystem::path& dump_path, const DumpToolOptions& options, NormalModeRun& run);
 
-// What happens to a dump once it sits in guest memory; false when the dump failed.
-bool ProcessStagedDump(const std::filesystem::path& dump_path, const TextureDump& dump, const StagedDump& staged,
+// What happens to a dump once it sits in guest memory; false when the dump
+// failed. The dump's images and the staged memory are released as soon as
+// the texture has been read, so a dump's peak memory holds them only once.
+bool ProcessStagedDump(const std::filesystem::path& dump_path, TextureDump& dump, StagedDump& staged,
                        const DumpToolOptions& options, NormalModeRun& run);
 
 }  // namespace mivo
