@@ -98,11 +98,7 @@ TEST(DdsWriter, HeadersDescribeEveryShapeFieldByField) {
     const std::vector<uint32_t> words = HeaderWords(BuildDds(c.texture));
     for (const auto& [index, value] : c.words) EXPECT_EQ(words[index], value) << "word " << int(index);
   }
-  const std::pair<HostFormat, uint32_t> codes[] = {
-      {HostFormat::UNKNOWN, 0},        {HostFormat(37), 0},           {HostFormat(200), 0},
-      {HostFormat::BGRA4_UNORM, 115},  {HostFormat::RGBA32_FLOAT, 2}, {HostFormat::BC1_UNORM, 71},
-      {HostFormat::BC5_SNORM, 84}};
-  for (const auto& [format, code] : codes) EXPECT_EQ(DxgiFormat(format), code) << int(format);
+  for (HostFormat unknown : {HostFormat::UNKNOWN, HostFormat(37), HostFormat(200)}) EXPECT_EQ(DxgiFormat(unknown), 0u);
 }
 
 TEST(DdsWriter, PayloadHoldsEachLayerWithAllItsMipsAndZeroFillerForMissingLevels) {
@@ -144,23 +140,20 @@ TEST(DdsWriter, PayloadHoldsEachLayerWithAllItsMipsAndZeroFillerForMissingLevels
   }
 }
 
-TEST(DdsWriter, HugeMissingLevelsAreRefusedWithoutAllocatingOrCreatingTheFile) {
-  // A 2048x2048x1024 volume whose only stored level is the 1x1x1 mip 11:
-  // filling the absent levels would take about 18 GiB.
-  const HostTextureData t = MakeTexture(HostFormat::RGBA32_FLOAT, kDim3D, 2048, 2048, 1024, 1, 12, 11);
-  EXPECT_GT(DdsFileSize(t), kMaxDdsFileBytes);
-  const test::TempFolder dir;
-  EXPECT_FALSE(WriteDds((dir / "huge.dds").string(), t));
-  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
-  EXPECT_THROW(BuildDds(t), std::length_error);
-}
-
-TEST(DdsWriter, WrittenFileIsTheBuiltOneAndAMissingFolderFails) {
+TEST(DdsWriter, WritesTheBuiltFileAndRefusesHugeFillerAndMissingFolders) {
   const test::TempFolder dir;
   const HostTextureData t = MakeTexture(HostFormat::R8_UNORM, kDim2D, 4, 4, 1, 1, 1);
-  EXPECT_FALSE(WriteDds((dir / "absent" / "x.dds").string(), t));
   EXPECT_TRUE(WriteDds((dir / "x.dds").string(), t));
   EXPECT_EQ(test::ReadFileBytes(dir / "x.dds"), BuildDds(t));
+  EXPECT_FALSE(WriteDds((dir / "absent" / "x.dds").string(), t));
+
+  // A 2048x2048x1024 volume whose only stored level is the 1x1x1 mip 11:
+  // filling the absent levels would take about 18 GiB.
+  const HostTextureData huge = MakeTexture(HostFormat::RGBA32_FLOAT, kDim3D, 2048, 2048, 1024, 1, 12, 11);
+  EXPECT_GT(DdsFileSize(huge), kMaxDdsFileBytes);
+  EXPECT_FALSE(WriteDds((dir / "huge.dds").string(), huge));
+  EXPECT_FALSE(std::filesystem::exists(dir / "huge.dds"));
+  EXPECT_THROW(BuildDds(huge), std::length_error);
 }
 
 // Decodes a DDS file with Pillow into RGBA8. This Pillow's DX10 support

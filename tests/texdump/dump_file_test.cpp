@@ -120,30 +120,6 @@ TEST_F(DumpReader, Version1HighAddressImagesMoveOnePageTowardTheirStart) {
   }
 }
 
-TEST(DumpStaging, ImagesLandOnPagesWithEmptyPagesAroundThem) {
-  TextureDump dump;
-  dump.fetch = FetchWithWords(0x12345C86u, 0x0ABCD000u | 0x0A00u);
-  dump.base_image = PatternBytes(100, 1);
-  dump.mip_image = PatternBytes(10, 2);
-  const StagedDump staged = StageDumpInGuestMemory(dump);
-  EXPECT_EQ(staged.mip_offset, 12288u);
-  ASSERT_EQ(staged.memory.size(), 16394u);
-  const GuestMemoryView view = staged.View();
-  EXPECT_EQ(view.data, staged.memory.data());
-  EXPECT_EQ(view.size, 16394u);
-  EXPECT_EQ(view.guest_address, 0u);
-  EXPECT_TRUE(std::equal(dump.base_image.begin(), dump.base_image.end(), staged.memory.begin() + 4096));
-  EXPECT_TRUE(std::equal(dump.mip_image.begin(), dump.mip_image.end(), staged.memory.begin() + 12288));
-  const auto sum = [](const Bytes& b) { return std::accumulate(b.begin(), b.end(), size_t(0)); };
-  EXPECT_EQ(sum(staged.memory), sum(dump.base_image) + sum(dump.mip_image)) << "everything else is zero";
-  // Addresses as read; the words rebased with their low 12 bits kept.
-  EXPECT_EQ(staged.base_address, 0x12345000u);
-  EXPECT_EQ(staged.mip_address, 0x0ABCD000u);
-  EXPECT_EQ(staged.fetch.words[1], 0x1000u | 0xC86u);
-  EXPECT_EQ(staged.fetch.words[5], 12288u | 0xA00u);
-  EXPECT_EQ(staged.fetch.words[0], 2u);
-}
-
 // A 64x64 k_8_8_8_8 texture with six mips in a mip region: a 16 KiB base region.
 test::FetchFields MippedRgba() {
   test::FetchFields f;
@@ -155,7 +131,7 @@ test::FetchFields MippedRgba() {
   return f;
 }
 
-TEST(DumpStaging, MipImageGoesPagesPastTheBaseImageAndItsRegion) {
+TEST(DumpStaging, ImagesLandOnPagesWithEmptyPagesAroundThemAndTheWordsAreRebased) {
   const FetchConstant mipped = test::MakeFetchConstant(MippedRgba());
   const test::GuestImages images = test::PlaceGuestTexture(mipped, test::NoisePattern(10));
   const uint32_t rebased_word1 = (mipped.words[1] & 0xFFFu) | 0x1000u;
@@ -167,6 +143,9 @@ TEST(DumpStaging, MipImageGoesPagesPastTheBaseImageAndItsRegion) {
     uint32_t word1, word5;  // as staged
   };
   const Case cases[] = {
+      // The words rebased with their low 12 bits kept.
+      {FetchWithWords(0x12345C86u, 0x0ABCDA00u), PatternBytes(100, 1), PatternBytes(10, 2), 12288, 16394, 0x1C86,
+       0x3A00},
       {FetchWithWords(0, 0x2000), {}, PatternBytes(4096, 1), 8192, 8192 + 4096 + 4096, 0, 8192},
       // Bits 29-31 are not part of the address: a zero address stays zero,
       // and a page-sized base image still gets a free page after it.
@@ -184,9 +163,14 @@ TEST(DumpStaging, MipImageGoesPagesPastTheBaseImageAndItsRegion) {
     dump.mip_image = c.mip;
     const StagedDump staged = StageDumpInGuestMemory(dump);
     EXPECT_EQ(staged.mip_offset, c.mip_offset);
-    EXPECT_EQ(staged.memory.size(), c.memory_size);
     EXPECT_EQ(staged.fetch.words[1], c.word1);
     EXPECT_EQ(staged.fetch.words[5], c.word5);
+    EXPECT_EQ(staged.fetch.words[0], c.fetch.words[0]);
+    ASSERT_EQ(staged.memory.size(), c.memory_size);
+    EXPECT_TRUE(std::equal(c.base.begin(), c.base.end(), staged.memory.begin() + 0x1000));
+    EXPECT_TRUE(std::equal(c.mip.begin(), c.mip.end(), staged.memory.begin() + c.mip_offset));
+    const auto sum = [](const Bytes& b) { return std::accumulate(b.begin(), b.end(), size_t(0)); };
+    EXPECT_EQ(sum(staged.memory), sum(c.base) + sum(c.mip)) << "everything else is zero";
   }
 }
 

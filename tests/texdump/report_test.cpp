@@ -9,22 +9,15 @@ namespace {
 DumpReport DecodedBc1() {
   test::FetchFields f;
   f.format = GuestFormat::k_DXT1;
-  f.endian = 1;
-  f.tiled = true;
-  f.packed = true;
-  f.width = 64;
-  f.height = 32;
-  f.max_level = 6;
+  f.endian = 1, f.tiled = true, f.packed = true;
+  f.width = 64, f.height = 32, f.max_level = 6;
   DumpReport r;
   r.name = "bf_00001000_00002000";
   r.fetch = MakeFetchConstant(f);
-  r.base_address = 0x00001000;
-  r.mip_address = 0x1FFFF000;
+  r.base_address = 0x00001000, r.mip_address = 0x1FFFF000;
   r.info.host_format = HostFormat::BC1_UNORM;
   r.info.conversion = Conversion::copy;
-  r.info.width = 64;
-  r.info.height = 32;
-  r.info.levels = 7;
+  r.info.width = 64, r.info.height = 32, r.info.levels = 7;
   r.ok = true;
   r.host_hash = 0x0123456789ABCDEFull;
   r.content_key = 0xAB;
@@ -44,14 +37,10 @@ DumpReport FailedVolume() {
   DumpReport r;
   r.name = "vol";
   r.fetch = MakeFetchConstant(f);
-  r.info.dim = kDim3D;
-  r.info.depth = 9;
-  r.info.layers = 1;
-  r.info.levels = 0;
+  r.info.dim = kDim3D, r.info.depth = 9, r.info.layers = 1, r.info.levels = 0;
   r.info.view = 0x4 | 5 << 3 | 3 << 6 | 7 << 9;  // 0 1 A ?
   r.info.flags = kFlagGamma | kFlagNorm32;
   r.info.decompressed = 1;
-  r.ok = false;
   r.error = "guest memory out of range";
   r.host_hash = 0xCBF29CE484222325ull;  // hash of no bytes
   return r;
