@@ -2,27 +2,21 @@
 // reach the end with one line per dump, the right summary and status 1.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "support/dump_builder.h"
-#include "support/run_program.h"
 #include "support/samples.h"
-#include "support/temp_folder.h"
+#include "support/texdump_run.h"
 
 namespace mivo {
 namespace {
 
-namespace fs = std::filesystem;
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
+std::string Stem(uint32_t i) {
+  char stem[16];
+  std::snprintf(stem, sizeof stem, "m%03u", i);
+  return stem;
 }
 
 // One sample with a few random bits flipped in the region a mutation aims
@@ -45,32 +39,28 @@ std::vector<uint8_t> Mutate(std::vector<uint8_t> dump, uint32_t kind, std::mt199
   return dump;
 }
 
-TEST(TexdumpRobustness, HundredsOfDamagedDumpsRunToTheEndWithOneLineEach) {
-  test::TempFolder dir;
-  fs::create_directories(dir / "in");
+class TexdumpRobustness : public test::TexdumpRun {};
+
+TEST_F(TexdumpRobustness, HundredsOfDamagedDumpsRunToTheEndWithOneLineEach) {
   std::mt19937 rng(20240611);
   const uint32_t samples = uint32_t(test::SampleTable().size());
   constexpr uint32_t kDumps = 400;
   for (uint32_t i = 0; i < kDumps; ++i) {
-    char name[32];
-    std::snprintf(name, sizeof name, "m%03u.bin", i);
-    test::WriteFileBytes(dir / "in" / name, Mutate(test::MakeSampleDump(i % samples), i, rng));
+    Write("in/" + Stem(i) + ".bin", Mutate(test::MakeSampleDump(i % samples), i, rng));
   }
 
-  const test::ProgramResult result =
-      test::RunProgram(MIVO_TEXDUMP_PATH, {"--out", "out", "--csv", "report.csv", "in"}, dir.path());
+  const test::ProgramResult result = Run({"--out", "out", "--csv", "report.csv", "in"});
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.err, "");
-  const std::vector<std::string> lines = Lines(result.out);
+  std::vector<std::string> lines;
+  std::istringstream out(result.out);
+  for (std::string line; std::getline(out, line);) lines.push_back(line);
   ASSERT_EQ(lines.size(), kDumps + 1) << result.out;
   uint32_t failed = 0;
   for (uint32_t i = 0; i < kDumps; ++i) {
     const std::string& line = lines[i];
-    char stem[8];
-    std::snprintf(stem, sizeof stem, "m%03u", i);
     // Readable dumps start with their name, unreadable ones with their path.
-    const bool unreadable = line.rfind((fs::path("in") / stem).string() + ".bin: ", 0) == 0;
-    EXPECT_TRUE(unreadable || line.rfind(std::string(stem) + ": ", 0) == 0) << line;
+    const bool unreadable = line.rfind("in/" + Stem(i) + ".bin: ", 0) == 0;
+    EXPECT_TRUE(unreadable || line.rfind(Stem(i) + ": ", 0) == 0) << line;
     if (unreadable || line.find(" FAILED: ") != std::string::npos) ++failed;
   }
   EXPECT_GT(failed, 0u);

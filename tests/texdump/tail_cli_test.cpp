@@ -2,17 +2,12 @@
 // contact-sheet pixels (read back with libspng), counts and exit status.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "support/dump_builder.h"
-#include "support/png_read.h"
-#include "support/external_tools.h"
 #include "support/guest_writer.h"
-#include "support/run_program.h"
-#include "support/temp_folder.h"
+#include "support/png_read.h"
+#include "support/texdump_run.h"
 
 namespace mivo {
 namespace {
@@ -27,25 +22,17 @@ constexpr const char* kHeader =
 // base level: a uniform base, a 2x2 mip with one texel 4 too red, a 1x1 mip
 // equal to the box of the 2x2 one.
 test::FetchFields TailFields() {
-  test::FetchFields f;
-  f.format = GuestFormat::k_8_8_8_8;
-  f.width = f.height = 4;
-  f.pitch = 1;
-  f.base_address = 0x00200000;
+  test::FetchFields f = test::Rgba8Fields(4, 4);
   f.packed = true;
   f.max_level = 2;
   return f;
 }
 
-Pixels Repeat(Pixels rgba, uint32_t count) {
-  Pixels out;
-  for (uint32_t i = 0; i < count; ++i) out.insert(out.end(), rgba.begin(), rgba.end());
-  return out;
-}
-
 std::vector<uint8_t> TailDumpBytes(const test::FetchFields& f) {
   test::GuestImages images;
-  test::PlaceGuestLevel(f, 0, 0, Repeat({100, 50, 0, 200}, 16), images);
+  Pixels base;
+  for (int i = 0; i < 16; ++i) base.insert(base.end(), {100, 50, 0, 200});
+  test::PlaceGuestLevel(f, 0, 0, base, images);
   test::PlaceGuestLevel(f, 1, 0, {100, 50, 0, 200, 104, 50, 0, 200, 100, 50, 0, 200, 100, 50, 0, 200}, images);
   test::PlaceGuestLevel(f, 2, 0, {101, 50, 0, 200}, images);
   return test::MakeDumpBytes(test::MakeFetchConstant(f), images.base, images.mip);
@@ -53,39 +40,9 @@ std::vector<uint8_t> TailDumpBytes(const test::FetchFields& f) {
 
 constexpr const char* kChainResults = ",k_8_8_8_8,4,4,3,0,0.25 0.00,0.25 0.00,0.250,0.250\n";
 
-Pixels DecodePng(const fs::path& path, uint32_t& width, uint32_t& height) {
-  test::DecodedPng png = test::DecodePngFile(path);
-  EXPECT_TRUE(png.ok) << path;
-  width = png.width;
-  height = png.height;
-  return std::move(png.rgba);
-}
-
-std::vector<std::string> Entries(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-class TexdumpTailCli : public ::testing::Test {
- protected:
-  test::ProgramResult Run(const std::vector<std::string>& args) {
-    test::ProgramResult result = test::RunProgram(MIVO_TEXDUMP_PATH, args, dir_.path());
-    EXPECT_EQ(result.err, "") << "nothing may go to standard error";
-    return result;
-  }
-  std::string Read(const std::string& name) {
-    const std::vector<uint8_t> bytes = test::ReadFileBytes(dir_ / name);
-    return std::string(bytes.begin(), bytes.end());
-  }
-  void Write(const std::string& name, const std::vector<uint8_t>& bytes) { test::WriteFileBytes(dir_ / name, bytes); }
-
-  test::TempFolder dir_;
-};
+class TexdumpTailCli : public test::TexdumpRun {};
 
 TEST_F(TexdumpTailCli, RowsCountsAndOneSheetPerDistinctContent) {
-  fs::create_directories(dir_ / "dumps");
   const std::vector<uint8_t> chain = TailDumpBytes(TailFields());
   Write("dumps/a_chain.bin", chain);
   Write("dumps/b_copy.bin", chain);  // the same content again
@@ -101,17 +58,16 @@ TEST_F(TexdumpTailCli, RowsCountsAndOneSheetPerDistinctContent) {
                                           "tail.csv", "--tail-images", "sheets/nested", "dumps"});
   EXPECT_EQ(result.out, "5 textures, 2 with their mips in the base's tail (1 distinct), 2 failed\n");
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(Read("tail.csv"), std::string(kHeader) + "a_chain" + kChainResults + "b_copy" + kChainResults +
+  EXPECT_EQ(Text("tail.csv"), std::string(kHeader) + "a_chain" + kChainResults + "b_copy" + kChainResults +
                                   "e_not_texture,k_8_8_8_8,,,,,,,,FAILED not a texture fetch constant (type 0)\n");
-  EXPECT_EQ(Entries(dir_ / "sheets/nested"), (std::vector<std::string>{"tail-0-a_chain.png"}));
+  EXPECT_EQ(Names("sheets/nested"), (std::vector<std::string>{"tail-0-a_chain.png"}));
   EXPECT_FALSE(fs::exists(dir_ / "out")) << "normal-mode options have no effect";
   EXPECT_FALSE(fs::exists(dir_ / "normal.csv"));
 
   // Three cells of 4 + 2 columns; levels on top, box predictions 2 rows below.
-  uint32_t width = 0, height = 0;
-  const Pixels sheet = DecodePng(dir_ / "sheets/nested/tail-0-a_chain.png", width, height);
-  ASSERT_EQ(width, 18u);
-  ASSERT_EQ(height, 10u);
+  const test::DecodedPng sheet = test::DecodePngFile(dir_ / "sheets/nested/tail-0-a_chain.png");
+  ASSERT_EQ(sheet.width, 18u);
+  ASSERT_EQ(sheet.height, 10u);
   Pixels expected(18 * 10 * 4, 0);
   auto fill = [&](uint32_t x0, uint32_t y0, uint32_t size, Pixels rgba) {
     for (uint32_t y = y0; y < y0 + size; ++y) {
@@ -124,24 +80,21 @@ TEST_F(TexdumpTailCli, RowsCountsAndOneSheetPerDistinctContent) {
   fill(6, 6, 4, {100, 50, 0, 255});   // its box prediction
   fill(12, 0, 4, {101, 50, 0, 255});  // 1x1 mip
   fill(12, 6, 4, {101, 50, 0, 255});  // and its box prediction
-  EXPECT_EQ(sheet, expected);
+  EXPECT_EQ(sheet.rgba, expected);
 }
 
-TEST_F(TexdumpTailCli, WithoutTailImagesOnlyTheCsvIsWrittenAndCleanRunsExitZero) {
+TEST_F(TexdumpTailCli, CleanRunExitsZeroAndAnUnopenableTailCsvEndsTheRunBeforeAnyDumpIsRead) {
   Write("only.bin", TailDumpBytes(TailFields()));
-  const test::ProgramResult result = Run({"--tail-check", "tail.csv", "only.bin"});
-  EXPECT_EQ(result.out, "1 textures, 1 with their mips in the base's tail (1 distinct), 0 failed\n");
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(Read("tail.csv"), std::string(kHeader) + "only" + kChainResults);
-  EXPECT_EQ(Entries(dir_.path()), (std::vector<std::string>{"only.bin", "tail.csv"}));
-}
+  const test::ProgramResult clean = Run({"--tail-check", "tail.csv", "only.bin"});
+  EXPECT_EQ(clean.out, "1 textures, 1 with their mips in the base's tail (1 distinct), 0 failed\n");
+  EXPECT_EQ(clean.status, 0);
+  EXPECT_EQ(Text("tail.csv"), std::string(kHeader) + "only" + kChainResults);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"only.bin", "tail.csv"})) << "no sheets without --tail-images";
 
-TEST_F(TexdumpTailCli, UnopenableTailCsvEndsTheRunBeforeAnyDumpIsRead) {
-  Write("only.bin", TailDumpBytes(TailFields()));
   const test::ProgramResult result = Run({"--tail-check", "missing/tail.csv", "--tail-images", "sheets", "only.bin"});
   EXPECT_EQ(result.out, "");
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(Entries(dir_.path()), (std::vector<std::string>{"only.bin"})) << "no sheet folder either";
+  EXPECT_EQ(Names(), (std::vector<std::string>{"only.bin", "tail.csv"})) << "no sheet folder either";
 }
 
 TEST_F(TexdumpTailCli, BundledTailSamplesReadAsAChainAFlatFillAndNoise) {
@@ -152,13 +105,13 @@ TEST_F(TexdumpTailCli, BundledTailSamplesReadAsAChainAFlatFillAndNoise) {
   const test::ProgramResult result = Run(args);
   EXPECT_EQ(result.out, "3 textures, 3 with their mips in the base's tail (3 distinct), 0 failed\n");
   EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(Read("tail.csv"),
+  EXPECT_EQ(Text("tail.csv"),
             std::string(kHeader) +
                 "bf_0A000015_5E1C0015,k_8_8_8_8,32,16,6,0,0.00 0.00 0.00 0.00 0.00,42.40 34.80 29.69 11.50 0.00,"
                 "0.000,29.688\n"
                 "bf_0A000016_5E1C0016,k_8_8_8_8,16,16,5,1,45.16 0.00 0.00 0.00,0.00 0.00 0.00 0.00,45.156,0.000\n"
                 "bf_0A000017_5E1C0017,k_DXT1,16,16,5,2,81.23 81.03 59.19 76.25,61.95 66.47 59.12 76.25,81.230,59.125\n");
-  EXPECT_EQ(Entries(dir_ / "sheets"),
+  EXPECT_EQ(Names("sheets"),
             (std::vector<std::string>{"tail-0-bf_0A000015_5E1C0015.png", "tail-1-bf_0A000016_5E1C0016.png",
                                       "tail-2-bf_0A000017_5E1C0017.png"}));
 }
