@@ -76,20 +76,6 @@ TEST(PngDecode, SuiteImagesDecodeToTheSameRgbaAsAnIndependentDecoder) {
   }
 }
 
-TEST(PngDecode, SixteenBitGreyIsReplicatedWithOpaqueAlpha) {
-  for (const char* name : {"basn0g16.png", "g25n0g16.png"}) {
-    SCOPED_TRACE(name);
-    const Decoded d = DecodeSuite(name);
-    ASSERT_EQ(d.status, PngDecodeStatus::ok);
-    ASSERT_EQ(d.rgba.size(), 32u * 32u * 4u);
-    for (size_t i = 0; i < d.rgba.size(); i += 4) {
-      ASSERT_EQ(d.rgba[i], d.rgba[i + 1]);
-      ASSERT_EQ(d.rgba[i], d.rgba[i + 2]);
-      ASSERT_EQ(d.rgba[i + 3], 255);
-    }
-  }
-}
-
 TEST(PngDecode, CorruptSuiteFilesAreRefused) {
   int corrupt = 0;
   for (const std::filesystem::directory_entry& file : std::filesystem::directory_iterator(kSuite)) {

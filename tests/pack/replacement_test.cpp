@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "pack/replacement.h"
@@ -327,22 +326,16 @@ TEST_F(ReplacementTest, PngFormatFollowsTheOriginalsFamily) {
       {MakePngBytes(1, 1, 8, 4, {50, 60}), BC3_UNORM, RGBA8_UNORM, {50, 50, 50, 60}},  // grey + alpha
       {rgb, R8_UNORM, R8_UNORM, {10}},
       {rgb, BC5_UNORM, RG8_UNORM, {10, 20}},
+      // Onto signed bytes: 0 -> -127, 255 -> 127, 127 and 128 -> 0, 64 -> round(-63.25), 1 -> -126, 2 -> -125.
+      {MakePngBytes(4, 1, 8, 2, {0, 255, 0, 127, 128, 0, 255, 64, 0, 1, 2, 0}), BC5_SNORM, RG8_SNORM,
+       {0x81, 0x7F, 0, 0, 0x7F, 0xC1, 0x82, 0x83}},
   };
   for (const auto& row : rows) {
     const Loaded loaded = Png(row.png, row.original);
     ASSERT_TRUE(loaded.ok);
     EXPECT_EQ(loaded.texture.host_format, row.format);
-    EXPECT_EQ(loaded.texture.data, row.base);
+    EXPECT_EQ(Level(loaded.texture, 0), row.base);
   }
-}
-
-TEST_F(ReplacementTest, PngForSignedTwoChannelOriginalsIsMappedOntoSignedBytes) {
-  const Loaded loaded = Png(MakePngBytes(4, 1, 8, 2, {0, 255, 0, 127, 128, 0, 255, 64, 0, 1, 2, 0}), BC5_SNORM);
-  ASSERT_TRUE(loaded.ok);
-  EXPECT_EQ(loaded.texture.host_format, RG8_SNORM);
-  // 0 -> -127, 255 -> 127, 127 and 128 -> 0, 64 -> round(-63.25), 1 -> -126, 2 -> -125.
-  const Bytes base = Level(loaded.texture, 0);
-  EXPECT_EQ(std::vector<int8_t>(base.begin(), base.end()), (std::vector<int8_t>{-127, 127, 0, 0, 127, -63, -126, -125}));
 }
 
 // Every image of the public suite, for a colour original and a one-channel
@@ -409,95 +402,75 @@ TEST_F(ReplacementTest, CorruptPngSuiteFilesAreRefusedCleanly) {
 
 // --- completing the chain ------------------------------------------------------
 
-TEST_F(ReplacementTest, PngLevelsAreGeneratedDownToOneByOne) {
+TEST_F(ReplacementTest, GeneratedLevelsAverageTheirFootprints) {
   const Loaded one = Png(MakePngBytes(1, 1, 8, 6, {1, 2, 3, 4}), RGBA8_UNORM);
   ASSERT_TRUE(one.ok);
   EXPECT_EQ(one.texture.levels, 1u);
   EXPECT_EQ(one.texture.data.size(), 4u);
 
-  Bytes rows(8 * 2);
-  for (size_t i = 0; i < rows.size(); ++i) rows[i] = uint8_t(i * 10);
-  const Loaded wide = Png(MakePngBytes(8, 2, 8, 0, rows), R8_UNORM);
-  ASSERT_TRUE(wide.ok);
-  ASSERT_EQ(wide.texture.levels, 4u);
-  ExpectCompleteChain(wide.texture);
-  // 2x2 footprints: (0+10+80+90)/4 = 45, (20+30+100+110)/4 = 65, ...
-  EXPECT_EQ(Level(wide.texture, 1), (Bytes{45, 65, 85, 105}));
-  EXPECT_EQ(Level(wide.texture, 2), (Bytes{55, 95}));
-  EXPECT_EQ(Level(wide.texture, 3), (Bytes{75}));
-}
-
-TEST_F(ReplacementTest, OddLevelsAverageFootprintsOfThreeAndRoundHalfAwayFromZero) {
-  const struct {
-    Bytes png;
-    HostFormat original;
-    Bytes level1;
-  } rows[] = {
-      {MakePngBytes(3, 1, 8, 0, {10, 20, 61}), R8_UNORM, {30}},         // all three columns: 30.33
-      {MakePngBytes(5, 1, 8, 0, {0, 1, 3, 4, 8}), R8_UNORM, {1, 5}},   // [0,2) gives 0.5 -> 1, [2,5) gives 5
-      {MakePngBytes(2, 1, 8, 6, {0, 255, 100, 1, 1, 0, 103, 2}), RGBA8_UNORM, {1, 128, 102, 2}},  // alpha too
-  };
-  for (const auto& row : rows) {
-    const Loaded loaded = Png(row.png, row.original);
-    ASSERT_TRUE(loaded.ok);
-    EXPECT_EQ(Level(loaded.texture, 1), row.level1);
-  }
-}
-
-TEST_F(ReplacementTest, TwoChannelLevelsAverageUnitVectors) {
+  Bytes ramp(16);
+  for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = uint8_t(i * 10);
+  const Bytes wide = MakePngBytes(8, 2, 8, 0, ramp);  // four levels
   const struct {
     const char* what;
-    Bytes rgb;  // 2x1, or 2x2 when 12 bytes
+    Bytes png;
     HostFormat original;
-    Bytes level1;
+    uint32_t mip;
+    Bytes expected;
   } rows[] = {
-      {"a flat normal stays flat", Repeat({128, 128, 0}, 4), RG8_UNORM, {128, 128}},
-      // Opposite x, no z: the tiny common y is normalised to full length.
-      {"opposite x", {255, 128, 0, 0, 128, 0}, RG8_UNORM, {128, 255}},
-      // Signed 0x81 and 0x7F cancel exactly: no direction, both channels 0.
-      {"cancelling", {0, 255, 0, 255, 0, 0}, RG8_SNORM, {0, 0}},
-      // (x, z) = (0.598, 0.801) and (0, 1): x / |(0.598, 0, 1.801)| = 0.3153 -> 40.
-      {"bisector", {204, 128, 0, 128, 128, 0}, RG8_SNORM, {40, 0}},
+      {"2x2 footprints: (0+10+80+90)/4 = 45, ...", wide, R8_UNORM, 1, {45, 65, 85, 105}},
+      {"8x2 level 2", wide, R8_UNORM, 2, {55, 95}},
+      {"8x2 level 3", wide, R8_UNORM, 3, {75}},
+      {"3 columns halve to 1 over all three: 30.33", MakePngBytes(3, 1, 8, 0, {10, 20, 61}), R8_UNORM, 1, {30}},
+      {"5 columns: [0,2) gives 0.5 -> 1, [2,5) gives 5", MakePngBytes(5, 1, 8, 0, {0, 1, 3, 4, 8}), R8_UNORM, 1,
+       {1, 5}},
+      {"RGBA channels apart, alpha too", MakePngBytes(2, 1, 8, 6, {0, 255, 100, 1, 1, 0, 103, 2}), RGBA8_UNORM, 1,
+       {1, 128, 102, 2}},
+      // Two-channel texels average as unit vectors with a rebuilt z.
+      {"a flat normal stays flat", MakePngBytes(2, 2, 8, 2, Repeat({128, 128, 0}, 4)), RG8_UNORM, 1, {128, 128}},
+      {"opposite x, no z: the tiny common y is normalised to full length",
+       MakePngBytes(2, 1, 8, 2, {255, 128, 0, 0, 128, 0}), RG8_UNORM, 1, {128, 255}},
+      {"signed -127 and 127 cancel exactly: no direction", MakePngBytes(2, 1, 8, 2, {0, 255, 0, 255, 0, 0}), RG8_SNORM,
+       1, {0, 0}},
+      {"(0.598, 0.801) and (0, 1): x / |(0.598, 0, 1.801)| = 0.3153 -> 40",
+       MakePngBytes(2, 1, 8, 2, {204, 128, 0, 128, 128, 0}), RG8_SNORM, 1, {40, 0}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
-    const Loaded loaded = Png(MakePngBytes(2, uint32_t(row.rgb.size() / 6), 8, 2, row.rgb), row.original);
+    const Loaded loaded = Png(row.png, row.original);
     ASSERT_TRUE(loaded.ok);
-    EXPECT_EQ(Level(loaded.texture, 1), row.level1);
+    ExpectCompleteChain(loaded.texture);
+    EXPECT_EQ(Level(loaded.texture, row.mip), row.expected);
   }
 }
 
 TEST_F(ReplacementTest, BlockDdsWithoutACompleteChainIsDecodedAndRegenerated) {
-  // 256x256 BC3, one level: decoded to RGBA8 and given nine levels.
-  const Loaded single = Load(Dds(Legacy("DXT5", 256, 256, 1), Repeat(kWhiteBc3, 64 * 64)), RGBA8_UNORM);
-  ASSERT_TRUE(single.ok);
-  EXPECT_EQ(single.texture.host_format, RGBA8_UNORM);
-  EXPECT_EQ(single.texture.levels, 9u);
-  ExpectCompleteChain(single.texture);
-  EXPECT_EQ(single.texture.data, Bytes(single.texture.data.size(), 255));
-  // With all nine levels it keeps its blocks.
   size_t chain_blocks = 0;
   for (uint32_t s = 256; s >= 1; s >>= 1) chain_blocks += size_t((s + 3) / 4) * ((s + 3) / 4);
-  const Loaded whole = Load(Dds(Legacy("DXT5", 256, 256, 9), Repeat(kWhiteBc3, chain_blocks)), RGBA8_UNORM);
-  ASSERT_TRUE(whole.ok);
-  EXPECT_EQ(whole.texture.host_format, BC3_UNORM);
-  EXPECT_EQ(whole.texture.data.size(), chain_blocks * 16);
-
-  // BC5 decodes to two channels, unsigned and signed; BC1 to RGBA8.
-  const Loaded bc5 = Load(Dds(Legacy("ATI2", 8, 4), Repeat(kBc5, 2)), RG8_UNORM);
-  ASSERT_TRUE(bc5.ok);
-  EXPECT_EQ(bc5.texture.host_format, RG8_UNORM);
-  EXPECT_EQ(Level(bc5.texture, 0), Repeat({200, 100}, 32));
-  ExpectCompleteChain(bc5.texture);
-  const Loaded bc5s = Load(Dds(Dx10(84, 4, 4, 2), Repeat(kBc5, 2)), RG8_SNORM);
-  ASSERT_TRUE(bc5s.ok);
-  EXPECT_EQ(bc5s.texture.host_format, RG8_SNORM);
-  EXPECT_EQ(bc5s.texture.levels, 3u);
-  const Loaded bc1 = Load(Dds(Legacy("DXT1", 4, 8, 0), Repeat(kWhiteBc1, 2)), BC1_UNORM);
-  ASSERT_TRUE(bc1.ok);
-  EXPECT_EQ(bc1.texture.host_format, RGBA8_UNORM);
-  EXPECT_EQ(bc1.texture.levels, 4u);
-  EXPECT_EQ(bc1.texture.data, Bytes(bc1.texture.data.size(), 255));
+  const struct {
+    Bytes file;
+    HostFormat original, format;
+    uint32_t levels;
+    Bytes base;
+  } rows[] = {
+      {Dds(Legacy("DXT5", 256, 256, 1), Repeat(kWhiteBc3, 64 * 64)), RGBA8_UNORM, RGBA8_UNORM, 9,
+       Bytes(256 * 256 * 4, 255)},
+      // With all nine levels it keeps its blocks.
+      {Dds(Legacy("DXT5", 256, 256, 9), Repeat(kWhiteBc3, chain_blocks)), RGBA8_UNORM, BC3_UNORM, 9,
+       Repeat(kWhiteBc3, 64 * 64)},
+      {Dds(Legacy("ATI2", 8, 4), Repeat(kBc5, 2)), RG8_UNORM, RG8_UNORM, 4, Repeat({200, 100}, 32)},
+      {Dds(Dx10(84, 4, 4, 2), Repeat(kBc5, 2)), RG8_SNORM, RG8_SNORM, 3, Repeat({200, 100}, 16)},
+      {Dds(Legacy("DXT1", 4, 8, 0), Repeat(kWhiteBc1, 2)), BC1_UNORM, RGBA8_UNORM, 4, Bytes(4 * 8 * 4, 255)},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(HostFormatName(row.format));
+    const Loaded loaded = Load(row.file, row.original);
+    ASSERT_TRUE(loaded.ok);
+    EXPECT_EQ(loaded.texture.host_format, row.format);
+    EXPECT_EQ(loaded.texture.levels, row.levels);
+    ExpectCompleteChain(loaded.texture);
+    EXPECT_EQ(Level(loaded.texture, 0), row.base);
+  }
 }
 
 TEST_F(ReplacementTest, PlainDdsWithoutACompleteChainRegeneratesFromItsBase) {
@@ -521,32 +494,6 @@ TEST_F(ReplacementTest, AReusedRecordHoldsOnlyTheNewTexture) {
   ASSERT_TRUE(LoadReplacement(dir_, Entry("b.png", RGBA8_UNORM), first.texture, error));
   EXPECT_EQ(first.texture.level_records.size(), 1u);
   EXPECT_EQ(first.texture.data, (Bytes{1, 2, 3, 4}));
-}
-
-// Several loads at once, each with its own output, give what one load gives
-// (the suite name runs it under ThreadSanitizer too).
-TEST(ReplacementConcurrency, ConcurrentLoadsMatchSequentialOnes) {
-  test::TempFolder temp;
-  test::WriteFileBytes(temp / "a.png", MakePngBytes(64, 32, 8, 6, test::PatternBytes(64 * 32 * 4, 1)));
-  test::WriteFileBytes(temp / "b.dds", Dds(Legacy("DXT5", 64, 64, 1), Repeat(kWhiteBc3, 256)));
-  test::WriteFileBytes(temp / "c.png", MakePngBytes(33, 17, 8, 2, test::PatternBytes(33 * 17 * 3, 2)));
-  const std::pair<const char*, HostFormat> jobs[] = {
-      {"a.png", RGBA8_UNORM}, {"b.dds", BC3_UNORM}, {"c.png", RG8_SNORM}, {"a.png", BC5_UNORM}};
-  std::vector<Loaded> expected;
-  for (const auto& [file, original] : jobs) expected.push_back(LoadFrom(temp.path(), file, original));
-  std::vector<Loaded> results(std::size(jobs) * 4);
-  std::vector<std::thread> threads;
-  for (size_t i = 0; i < results.size(); ++i) {
-    threads.emplace_back([&, i] {
-      const ManifestEntry entry = Entry(jobs[i % 4].first, jobs[i % 4].second);
-      results[i].ok = LoadReplacement(temp.path(), entry, results[i].texture, results[i].error);
-    });
-  }
-  for (std::thread& t : threads) t.join();
-  for (size_t i = 0; i < results.size(); ++i) {
-    ASSERT_TRUE(results[i].ok) << results[i].error;
-    EXPECT_EQ(results[i].texture.data, expected[i % 4].texture.data);
-  }
 }
 
 }  // namespace
