@@ -48,18 +48,18 @@ bool WaitIdle(const PackLoader& loader) {
 class Gate {
  public:
   explicit Gate(bool open) : open_(open) {}
-
   PackLoadHook Hook() {
-    return [this](const ContentIdentity& identity) { Pass(identity); };
+    return [this](const ContentIdentity& identity) {
+      std::unique_lock lock(mutex_);
+      entered_.push_back(identity);
+      signal_.notify_all();
+      signal_.wait_for(lock, kPatience, [&] { return open_; });
+    };
   }
-  void Open() {
+  void Set(bool open) {
     std::lock_guard lock(mutex_);
-    open_ = true;
+    open_ = open;
     signal_.notify_all();
-  }
-  void Close() {
-    std::lock_guard lock(mutex_);
-    open_ = false;
   }
   bool WaitEntered(size_t count) {
     std::unique_lock lock(mutex_);
@@ -71,35 +71,22 @@ class Gate {
   }
 
  private:
-  void Pass(const ContentIdentity& identity) {
-    std::unique_lock lock(mutex_);
-    entered_.push_back(identity);
-    signal_.notify_all();
-    signal_.wait_for(lock, kPatience, [&] { return open_; });
-  }
-
   std::mutex mutex_;
   std::condition_variable signal_;
   bool open_;
   std::vector<ContentIdentity> entered_;
 };
 
-ContentIdentity IdentityOf(const ManifestEntry& entry) {
-  return MakeContentIdentity(entry.hash, entry.original_host_format, entry.original_width, entry.original_height);
+ContentIdentity IdentityOf(const ManifestEntry& e) {
+  return MakeContentIdentity(e.hash, e.original_host_format, e.original_width, e.original_height);
 }
-
-void Request(PackLoader& loader, const ManifestEntry& entry) {
-  loader.RequestReplacement(entry.hash, OriginalInfo(entry));
-}
-
+void Request(PackLoader& loader, const ManifestEntry& entry) { loader.RequestReplacement(entry.hash, OriginalInfo(entry)); }
 std::shared_ptr<HostTextureData> Take(PackLoader& loader, const ManifestEntry& entry,
                                       uint64_t limit = kReadyBudgetBytes) {
   return loader.TakeReplacement(entry.hash, OriginalInfo(entry), limit);
 }
-
-uint32_t FirstTexel(const HostTextureData& texture) {
-  return uint32_t(texture.data[0]) << 24 | uint32_t(texture.data[1]) << 16 | uint32_t(texture.data[2]) << 8 |
-         texture.data[3];
+uint32_t FirstTexel(const HostTextureData& t) {
+  return uint32_t(t.data[0]) << 24 | uint32_t(t.data[1]) << 16 | uint32_t(t.data[2]) << 8 | t.data[3];
 }
 
 // Sizes of the loaded textures with their complete chains.
@@ -108,48 +95,42 @@ constexpr uint64_t kBytesB = 16 * 16 * 4 + 8 * 8 * 4 + 4 * 4 * 4 + 2 * 2 * 4 + 4
 
 class PackLoaderLifecycle : public ::testing::Test {
  protected:
-  PackLoaderLifecycle()
-      : a_(MakePackFile(0x1111111111111111, HostFormat::RGBA8_UNORM, 64, 64, ".png",
-                        test::MakeFlatPng(8, 8, 0x11223344))),
-        b_(MakePackFile(0x2222222222222222, HostFormat::BC1_UNORM, 32, 32, ".dds",
-                        test::MakeFlatRgba8Dds(16, 16, 0x55667788))),
-        c_(MakePackFile(0x3333333333333333, HostFormat::R8_UNORM, 16, 16, ".png", test::MakeFlatPng(4, 4, 0x7F0000FF))),
-        absent_(MakePackFile(0x4444444444444444, HostFormat::RGBA8_UNORM, 32, 32, ".png", {})),
-        bad_dds_(MakePackFile(0x5555555555555555, HostFormat::RGBA8_UNORM, 32, 32, ".dds",
-                              test::MakeFlatPng(4, 4, 0))),
-        unlisted_(MakePackFile(0x6666666666666666, HostFormat::RGBA8_UNORM, 32, 32, ".png", {})) {
+  PackLoaderLifecycle() {
     test::WritePack(pack(), {a_, b_, c_});
     test::WritePack(failing_pack(), {a_, absent_, bad_dds_});
     fs::remove(failing_pack() / absent_.entry.replacement_file);
   }
-
   fs::path pack() const { return temp_ / "pack"; }
   fs::path failing_pack() const { return temp_ / "failing"; }
 
   test::TempFolder temp_;
-  PackFile a_, b_, c_, absent_, bad_dds_, unlisted_;
+  const PackFile a_ = MakePackFile(0x1111111111111111, HostFormat::RGBA8_UNORM, 64, 64, ".png",
+                                   test::MakeFlatPng(8, 8, 0x11223344));
+  const PackFile b_ = MakePackFile(0x2222222222222222, HostFormat::BC1_UNORM, 32, 32, ".dds",
+                                   test::MakeFlatRgba8Dds(16, 16, 0x55667788));
+  const PackFile c_ = MakePackFile(0x3333333333333333, HostFormat::R8_UNORM, 16, 16, ".png",
+                                   test::MakeFlatPng(4, 4, 0x7F0000FF));
+  const PackFile absent_ = MakePackFile(0x4444444444444444, HostFormat::RGBA8_UNORM, 32, 32, ".png", {});
+  const PackFile bad_dds_ = MakePackFile(0x5555555555555555, HostFormat::RGBA8_UNORM, 32, 32, ".dds",
+                                         test::MakeFlatPng(4, 4, 0));
+  const PackFile unlisted_ = MakePackFile(0x6666666666666666, HostFormat::RGBA8_UNORM, 32, 32, ".png", {});
 };
 
-TEST_F(PackLoaderLifecycle, RequestsWithoutAPackAreIgnoredAndAnEmptyFolderClearsTheStatus) {
+TEST_F(PackLoaderLifecycle, RequestsWithoutAPackAKeyOrAPackableTextureAreIgnored) {
   PackLoader loader(1);
   Request(loader, a_.entry);
   EXPECT_EQ(loader.Stats().requested, 0u);
   EXPECT_EQ(loader.Status(), "");
-
   loader.SetPackFolder(pack().string());
   ASSERT_TRUE(WaitIdle(loader));
   EXPECT_EQ(loader.Status(), "3 entries");
-
-  loader.SetPackFolder("");
+  loader.SetPackFolder("");  // no pack again: the status clears
   ASSERT_TRUE(WaitIdle(loader));
   EXPECT_EQ(loader.Status(), "");
   Request(loader, a_.entry);
   EXPECT_EQ(loader.Stats().requested, 0u);
   EXPECT_EQ(loader.Stats().waiting, 0u);
-}
 
-TEST_F(PackLoaderLifecycle, RequestsWithoutAKeyOrForUnpackableTexturesAreIgnored) {
-  PackLoader loader(1);
   loader.SetPackFolder(pack().string());
   const GuestTextureInfo good = OriginalInfo(a_.entry);
   loader.RequestReplacement(0, good);
@@ -162,8 +143,7 @@ TEST_F(PackLoaderLifecycle, RequestsWithoutAKeyOrForUnpackableTexturesAreIgnored
   unpackable[5].host_format = HostFormat::RGBA16_UNORM;
   for (const GuestTextureInfo& info : unpackable) loader.RequestReplacement(a_.entry.hash, info);
   EXPECT_EQ(loader.Stats().requested, 0u);
-
-  // Fields outside the identity do not matter: levels and view differ here.
+  // Fields outside the identity do not matter.
   GuestTextureInfo other_levels = good;
   other_levels.levels = 7;
   other_levels.view = 0;
@@ -186,23 +166,17 @@ TEST_F(PackLoaderLifecycle, ATextureRequestedTwiceLoadsOnceAndIsHandedOutOnce) {
   EXPECT_EQ(gate.Entered(), std::vector<ContentIdentity>{IdentityOf(a_.entry)});
   EXPECT_EQ(loader.Stats().ready_bytes, kBytesA);
 
-  EXPECT_EQ(Take(loader, a_.entry, kBytesA - 1), nullptr);
+  EXPECT_EQ(Take(loader, a_.entry, kBytesA - 1), nullptr);  // too big for the caller: stays ready
   EXPECT_EQ(loader.Stats().ready, 1u);
-
   std::shared_ptr<HostTextureData> texture = Take(loader, a_.entry, kBytesA);
   ASSERT_NE(texture, nullptr);
   EXPECT_EQ(texture.use_count(), 1);
-  EXPECT_EQ(texture->host_format, HostFormat::RGBA8_UNORM);
-  EXPECT_EQ(texture->width, 8u);
-  EXPECT_EQ(texture->height, 8u);
-  EXPECT_EQ(texture->levels, 4u);
-  EXPECT_EQ(texture->data.size(), kBytesA);
+  EXPECT_TRUE(texture->host_format == HostFormat::RGBA8_UNORM && texture->width == 8 && texture->height == 8 &&
+              texture->levels == 4 && texture->data.size() == kBytesA);
   EXPECT_EQ(FirstTexel(*texture), 0x11223344u);
-
   EXPECT_EQ(Take(loader, a_.entry), nullptr);
-  const PackLoaderStats stats = loader.Stats();
-  EXPECT_EQ(stats.ready_bytes, 0u);
-  EXPECT_EQ(stats.requested, 0u);
+  EXPECT_EQ(loader.Stats().ready_bytes, 0u);
+  EXPECT_EQ(loader.Stats().requested, 0u);
 
   Request(loader, a_.entry);
   ASSERT_TRUE(WaitIdle(loader));
@@ -230,17 +204,17 @@ TEST_F(PackLoaderLifecycle, TheLastFailingRequestOfABatchSetsTheStatus) {
   Gate gate(false);
   PackLoader loader(3);
   loader.SetLoadHook(gate.Hook());
-  // The first batch is held so that the two failing requests share the next
+  // The first batch is held so that both failing requests share the next
   // one, where they load in parallel.
   const auto run = [&](const PackFile& first, const PackFile& second) {
-    gate.Close();
+    gate.Set(false);
     loader.SetPackFolder(failing_pack().string());
     const size_t before = gate.Entered().size();
     Request(loader, a_.entry);
     ASSERT_TRUE(gate.WaitEntered(before + 1));
     Request(loader, first.entry);
     Request(loader, second.entry);
-    gate.Open();
+    gate.Set(true);
     ASSERT_TRUE(WaitIdle(loader));
   };
   run(absent_, bad_dds_);
@@ -265,9 +239,8 @@ TEST_F(PackLoaderLifecycle, SwitchingFoldersDuringABatchDiscardsItAndReadsTheNew
   ASSERT_TRUE(gate.WaitEntered(1));
   loader.SetPackFolder((temp_ / "other").string());
   Request(loader, only_there.entry);
-  gate.Open();
+  gate.Set(true);
   ASSERT_TRUE(WaitIdle(loader));
-
   EXPECT_EQ(loader.Status(), "2 entries");
   EXPECT_EQ(loader.Stats().ready, 1u);
   EXPECT_EQ(Take(loader, a_.entry), nullptr);
@@ -286,9 +259,8 @@ TEST_F(PackLoaderLifecycle, ATextureOverTheBudgetIsDroppedAndMayBeRequestedAgain
   Request(loader, a_.entry);
   Request(loader, b_.entry);
   ASSERT_TRUE(WaitIdle(loader));
-  PackLoaderStats stats = loader.Stats();
-  EXPECT_EQ(stats.ready_bytes, kBytesA);
-  EXPECT_EQ(stats.requested, 1u);
+  EXPECT_EQ(loader.Stats().ready_bytes, kBytesA);
+  EXPECT_EQ(loader.Stats().requested, 1u);
   EXPECT_EQ(Take(loader, b_.entry), nullptr);
 
   ASSERT_NE(Take(loader, a_.entry), nullptr);
@@ -300,8 +272,7 @@ TEST_F(PackLoaderLifecycle, ATextureOverTheBudgetIsDroppedAndMayBeRequestedAgain
   EXPECT_EQ(b->host_format, HostFormat::RGBA8_UNORM);
   EXPECT_EQ(FirstTexel(*b), 0x55667788u);
 
-  // A budget met exactly still holds both.
-  PackLoader exact(0, kBytesA + kBytesB);
+  PackLoader exact(0, kBytesA + kBytesB);  // a budget met exactly holds both
   exact.SetPackFolder(pack().string());
   Request(exact, a_.entry);
   Request(exact, b_.entry);
@@ -314,19 +285,17 @@ TEST_F(PackLoaderLifecycle, UnlistedAndFailedTexturesAreNotRetriedUntilTheFolder
   PackLoader loader(1);
   loader.SetLoadHook(gate.Hook());
   loader.SetPackFolder(failing_pack().string());
-  Request(loader, unlisted_.entry);
-  Request(loader, bad_dds_.entry);
-  ASSERT_TRUE(WaitIdle(loader));
-  EXPECT_EQ(gate.Entered(), std::vector<ContentIdentity>{IdentityOf(bad_dds_.entry)});
-  EXPECT_EQ(loader.Stats().requested, 2u);
-
-  Request(loader, unlisted_.entry);
-  Request(loader, bad_dds_.entry);
-  EXPECT_EQ(loader.Stats().waiting, 0u);
-  ASSERT_TRUE(WaitIdle(loader));
-  EXPECT_EQ(gate.Entered().size(), 1u);
+  for (int round = 0; round < 2; ++round) {
+    Request(loader, unlisted_.entry);
+    Request(loader, bad_dds_.entry);
+    if (round == 1) {
+      EXPECT_EQ(loader.Stats().waiting, 0u);
+    }
+    ASSERT_TRUE(WaitIdle(loader));
+    EXPECT_EQ(gate.Entered(), std::vector<ContentIdentity>{IdentityOf(bad_dds_.entry)});
+    EXPECT_EQ(loader.Stats().requested, 2u);
+  }
   EXPECT_EQ(Take(loader, unlisted_.entry), nullptr);
-
   loader.SetPackFolder(failing_pack().string());
   Request(loader, bad_dds_.entry);
   ASSERT_TRUE(WaitIdle(loader));
@@ -340,13 +309,10 @@ TEST_F(PackLoaderLifecycle, RequestsBeyondTheWaitingLimitAreIgnored) {
   loader.SetPackFolder(pack().string());
   Request(loader, a_.entry);
   ASSERT_TRUE(gate.WaitEntered(1));
-  for (uint64_t key = 1; key <= kMaxWaitingRequests + 10; ++key) {
-    loader.RequestReplacement(key, OriginalInfo(a_.entry));
-  }
-  PackLoaderStats stats = loader.Stats();
-  EXPECT_EQ(stats.waiting, kMaxWaitingRequests);
-  EXPECT_EQ(stats.requested, kMaxWaitingRequests + 1);
-  gate.Open();
+  for (uint64_t key = 1; key <= kMaxWaitingRequests + 10; ++key) loader.RequestReplacement(key, OriginalInfo(a_.entry));
+  EXPECT_EQ(loader.Stats().waiting, kMaxWaitingRequests);
+  EXPECT_EQ(loader.Stats().requested, kMaxWaitingRequests + 1);
+  gate.Set(true);
   ASSERT_TRUE(WaitIdle(loader));
   // An ignored request left no trace, so it is accepted once there is room.
   loader.RequestReplacement(kMaxWaitingRequests + 10, OriginalInfo(a_.entry));
@@ -358,9 +324,7 @@ TEST_F(PackLoaderLifecycle, DestroyingWithTexturesReadyReleasesThemAndTakenOnesL
   {
     PackLoader loader(2);
     loader.SetPackFolder(pack().string());
-    Request(loader, a_.entry);
-    Request(loader, b_.entry);
-    Request(loader, c_.entry);
+    for (const PackFile* file : {&a_, &b_, &c_}) Request(loader, file->entry);
     ASSERT_TRUE(WaitIdle(loader));
     ASSERT_EQ(loader.Stats().ready, 3u);
     kept = Take(loader, c_.entry);
@@ -377,47 +341,42 @@ TEST_F(PackLoaderLifecycle, DestroyingWhileABatchLoadsLetsItFinish) {
   auto loader = std::make_unique<PackLoader>(3);
   loader->SetLoadHook([&](const ContentIdentity&) {
     ++entered;
-    // Long enough for the destructor to start while the batch is in flight.
-    std::this_thread::sleep_for(50ms);
+    std::this_thread::sleep_for(50ms);  // long enough for the destructor to start meanwhile
     ++returned;
   });
   loader->SetPackFolder(pack().string());
-  Request(*loader, a_.entry);
-  Request(*loader, b_.entry);
-  Request(*loader, c_.entry);
+  for (const PackFile* file : {&a_, &b_, &c_}) Request(*loader, file->entry);
   ASSERT_TRUE(WaitUntil([&] { return entered > 0; }));
   loader.reset();
   EXPECT_EQ(returned.load(), entered.load());
 }
 
-// Several hosts' threads request and take at random while another switches
-// folders, for a fixed time against real packs on disk.
+// Aborts the run when the test outlives `limit`: a deadlock fails, not hangs.
 class Watchdog {
  public:
   explicit Watchdog(std::chrono::seconds limit)
       : thread_([this, limit] {
-          std::unique_lock lock(mutex_);
-          if (!signal_.wait_for(lock, limit, [&] { return done_; })) {
-            std::fprintf(stderr, "watchdog: the test did not finish in time (deadlock?)\n");
-            std::abort();
+          const auto until = std::chrono::steady_clock::now() + limit;
+          while (!done_) {
+            if (std::chrono::steady_clock::now() > until) {
+              std::fprintf(stderr, "watchdog: the test did not finish in time (deadlock?)\n");
+              std::abort();
+            }
+            std::this_thread::sleep_for(10ms);
           }
         }) {}
   ~Watchdog() {
-    {
-      std::lock_guard lock(mutex_);
-      done_ = true;
-    }
-    signal_.notify_one();
+    done_ = true;
     thread_.join();
   }
 
  private:
-  std::mutex mutex_;
-  std::condition_variable signal_;
-  bool done_ = false;
+  std::atomic<bool> done_ = false;
   std::thread thread_;
 };
 
+// Several hosts' threads request and take at random while another switches
+// folders, for a fixed time against real packs on disk.
 TEST(PackLoaderConcurrency, RandomRequestsTakesAndFolderSwitchesStayConsistent) {
   constexpr uint32_t kListed = 12;
   constexpr uint32_t kKeys = 16;  // the last four are listed nowhere or fail
@@ -425,9 +384,12 @@ TEST(PackLoaderConcurrency, RandomRequestsTakesAndFolderSwitchesStayConsistent) 
   constexpr auto kRunTime = 2s;
   Watchdog watchdog(120s);
 
+  // Keys 0x1000 + i; the last two rows hold broken files, the last two keys no rows.
   test::TempFolder temp;
   std::vector<ManifestEntry> originals;
-  std::vector<uint64_t> sizes;
+  for (uint32_t i = 0; i < kKeys; ++i) {
+    originals.push_back(MakePackFile(0x1000 + i, HostFormat::RGBA8_UNORM, 32, 32, ".png", {}).entry);
+  }
   for (uint32_t folder = 1; folder <= 2; ++folder) {
     std::vector<PackFile> files;
     for (uint32_t i = 0; i < kKeys - 2; ++i) {
@@ -440,11 +402,6 @@ TEST(PackLoaderConcurrency, RandomRequestsTakesAndFolderSwitchesStayConsistent) 
                                                 : test::MakeFlatRgba8Dds(side, side, texel)));
     }
     test::WritePack(temp / std::to_string(folder), files);
-    if (folder == 1) {
-      for (uint32_t i = 0; i < kKeys; ++i) {
-        originals.push_back(MakePackFile(0x1000 + i, HostFormat::RGBA8_UNORM, 32, 32, ".png", {}).entry);
-      }
-    }
   }
   const std::vector<std::string> folders = {(temp / "1").string(), (temp / "2").string(), "",
                                             (temp / "missing").string()};
@@ -462,27 +419,17 @@ TEST(PackLoaderConcurrency, RandomRequestsTakesAndFolderSwitchesStayConsistent) 
       std::mt19937 random(t);
       while (std::chrono::steady_clock::now() < end) {
         const ManifestEntry& entry = originals[random() % kKeys];
-        switch (random() % 4) {
-          case 0:
-          case 1:
-            Request(loader, entry);
-            break;
-          case 2: {
-            std::shared_ptr<HostTextureData> texture = Take(loader, entry, random() % 2 ? kBudget : 600);
-            if (!texture) break;
-            ++taken;
-            // Handed out once: the loader kept no reference, and no earlier
-            // taker marked it.
-            if (texture.use_count() != 1 || texture->flags != 0 || entry.hash - 0x1000 >= kListed ||
-                texture->data[0] != entry.hash - 0x1000) {
-              ++faults;
-            }
-            texture->flags = 1;
-            break;
-          }
-          default:
-            if (loader.Stats().ready_bytes > kBudget) ++over_budget;
-            break;
+        const uint32_t action = random() % 4;
+        if (action < 2) {
+          Request(loader, entry);
+        } else if (action == 3) {
+          over_budget += loader.Stats().ready_bytes > kBudget;
+        } else if (std::shared_ptr<HostTextureData> texture = Take(loader, entry, random() % 2 ? kBudget : 600)) {
+          ++taken;
+          // Handed out once: the loader kept no reference, and no earlier taker marked it.
+          faults += texture.use_count() != 1 || texture->flags != 0 || entry.hash - 0x1000 >= kListed ||
+                    texture->data[0] != entry.hash - 0x1000;
+          texture->flags = 1;
         }
       }
     });

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "pack/content_key.h"
 #include "pack/png_decode.h"
 #include "support/external_tools.h"
 #include "support/replacement_files.h"
@@ -11,12 +13,6 @@ namespace mivo {
 namespace {
 
 const std::string kSuite = std::string(MIVO_SOURCE_DIR) + "/tests/data/pngsuite/";
-
-uint64_t Fnv1a(const std::vector<uint8_t>& bytes) {
-  uint64_t hash = 0xcbf29ce484222325ull;
-  for (uint8_t b : bytes) hash = (hash ^ b) * 0x100000001b3ull;
-  return hash;
-}
 
 struct Decoded {
   PngDecodeStatus status;
@@ -68,11 +64,6 @@ constexpr Reference kReferences[] = {
     {"z09n2c08.png", 32, 32, 0x14fba4b7a7c90773ull},
 };
 
-constexpr const char* kCorrupt[] = {
-    "xc1n0g08.png", "xc9n2c08.png", "xcrn0g04.png", "xd0n2c08.png", "xd3n2c08.png", "xd9n2c08.png",
-    "xdtn0g01.png", "xlfn0g04.png", "xs1n0g01.png", "xs2n0g01.png", "xs4n0g01.png", "xs7n0g01.png",
-};
-
 TEST(PngDecode, SuiteImagesDecodeToTheSameRgbaAsAnIndependentDecoder) {
   for (const Reference& ref : kReferences) {
     SCOPED_TRACE(ref.name);
@@ -81,29 +72,19 @@ TEST(PngDecode, SuiteImagesDecodeToTheSameRgbaAsAnIndependentDecoder) {
     EXPECT_EQ(d.width, ref.width);
     EXPECT_EQ(d.height, ref.height);
     ASSERT_EQ(d.rgba.size(), size_t(ref.width) * ref.height * 4);
-    EXPECT_EQ(Fnv1a(d.rgba), ref.rgba_fnv);
-  }
-}
-
-TEST(PngDecode, SixteenBitGreyIsReplicatedWithOpaqueAlpha) {
-  for (const char* name : {"basn0g16.png", "g25n0g16.png"}) {
-    SCOPED_TRACE(name);
-    const Decoded d = DecodeSuite(name);
-    ASSERT_EQ(d.status, PngDecodeStatus::ok);
-    ASSERT_EQ(d.rgba.size(), 32u * 32u * 4u);
-    for (size_t i = 0; i < d.rgba.size(); i += 4) {
-      ASSERT_EQ(d.rgba[i], d.rgba[i + 1]);
-      ASSERT_EQ(d.rgba[i], d.rgba[i + 2]);
-      ASSERT_EQ(d.rgba[i + 3], 255);
-    }
+    EXPECT_EQ(HashHostData(d.rgba.data(), d.rgba.size()), ref.rgba_fnv);
   }
 }
 
 TEST(PngDecode, CorruptSuiteFilesAreRefused) {
-  for (const char* name : kCorrupt) {
-    SCOPED_TRACE(name);
-    EXPECT_NE(DecodeSuite(name).status, PngDecodeStatus::ok);
+  int corrupt = 0;
+  for (const std::filesystem::directory_entry& file : std::filesystem::directory_iterator(kSuite)) {
+    const std::string name = file.path().filename().string();
+    if (name[0] != 'x') continue;
+    EXPECT_NE(DecodeSuite(name).status, PngDecodeStatus::ok) << name;
+    ++corrupt;
   }
+  EXPECT_EQ(corrupt, 12);
 }
 
 TEST(PngDecode, EveryTruncationEitherFailsOrYieldsTheWholeImage) {
@@ -133,34 +114,31 @@ TEST(PngDecode, GreyAndPaletteTransparencyBecomeAlpha) {
   EXPECT_EQ(palette.rgba, (std::vector<uint8_t>{10, 20, 30, 99, 40, 50, 60, 255}));
 }
 
-TEST(PngDecode, SidesAndPixelCountAreLimitedBeforeDecoding) {
-  EXPECT_EQ(Decode(test::MakePngHeaderOnly(8193, 1, 8, 6)).status, PngDecodeStatus::bad_image);
-  EXPECT_EQ(Decode(test::MakePngHeaderOnly(1, 8193, 8, 6)).status, PngDecodeStatus::bad_image);
+TEST(PngDecode, LimitsAreCheckedBeforeThePixelBufferIsAllocated) {
+  using enum PngDecodeStatus;
+  EXPECT_EQ(Decode(test::MakePngHeaderOnly(8193, 1, 8, 6)).status, bad_image);
+  EXPECT_EQ(Decode(test::MakePngHeaderOnly(1, 8193, 8, 6)).status, bad_image);
   // 8192 x 4097 is within the side limit but over 33,554,432 pixels.
-  EXPECT_EQ(Decode(test::MakePngHeaderOnly(8192, 4097, 8, 6)).status, PngDecodeStatus::bad_image);
-  EXPECT_EQ(Decode(test::MakePngHeaderOnly(0, 4, 8, 6)).status, PngDecodeStatus::bad_image);
+  EXPECT_EQ(Decode(test::MakePngHeaderOnly(8192, 4097, 8, 6)).status, bad_image);
+  EXPECT_EQ(Decode(test::MakePngHeaderOnly(0, 4, 8, 6)).status, bad_image);
   const std::vector<uint8_t> small = test::MakePngBytes(4, 4, 8, 0, std::vector<uint8_t>(16, 1));
-  EXPECT_EQ(Decode(small, PngLimits{8192, 15}).status, PngDecodeStatus::bad_image);
-  EXPECT_EQ(Decode(small, PngLimits{3, 100}).status, PngDecodeStatus::bad_image);
-  EXPECT_EQ(Decode(small, PngLimits{4, 16}).status, PngDecodeStatus::ok);
-}
+  EXPECT_EQ(Decode(small, PngLimits{8192, 15}).status, bad_image);
+  EXPECT_EQ(Decode(small, PngLimits{3, 100}).status, bad_image);
+  EXPECT_EQ(Decode(small, PngLimits{4, 16}).status, ok);
 
-TEST(PngDecode, ImageDataEndingEarlyIsAPixelFailure) {
+  // Within the limits, but the data holds a few bytes of a 128 MiB image.
+  Decoded d = Decode(test::MakePngHeaderOnly(8192, 4096, 8, 6));
+  EXPECT_EQ(d.status, bad_pixels);
+  EXPECT_EQ(d.rgba.capacity(), 0u);
   // The image data of a 64x32 image under a header that says 64x64.
   const std::vector<uint8_t> half = test::MakePngBytes(64, 32, 8, 2, std::vector<uint8_t>(64 * 32 * 3, 5));
-  const std::vector<uint8_t> whole = test::MakePngHeaderOnly(64, 64, 8, 2);
-  std::vector<uint8_t> png(whole.begin(), whole.begin() + 8 + 25);  // signature and IHDR
-  png.insert(png.end(), half.begin() + 8 + 25, half.end());         // IDAT and IEND
-  EXPECT_EQ(Decode(png).status, PngDecodeStatus::bad_pixels);
-}
-
-TEST(PngDecode, SmallFileClaimingAHugeImageFailsBeforeAllocatingPixels) {
-  Decoded d = Decode(test::MakePngHeaderOnly(8192, 4096, 8, 6));
-  EXPECT_EQ(d.status, PngDecodeStatus::bad_pixels);
-  EXPECT_EQ(d.rgba.capacity(), 0u);
+  std::vector<uint8_t> png = test::MakePngHeaderOnly(64, 64, 8, 2);
+  png.resize(8 + 25);                                        // signature and IHDR
+  png.insert(png.end(), half.begin() + 8 + 25, half.end());  // IDAT and IEND
+  EXPECT_EQ(Decode(png).status, bad_pixels);
   // Zeros compress about as well as deflate allows, and still decode.
   d = Decode(test::MakePngBytes(4096, 64, 8, 0, std::vector<uint8_t>(4096 * 64, 0)));
-  ASSERT_EQ(d.status, PngDecodeStatus::ok);
+  ASSERT_EQ(d.status, ok);
   EXPECT_EQ(d.rgba.size(), 4096u * 64 * 4);
 }
 

@@ -64,10 +64,7 @@ std::vector<uint8_t> MakeFlatRgba8Dds(uint32_t width, uint32_t height, uint32_t 
   fields.width = width;
   fields.height = height;
   fields.mip_count = CompleteChainCount(width, height);
-  std::vector<uint8_t> file = MakeDdsHeader(fields);
-  const std::vector<uint8_t> texels = FlatTexels(CompleteChainBytes(HostFormat::RGBA8_UNORM, width, height) / 4, texel);
-  file.insert(file.end(), texels.begin(), texels.end());
-  return file;
+  return MakeDdsFile(fields, FlatTexels(CompleteChainBytes(HostFormat::RGBA8_UNORM, width, height) / 4, texel));
 }
 
 }  // namespace mivo::test

@@ -107,4 +107,10 @@ std::vector<uint8_t> MakeDdsHeader(const DdsFields& f) {
   return out;
 }
 
+std::vector<uint8_t> MakeDdsFile(const DdsFields& fields, const std::vector<uint8_t>& data) {
+  std::vector<uint8_t> out = MakeDdsHeader(fields);
+  out.insert(out.end(), data.begin(), data.end());
+  return out;
+}
+
 }  // namespace mivo::test

@@ -45,4 +45,7 @@ struct DdsFields {
 // extension header; texel data is appended by the caller.
 std::vector<uint8_t> MakeDdsHeader(const DdsFields& fields);
 
+// The header followed by `data` as the texel bytes.
+std::vector<uint8_t> MakeDdsFile(const DdsFields& fields, const std::vector<uint8_t>& data);
+
 }  // namespace mivo::test
