@@ -6,60 +6,46 @@
 #include <vector>
 
 #include "guest/block_decode.h"
+#include "support/byte_lists.h"
 
 namespace mivo {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-Bytes Bc1(uint16_t c0, uint16_t c1, uint32_t indices) {
-  return {uint8_t(c0), uint8_t(c0 >> 8), uint8_t(c1), uint8_t(c1 >> 8),
-          uint8_t(indices), uint8_t(indices >> 8), uint8_t(indices >> 16), uint8_t(indices >> 24)};
-}
+using test::Bc1Block;
+using test::Bc4Ramp;
+using test::Bytes;
+using test::Cat;
 
 // Texel i uses colour index i % 4.
 constexpr uint32_t kIndices0123 = 0xE4E4E4E4;
 
-// A BC4 block whose texel i (i < 8) uses palette entry i, then 0..7 again.
-Bytes Bc4Ramp(uint8_t a0, uint8_t a1) {
-  uint64_t bits = 0;
-  for (int i = 0; i < 16; ++i) bits |= uint64_t(i % 8) << (3 * i);
-  Bytes b = {a0, a1};
-  for (int k = 0; k < 6; ++k) b.push_back(uint8_t(bits >> (8 * k)));
-  return b;
-}
-
 Bytes Rgba(const uint8_t* texels, int i) { return Bytes(texels + 4 * i, texels + 4 * i + 4); }
-Bytes Cat(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
 template <typename T>
 std::vector<int> Values(const T* p, int count) { return std::vector<int>(p, p + count); }
 
 TEST(Bc1Decode, FourColoursRoundThreeColoursEndInTransparentBlackUnlessFourAreForced) {
   uint8_t out[64];
-  DecodeBc1Block(Bc1(0xF800, 0x001F, kIndices0123).data(), false, out);  // red to blue
+  DecodeBc1Block(Bc1Block(0xF800, 0x001F, kIndices0123).data(), false, out);  // red to blue
   EXPECT_EQ(Cat(Cat(Rgba(out, 0), Rgba(out, 1)), Cat(Rgba(out, 2), Rgba(out, 15))),
             (Bytes{255, 0, 0, 255, 0, 0, 255, 255, 170, 0, 85, 255, 85, 0, 170, 255}));
-  const Bytes white = Bc1(0xFFFF, 0xFFFF, kIndices0123);
+  const Bytes white = Bc1Block(0xFFFF, 0xFFFF, kIndices0123);
   DecodeBc1Block(white.data(), false, out);
   EXPECT_EQ(Cat(Rgba(out, 2), Rgba(out, 3)), (Bytes{255, 255, 255, 255, 0, 0, 0, 0}));
   DecodeBc1Block(white.data(), true, out);
   EXPECT_EQ(Bytes(out, out + 64), Bytes(64, 255));
   // Three-colour midpoint rounds up: 0 and 31 (5-bit) -> 0 and 255 -> 128.
-  DecodeBc1Block(Bc1(0x0000, 0x001F, kIndices0123).data(), false, out);
+  DecodeBc1Block(Bc1Block(0x0000, 0x001F, kIndices0123).data(), false, out);
   EXPECT_EQ(Rgba(out, 2), (Bytes{0, 0, 128, 255}));
 }
 
 TEST(Bc2Bc3Decode, AlphaHalvesAndAColourHalfThatIgnoresEndpointOrder) {
   uint8_t out[64];
   // BC2: nibbles run low then high; c0 < c1 still gives four colours.
-  DecodeBc2Block(Cat({0x10, 0x32, 0x54, 0x76, 0x98, 0xBA, 0xDC, 0xFE}, Bc1(0x001F, 0xF800, kIndices0123)).data(), out);
+  DecodeBc2Block(Cat({0x10, 0x32, 0x54, 0x76, 0x98, 0xBA, 0xDC, 0xFE}, Bc1Block(0x001F, 0xF800, kIndices0123)).data(), out);
   for (int i = 0; i < 16; ++i) EXPECT_EQ(out[4 * i + 3], i * 17) << i;
   EXPECT_EQ(Cat(Rgba(out, 2), Rgba(out, 3)), (Bytes{85, 0, 170, 34, 170, 0, 85, 51}));
   // BC3: alpha from the interpolated half, colour index 3 of equal endpoints is opaque.
-  DecodeBc3Block(Cat(Bc4Ramp(255, 0), Bc1(0xFFFF, 0xFFFF, 0xFFFFFFFF)).data(), out);
+  DecodeBc3Block(Cat(Bc4Ramp(255, 0), Bc1Block(0xFFFF, 0xFFFF, 0xFFFFFFFF)).data(), out);
   const uint8_t alphas[8] = {255, 0, 219, 182, 146, 109, 73, 36};
   for (int i = 0; i < 16; ++i) EXPECT_EQ(Rgba(out, i), (Bytes{255, 255, 255, alphas[i % 8]})) << i;
 }

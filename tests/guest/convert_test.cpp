@@ -6,51 +6,26 @@
 #include <vector>
 
 #include "guest/convert.h"
+#include "support/byte_lists.h"
 
 namespace mivo {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using test::Bc1Block;
+using test::Bc4Ramp;
+using test::Bytes;
+using test::Cat;
+using test::Floats;
+using test::Le;
+using test::Repeat;
 using C = Conversion;
 using G = GuestFormat;
 using H = HostFormat;
 
-// Values as little-endian units of `size` bytes (negative values in two's complement).
-Bytes Le(int size, std::initializer_list<int64_t> values) {
-  Bytes out;
-  for (int64_t v : values)
-    for (int k = 0; k < size; ++k) out.push_back(uint8_t(uint64_t(v) >> (8 * k)));
-  return out;
-}
-Bytes Floats(std::initializer_list<float> values) {
-  Bytes out;
-  for (float f : values) {
-    const Bytes b = Le(4, {std::bit_cast<uint32_t>(f)});
-    out.insert(out.end(), b.begin(), b.end());
-  }
-  return out;
-}
-Bytes Repeat(const Bytes& unit, int times) {
-  Bytes out;
-  for (int i = 0; i < times; ++i) out.insert(out.end(), unit.begin(), unit.end());
-  return out;
-}
 Bytes Ramp(size_t size) {
   Bytes out(size);
   for (size_t i = 0; i < size; ++i) out[i] = uint8_t(i * 7 + 1);
   return out;
-}
-Bytes Cat(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-// A BC1 block (also the colour half of DXT3/5) and a BC4 block whose texel i uses entry i % 8.
-Bytes Bc1(uint16_t c0, uint16_t c1, uint32_t indices) { return Cat(Le(2, {c0, c1}), Le(4, {indices})); }
-Bytes Bc4Ramp(uint8_t a0, uint8_t a1) {
-  uint64_t bits = 0;
-  for (int i = 0; i < 16; ++i) bits |= uint64_t(i % 8) << (3 * i);
-  return Cat({a0, a1}, Le(6, {int64_t(bits)}));
 }
 
 // One conversion into a zeroed, tightly packed destination.
@@ -74,7 +49,7 @@ struct Case {
 };
 
 TEST(ConvertTexels, WorkedValuesOfEveryConversionKind) {
-  const Bytes dxt1_grey = Bc1(0x1234, 0x1234, 0xFFFFFFFF);  // equal endpoints, every index 3
+  const Bytes dxt1_grey = Bc1Block(0x1234, 0x1234, 0xFFFFFFFF);  // equal endpoints, every index 3
   const Bytes grey = {16, 69, 165};                          // 0x1234: R5 2, G6 17, B5 20
   const Case cases[] = {
       {"copy of block rows", C::copy, G::k_DXT4_5, H::BC3_UNORM, Ramp(64), 2, 2, 8, 8, Ramp(64)},
@@ -174,7 +149,7 @@ TEST(ConvertTexels, Dxt3aAs1111SpreadsEachNibbleOverTheFourChannels) {
 }
 
 TEST(ConvertTexels, Dxt1SixBySixKeepsOnlyTexelsInsideTheLevel) {
-  const Bytes src = Cat(Cat(Bc1(0xF800, 0, 0), Bc1(0x07E0, 0, 0)), Cat(Bc1(0x001F, 0, 0), Bc1(0xFFFF, 0, 0)));
+  const Bytes src = Cat(Cat(Bc1Block(0xF800, 0, 0), Bc1Block(0x07E0, 0, 0)), Cat(Bc1Block(0x001F, 0, 0), Bc1Block(0xFFFF, 0, 0)));
   const Bytes out = Convert(C::dxt1_to_rgba8, G::k_DXT1, H::RGBA8_UNORM, src, 2, 2, 6, 6);
   ASSERT_EQ(out.size(), 6u * 6 * 4);
   const Bytes colours[4] = {{255, 0, 0, 255}, {0, 255, 0, 255}, {0, 0, 255, 255}, {255, 255, 255, 255}};

@@ -5,11 +5,15 @@
 #include <vector>
 
 #include "guest/expand.h"
+#include "support/byte_lists.h"
 
 namespace mivo {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using test::Bytes;
+using test::Cat;
+using test::Floats;
+using test::Le;
 using H = HostFormat;
 
 // A one-level texture of `format` whose data is `bytes`.
@@ -24,27 +28,6 @@ HostTextureData Texture(H format, uint32_t width, uint32_t height, const Bytes& 
 }
 
 Bytes Expand(const HostTextureData& t) { return ExpandToRgba8(t, t.level_records[0], 0); }
-
-Bytes Le(int size, std::initializer_list<uint64_t> values) {
-  Bytes out;
-  for (uint64_t v : values)
-    for (int k = 0; k < size; ++k) out.push_back(uint8_t(v >> (8 * k)));
-  return out;
-}
-Bytes Floats(std::initializer_list<float> values) {
-  Bytes out;
-  for (float f : values) {
-    uint32_t bits;
-    std::memcpy(&bits, &f, 4);
-    const Bytes b = Le(4, {bits});
-    out.insert(out.end(), b.begin(), b.end());
-  }
-  return out;
-}
-Bytes Cat(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
 
 // A view with selectors r, g, b, a (0-3 channels, 4 zero, 5 one).
 constexpr uint16_t View(int r, int g, int b, int a) { return uint16_t(r | g << 3 | b << 6 | a << 9); }
