@@ -41,7 +41,8 @@ TEST(Bc1Decode, FourColoursRoundThreeColoursEndInTransparentBlackUnlessFourAreFo
 TEST(Bc2Bc3Decode, AlphaHalvesAndAColourHalfThatIgnoresEndpointOrder) {
   uint8_t out[64];
   // BC2: nibbles run low then high; c0 < c1 still gives four colours.
-  DecodeBc2Block(Cat({0x10, 0x32, 0x54, 0x76, 0x98, 0xBA, 0xDC, 0xFE}, Bc1Block(0x001F, 0xF800, kIndices0123)).data(), out);
+  const Bytes bc2 = Cat({0x10, 0x32, 0x54, 0x76, 0x98, 0xBA, 0xDC, 0xFE}, Bc1Block(0x001F, 0xF800, kIndices0123));
+  DecodeBc2Block(bc2.data(), out);
   for (int i = 0; i < 16; ++i) EXPECT_EQ(out[4 * i + 3], i * 17) << i;
   EXPECT_EQ(Cat(Rgba(out, 2), Rgba(out, 3)), (Bytes{85, 0, 170, 34, 170, 0, 85, 51}));
   // BC3: alpha from the interpolated half, colour index 3 of equal endpoints is opaque.

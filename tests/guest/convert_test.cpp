@@ -131,8 +131,8 @@ TEST(ConvertTexels, WorkedValuesOfEveryConversionKind) {
       {"DXT1 equal endpoints", C::dxt1_to_rgba8, G::k_DXT1, H::RGBA8_UNORM, dxt1_grey, 1, 1, 4, 4, Bytes(64, 0)},
       {"DXT3 equal endpoints", C::dxt3_to_rgba8, G::k_DXT2_3, H::RGBA8_UNORM, Cat(Bytes(8, 0xFF), dxt1_grey), 1, 1,
        4, 4, Repeat(Cat(grey, {255}), 16)},
-      {"DXT5 equal endpoints", C::dxt5_to_rgba8, G::k_DXT4_5, H::RGBA8_UNORM, Cat({200, 0, 0, 0, 0, 0, 0, 0}, dxt1_grey),
-       1, 1, 4, 4, Repeat(Cat(grey, {200}), 16)},
+      {"DXT5 equal endpoints", C::dxt5_to_rgba8, G::k_DXT4_5, H::RGBA8_UNORM,
+       Cat({200, 0, 0, 0, 0, 0, 0, 0}, dxt1_grey), 1, 1, 4, 4, Repeat(Cat(grey, {200}), 16)},
   };
   for (const Case& c : cases) {
     const Bytes out = Convert(c.conversion, c.guest, c.host, c.src, c.bx, c.by, c.width, c.height);
@@ -149,7 +149,8 @@ TEST(ConvertTexels, Dxt3aAs1111SpreadsEachNibbleOverTheFourChannels) {
 }
 
 TEST(ConvertTexels, Dxt1SixBySixKeepsOnlyTexelsInsideTheLevel) {
-  const Bytes src = Cat(Cat(Bc1Block(0xF800, 0, 0), Bc1Block(0x07E0, 0, 0)), Cat(Bc1Block(0x001F, 0, 0), Bc1Block(0xFFFF, 0, 0)));
+  const Bytes src =
+      Cat(Cat(Bc1Block(0xF800, 0, 0), Bc1Block(0x07E0, 0, 0)), Cat(Bc1Block(0x001F, 0, 0), Bc1Block(0xFFFF, 0, 0)));
   const Bytes out = Convert(C::dxt1_to_rgba8, G::k_DXT1, H::RGBA8_UNORM, src, 2, 2, 6, 6);
   ASSERT_EQ(out.size(), 6u * 6 * 4);
   const Bytes colours[4] = {{255, 0, 0, 255}, {0, 255, 0, 255}, {0, 0, 255, 255}, {255, 255, 255, 255}};

@@ -88,8 +88,9 @@ TEST(DescribeTexture, HostFormatConversionAndFlagsFollowSizeSignsAndSwizzle) {
       {"mixed DXN",
        {.signs = {1, 0}, .format = G::k_DXN, .base_address = kBase, .width = 8, .height = 8, .swizzle = {0, 1, 4, 5}},
        "BC5_UNORM", nullptr, "signs"},
-      {"no signed variant", {.signs = {1, 1, 1, 1}, .format = G::k_DXT1, .base_address = kBase, .width = 8, .height = 8},
-       "BC1_UNORM", nullptr, "signs"},
+      {"no signed variant",
+       {.signs = {1, 1, 1, 1}, .format = G::k_DXT1, .base_address = kBase, .width = 8, .height = 8}, "BC1_UNORM",
+       nullptr, "signs"},
       {"unread channels do not count",
        {.signs = {0, 0, 1, 3}, .base_address = kBase, .width = 4, .height = 4, .swizzle = {0, 1, 0, 5}}, "RGBA8_UNORM",
        nullptr, "-"},
@@ -190,7 +191,8 @@ TEST(DescribeTexture, MipsInTheBaseTailOnlyForAPackedBaseInsideTheTail) {
   with_mips.mip_address = kMip;
   unpacked.packed = false;
   line.dimension = kDim1D;
-  for (const FetchFields& g : {larger, with_mips, unpacked, line}) EXPECT_FALSE(HasMipsInBaseTail(MakeFetchConstant(g)));
+  for (const FetchFields& g : {larger, with_mips, unpacked, line})
+    EXPECT_FALSE(HasMipsInBaseTail(MakeFetchConstant(g)));
   EXPECT_FALSE(ComputeLevelRange(MakeFetchConstant(larger), 1).mips_in_base_tail);
   // The candidate test does not clamp the max level to the texture's size.
   tiny.width = tiny.height = 1;
@@ -229,7 +231,8 @@ TEST(DescribeTexture, ViewMapsTheSwizzleThroughTheFormatsChannelMap) {
 }
 
 TEST(DescribeTexture, LogarithmsAndPackedTailLevelAtTheirEdges) {
-  EXPECT_EQ(std::vector<uint32_t>({FloorLog2(0), FloorLog2(1), FloorLog2(0xFFFFFFFFu)}), std::vector<uint32_t>({0, 0, 31}));
+  EXPECT_EQ(std::vector<uint32_t>({FloorLog2(0), FloorLog2(1), FloorLog2(0xFFFFFFFFu)}),
+            std::vector<uint32_t>({0, 0, 31}));
   EXPECT_EQ(std::vector<uint32_t>({CeilLog2(1), CeilLog2(2), CeilLog2(3), CeilLog2(0x80000001u)}),
             std::vector<uint32_t>({0, 1, 2, 32}));
   EXPECT_EQ(std::vector<uint32_t>({PackedTailLevel(16, 16), PackedTailLevel(17, 64), PackedTailLevel(256, 1024),

@@ -102,14 +102,15 @@ TEST(ExpandRgba8, FirstPixelOfEachFormatFamily) {
 
 TEST(ExpandRgba8, SixBySixBc1DecodesWholeBlocksAndClips) {
   // The fourth block is three-colour with texel 15 transparent: it would land at (7, 7), clipped.
-  const Bytes data = Cat(Cat(SolidBc1(0xF800), SolidBc1(0x07E0)), Cat(SolidBc1(0x001F), {0, 0, 0xFF, 0xFF, 0, 0, 0, 0xC0}));
+  const Bytes transparent_last = {0, 0, 0xFF, 0xFF, 0, 0, 0, 0xC0};
+  const Bytes data = Cat(Cat(SolidBc1(0xF800), SolidBc1(0x07E0)), Cat(SolidBc1(0x001F), transparent_last));
   const Bytes out = Expand(Texture(H::BC1_UNORM, 6, 6, data));
   ASSERT_EQ(out.size(), 6u * 6 * 4);
   const Bytes colours[4] = {{255, 0, 0, 255}, {0, 255, 0, 255}, {0, 0, 255, 255}, {0, 0, 0, 255}};
   for (uint32_t y = 0; y < 6; ++y)
     for (uint32_t x = 0; x < 6; ++x)
       EXPECT_EQ(Bytes(&out[(y * 6 + x) * 4], &out[(y * 6 + x) * 4 + 4]), colours[(y / 4) * 2 + x / 4]) << x << "," << y;
-  const Bytes whole = Expand(Texture(H::BC1_UNORM, 4, 4, {0, 0, 0xFF, 0xFF, 0, 0, 0, 0xC0}));
+  const Bytes whole = Expand(Texture(H::BC1_UNORM, 4, 4, transparent_last));
   EXPECT_EQ(Bytes(whole.end() - 4, whole.end()), Bytes(4, 0)) << "unclipped, the last texel is transparent black";
 }
 

@@ -15,7 +15,8 @@ using U64s = std::vector<uint64_t>;
 
 // pitch_blocks, row_pitch, height_blocks, slice_size, extent_x, extent_y, extent_z, extent_bytes.
 U64s Fields(const GuestLevelLayout& r) {
-  return {r.pitch_blocks, r.row_pitch, r.height_blocks, r.slice_size, r.extent_x, r.extent_y, r.extent_z, r.extent_bytes};
+  return {r.pitch_blocks, r.row_pitch, r.height_blocks, r.slice_size,
+          r.extent_x,     r.extent_y,  r.extent_z,      r.extent_bytes};
 }
 U64s Extents(const GuestExtents& e) { return {e.base_address, e.base_size, e.mip_address, e.mip_size}; }
 
