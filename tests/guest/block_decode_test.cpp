@@ -2,7 +2,6 @@
 
 #include <bit>
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 #include "guest/block_decode.h"

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 #include "guest/convert.h"
@@ -50,7 +48,7 @@ struct Case {
 
 TEST(ConvertTexels, WorkedValuesOfEveryConversionKind) {
   const Bytes dxt1_grey = Bc1Block(0x1234, 0x1234, 0xFFFFFFFF);  // equal endpoints, every index 3
-  const Bytes grey = {16, 69, 165};                          // 0x1234: R5 2, G6 17, B5 20
+  const Bytes grey = {16, 69, 165};  // 0x1234: R5 2, G6 17, B5 20
   const Case cases[] = {
       {"copy of block rows", C::copy, G::k_DXT4_5, H::BC3_UNORM, Ramp(64), 2, 2, 8, 8, Ramp(64)},
       // Packed colours: fields by bit replication, low field is R.
