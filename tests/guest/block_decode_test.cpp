@@ -2,96 +2,67 @@
 
 #include <bit>
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 #include "guest/block_decode.h"
+#include "support/byte_lists.h"
 
 namespace mivo {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-Bytes Bc1(uint16_t c0, uint16_t c1, uint32_t indices) {
-  return {uint8_t(c0), uint8_t(c0 >> 8), uint8_t(c1), uint8_t(c1 >> 8),
-          uint8_t(indices), uint8_t(indices >> 8), uint8_t(indices >> 16), uint8_t(indices >> 24)};
-}
+using test::Bc1Block;
+using test::Bc4Ramp;
+using test::Bytes;
+using test::Cat;
 
 // Texel i uses colour index i % 4.
 constexpr uint32_t kIndices0123 = 0xE4E4E4E4;
 
-// A BC4 block whose texel i (i < 8) uses palette entry i, then 0..7 again.
-Bytes Bc4Ramp(uint8_t a0, uint8_t a1) {
-  uint64_t bits = 0;
-  for (int i = 0; i < 16; ++i) bits |= uint64_t(i % 8) << (3 * i);
-  Bytes b = {a0, a1};
-  for (int k = 0; k < 6; ++k) b.push_back(uint8_t(bits >> (8 * k)));
-  return b;
-}
-
 Bytes Rgba(const uint8_t* texels, int i) { return Bytes(texels + 4 * i, texels + 4 * i + 4); }
+template <typename T>
+std::vector<int> Values(const T* p, int count) { return std::vector<int>(p, p + count); }
 
-TEST(Bc1Decode, RedToBlueInterpolatesWithRounding) {
+TEST(Bc1Decode, FourColoursRoundThreeColoursEndInTransparentBlackUnlessFourAreForced) {
   uint8_t out[64];
-  DecodeBc1Block(Bc1(0xF800, 0x001F, kIndices0123).data(), false, out);
-  EXPECT_EQ(Rgba(out, 0), (Bytes{255, 0, 0, 255}));
-  EXPECT_EQ(Rgba(out, 1), (Bytes{0, 0, 255, 255}));
-  EXPECT_EQ(Rgba(out, 2), (Bytes{170, 0, 85, 255}));
-  EXPECT_EQ(Rgba(out, 3), (Bytes{85, 0, 170, 255}));
-  EXPECT_EQ(Rgba(out, 15), (Bytes{85, 0, 170, 255}));
-}
-
-TEST(Bc1Decode, EqualEndpointsUseThreeColoursUnlessFourAreForced) {
-  uint8_t three[64], four[64];
-  const Bytes block = Bc1(0xFFFF, 0xFFFF, kIndices0123);
-  DecodeBc1Block(block.data(), false, three);
-  DecodeBc1Block(block.data(), true, four);
-  EXPECT_EQ(Rgba(three, 2), (Bytes{255, 255, 255, 255}));
-  EXPECT_EQ(Rgba(three, 3), (Bytes{0, 0, 0, 0}));
-  for (int i = 0; i < 16; ++i) EXPECT_EQ(Rgba(four, i), (Bytes{255, 255, 255, 255})) << i;
+  DecodeBc1Block(Bc1Block(0xF800, 0x001F, kIndices0123).data(), false, out);  // red to blue
+  EXPECT_EQ(Cat(Cat(Rgba(out, 0), Rgba(out, 1)), Cat(Rgba(out, 2), Rgba(out, 15))),
+            (Bytes{255, 0, 0, 255, 0, 0, 255, 255, 170, 0, 85, 255, 85, 0, 170, 255}));
+  const Bytes white = Bc1Block(0xFFFF, 0xFFFF, kIndices0123);
+  DecodeBc1Block(white.data(), false, out);
+  EXPECT_EQ(Cat(Rgba(out, 2), Rgba(out, 3)), (Bytes{255, 255, 255, 255, 0, 0, 0, 0}));
+  DecodeBc1Block(white.data(), true, out);
+  EXPECT_EQ(Bytes(out, out + 64), Bytes(64, 255));
   // Three-colour midpoint rounds up: 0 and 31 (5-bit) -> 0 and 255 -> 128.
-  DecodeBc1Block(Bc1(0x0000, 0x001F, kIndices0123).data(), false, three);
-  EXPECT_EQ(Rgba(three, 2), (Bytes{0, 0, 128, 255}));
+  DecodeBc1Block(Bc1Block(0x0000, 0x001F, kIndices0123).data(), false, out);
+  EXPECT_EQ(Rgba(out, 2), (Bytes{0, 0, 128, 255}));
 }
 
-TEST(Bc2Decode, AlphaNibblesRunLowThenHighAndColourIgnoresEndpointOrder) {
-  Bytes block = {0x10, 0x32, 0x54, 0x76, 0x98, 0xBA, 0xDC, 0xFE};
-  const Bytes colour = Bc1(0x001F, 0xF800, kIndices0123);  // c0 < c1: still four colours
-  block.insert(block.end(), colour.begin(), colour.end());
+TEST(Bc2Bc3Decode, AlphaHalvesAndAColourHalfThatIgnoresEndpointOrder) {
   uint8_t out[64];
-  DecodeBc2Block(block.data(), out);
+  // BC2: nibbles run low then high; c0 < c1 still gives four colours.
+  const Bytes bc2 = Cat({0x10, 0x32, 0x54, 0x76, 0x98, 0xBA, 0xDC, 0xFE}, Bc1Block(0x001F, 0xF800, kIndices0123));
+  DecodeBc2Block(bc2.data(), out);
   for (int i = 0; i < 16; ++i) EXPECT_EQ(out[4 * i + 3], i * 17) << i;
-  EXPECT_EQ(Rgba(out, 2), (Bytes{85, 0, 170, 34}));
-  EXPECT_EQ(Rgba(out, 3), (Bytes{170, 0, 85, 51}));
-}
-
-TEST(Bc3Decode, AlphaComesFromTheInterpolatedHalf) {
-  Bytes block = Bc4Ramp(255, 0);
-  const Bytes colour = Bc1(0xFFFF, 0xFFFF, 0xFFFFFFFF);
-  block.insert(block.end(), colour.begin(), colour.end());
-  uint8_t out[64];
-  DecodeBc3Block(block.data(), out);
+  EXPECT_EQ(Cat(Rgba(out, 2), Rgba(out, 3)), (Bytes{85, 0, 170, 34, 170, 0, 85, 51}));
+  // BC3: alpha from the interpolated half, colour index 3 of equal endpoints is opaque.
+  DecodeBc3Block(Cat(Bc4Ramp(255, 0), Bc1Block(0xFFFF, 0xFFFF, 0xFFFFFFFF)).data(), out);
   const uint8_t alphas[8] = {255, 0, 219, 182, 146, 109, 73, 36};
   for (int i = 0; i < 16; ++i) EXPECT_EQ(Rgba(out, i), (Bytes{255, 255, 255, alphas[i % 8]})) << i;
 }
 
-TEST(Bc4Decode, EightAndSixValuePalettes) {
-  uint8_t out[16];
-  DecodeBc4Block(Bc4Ramp(255, 0).data(), out);
-  EXPECT_EQ(Bytes(out, out + 8), (Bytes{255, 0, 219, 182, 146, 109, 73, 36}));
-  EXPECT_EQ(Bytes(out + 8, out + 16), Bytes(out, out + 8));
-  DecodeBc4Block(Bc4Ramp(0, 255).data(), out);
-  EXPECT_EQ(Bytes(out, out + 8), (Bytes{0, 255, 51, 102, 153, 204, 0, 255}));
-}
-
-TEST(Bc4Decode, SignedPalettesClampMinus128AndChooseTheModeOnRawBytes) {
-  int8_t out[16];
-  DecodeBc4SnormBlock(Bc4Ramp(0x80, 0x81).data(), out);  // -128, -127: six values
-  EXPECT_EQ(std::vector<int8_t>(out, out + 8), (std::vector<int8_t>{-127, -127, -127, -127, -127, -127, -127, 127}));
-  DecodeBc4SnormBlock(Bc4Ramp(127, 0x81).data(), out);  // 127, -127: eight values
-  EXPECT_EQ(std::vector<int8_t>(out, out + 8), (std::vector<int8_t>{127, -127, 91, 54, 18, -18, -54, -91}));
-  DecodeBc4SnormBlock(Bc4Ramp(0xFC, 0).data(), out);  // -4, 0: six values, -4 x 4 / 5 = -3.2 -> -3
-  EXPECT_EQ(std::vector<int8_t>(out, out + 8), (std::vector<int8_t>{-4, 0, -3, -2, -2, -1, -127, 127}));
+TEST(Bc4Decode, WorkedPalettesAndSignedModeChosenOnRawBytes) {
+  uint8_t u[16];
+  int8_t s[16];
+  DecodeBc4Block(Bc4Ramp(255, 0).data(), u);
+  EXPECT_EQ(Values(u, 16), (std::vector<int>{255, 0, 219, 182, 146, 109, 73, 36, 255, 0, 219, 182, 146, 109, 73, 36}));
+  DecodeBc4Block(Bc4Ramp(0, 255).data(), u);
+  EXPECT_EQ(Values(u, 8), (std::vector<int>{0, 255, 51, 102, 153, 204, 0, 255}));
+  DecodeBc4SnormBlock(Bc4Ramp(0x80, 0x81).data(), s);  // -128, -127: six values, -128 clamps
+  EXPECT_EQ(Values(s, 8), (std::vector<int>{-127, -127, -127, -127, -127, -127, -127, 127}));
+  DecodeBc4SnormBlock(Bc4Ramp(127, 0x81).data(), s);  // 127, -127: eight values
+  EXPECT_EQ(Values(s, 8), (std::vector<int>{127, -127, 91, 54, 18, -18, -54, -91}));
+  DecodeBc4SnormBlock(Bc4Ramp(0xFC, 0).data(), s);  // -4, 0: six values, -4 x 4 / 5 = -3.2 -> -3
+  EXPECT_EQ(Values(s, 8), (std::vector<int>{-4, 0, -3, -2, -2, -1, -127, 127}));
 }
 
 // Every pair of endpoints against the plain division formulas.
@@ -128,22 +99,14 @@ TEST(Bc4Decode, EveryEndpointPairMatchesTheDivisionFormulas) {
 }
 
 TEST(Bc5Decode, RedAndGreenHalvesInterleave) {
-  Bytes block = Bc4Ramp(255, 0);
-  const Bytes green = Bc4Ramp(0, 255);
-  block.insert(block.end(), green.begin(), green.end());
-  uint8_t out[32];
-  DecodeBc5Block(block.data(), out);
-  EXPECT_EQ(out[4], 219);  // texel 2 red
-  EXPECT_EQ(out[5], 51);   // texel 2 green
-  EXPECT_EQ(out[14], 36);  // texel 7 red
-  EXPECT_EQ(out[15], 255);
-  int8_t signed_out[32];
-  DecodeBc5SnormBlock(block.data(), signed_out);
+  const Bytes block = Cat(Bc4Ramp(255, 0), Bc4Ramp(0, 255));
+  uint8_t u[32];
+  int8_t s[32];
+  DecodeBc5Block(block.data(), u);
+  EXPECT_EQ(Values(u, 16), (std::vector<int>{255, 0, 0, 255, 219, 51, 182, 102, 146, 153, 109, 204, 73, 0, 36, 255}));
   // Raw bytes 255, 0 read as -1, 0: six values for red; green (0, -1) has eight.
-  const std::vector<int8_t> expected = {-1, 0, -127, -1, 127, -1};  // texel 0, 6, 7 as (R, G)
-  EXPECT_EQ((std::vector<int8_t>{signed_out[0], signed_out[1], signed_out[12], signed_out[13], signed_out[14],
-                                 signed_out[15]}),
-            expected);
+  DecodeBc5SnormBlock(block.data(), s);
+  EXPECT_EQ(Values(s, 16), (std::vector<int>{-1, 0, 0, -1, -1, 0, -1, 0, 0, 0, 0, -1, -127, -1, 127, -1}));
 }
 
 // --- half floats ---
@@ -208,20 +171,19 @@ TEST(HalfFloat, NarrowingRoundsToNearestEvenOverEveryRoundingCase) {
 }
 
 TEST(HalfFloat, NarrowingBoundaries) {
-  EXPECT_EQ(FloatToHalf(65504.0f), 0x7BFF);
-  EXPECT_EQ(FloatToHalf(65519.996f), 0x7BFF);
-  EXPECT_EQ(FloatToHalf(65520.0f), 0x7C00);
-  EXPECT_EQ(FloatToHalf(-1e30f), 0xFC00);
-  EXPECT_EQ(FloatToHalf(INFINITY), 0x7C00);
-  EXPECT_EQ(FloatToHalf(std::bit_cast<float>(0xFFC00001u)), 0xFE00);  // NaN keeps its sign only
-  EXPECT_EQ(FloatToHalf(std::bit_cast<float>(0x7F800001u)), 0x7E00);
-  EXPECT_EQ(FloatToHalf(std::ldexp(1.0f, -25)), 0x0000);                  // tie to even zero
-  EXPECT_EQ(FloatToHalf(std::nextafter(std::ldexp(1.0f, -25), 1.0f)), 0x0001);
-  EXPECT_EQ(FloatToHalf(-std::ldexp(1.0f, -26)), 0x8000);
-  EXPECT_EQ(FloatToHalf(std::ldexp(3.0f, -25)), 0x0002);                  // 1.5 ulp ties up to even
-  EXPECT_EQ(FloatToHalf(std::ldexp(1023.5f, -24)), 0x0400);              // denormal rounds into the normals
-  EXPECT_EQ(FloatToHalf(1.0f + std::ldexp(1.0f, -11)), 0x3C00);          // tie to even, down
-  EXPECT_EQ(FloatToHalf(1.0f + 3 * std::ldexp(1.0f, -11)), 0x3C02);      // tie to even, up
+  const std::pair<float, uint16_t> cases[] = {
+      {65504.0f, 0x7BFF}, {65519.996f, 0x7BFF}, {65520.0f, 0x7C00}, {-1e30f, 0xFC00}, {INFINITY, 0x7C00},
+      {std::bit_cast<float>(0xFFC00001u), 0xFE00},  // NaN keeps its sign only
+      {std::bit_cast<float>(0x7F800001u), 0x7E00},
+      {std::ldexp(1.0f, -25), 0x0000},  // tie to even zero
+      {std::nextafter(std::ldexp(1.0f, -25), 1.0f), 0x0001},
+      {-std::ldexp(1.0f, -26), 0x8000},
+      {std::ldexp(3.0f, -25), 0x0002},      // 1.5 ulp ties up to even
+      {std::ldexp(1023.5f, -24), 0x0400},  // a denormal rounds into the normals
+      {1.0f + std::ldexp(1.0f, -11), 0x3C00},
+      {1.0f + 3 * std::ldexp(1.0f, -11), 0x3C02},
+  };
+  for (const auto& [f, h] : cases) EXPECT_EQ(FloatToHalf(f), h) << f;
 }
 
 }  // namespace

@@ -5,15 +5,19 @@
 #include <vector>
 
 #include "guest/expand.h"
+#include "support/byte_lists.h"
 
 namespace mivo {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using test::Bytes;
+using test::Cat;
+using test::Floats;
+using test::Le;
+using H = HostFormat;
 
 // A one-level texture of `format` whose data is `bytes`.
-HostTextureData Texture(HostFormat format, uint32_t width, uint32_t height, const Bytes& bytes,
-                        uint16_t view = kIdentityView) {
+HostTextureData Texture(H format, uint32_t width, uint32_t height, const Bytes& bytes, uint16_t view = kIdentityView) {
   HostTextureData t;
   t.host_format = format;
   t.view = view;
@@ -25,170 +29,116 @@ HostTextureData Texture(HostFormat format, uint32_t width, uint32_t height, cons
 
 Bytes Expand(const HostTextureData& t) { return ExpandToRgba8(t, t.level_records[0], 0); }
 
-// Expands a 1x1 texel of `format` from its stored bytes.
-Bytes One(HostFormat format, const Bytes& bytes, uint16_t view = kIdentityView) {
-  return Expand(Texture(format, 1, 1, bytes, view));
-}
-
-Bytes Le16(uint16_t v) { return {uint8_t(v), uint8_t(v >> 8)}; }
-Bytes Le32(uint32_t v) { return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}; }
-Bytes FloatBytes(float f) {
-  uint32_t bits;
-  std::memcpy(&bits, &f, 4);
-  return Le32(bits);
-}
-
-// A view with selectors r, g, b, a.
+// A view with selectors r, g, b, a (0-3 channels, 4 zero, 5 one).
 constexpr uint16_t View(int r, int g, int b, int a) { return uint16_t(r | g << 3 | b << 6 | a << 9); }
 
-TEST(ExpandRgba8, EightBitUnsignedFormatsKeepTheirBytesAndFillMissingChannels) {
-  EXPECT_EQ(One(HostFormat::RGBA8_UNORM, {1, 128, 254, 77}), (Bytes{1, 128, 254, 77}));
-  EXPECT_EQ(One(HostFormat::RG8_UNORM, {10, 20}), (Bytes{10, 20, 0, 255}));
-  EXPECT_EQ(One(HostFormat::R8_UNORM, {200}), (Bytes{200, 0, 0, 255}));
-}
+// A BC1 block of one solid colour (index 0), and a BC4 block with both endpoints at e.
+Bytes SolidBc1(uint16_t c0) { return {uint8_t(c0), uint8_t(c0 >> 8), 0, 0, 0, 0, 0, 0}; }
+Bytes SolidBc4(uint8_t e) { return {e, e, 0, 0, 0, 0, 0, 0}; }
 
-TEST(ExpandRgba8, SignedFormatsShowZeroAsMidGreyAndClampMinus128) {
-  EXPECT_EQ(One(HostFormat::R8_SNORM, {0x81}), (Bytes{0, 128, 128, 255}));
-  EXPECT_EQ(One(HostFormat::R8_SNORM, {0x80}), (Bytes{0, 128, 128, 255}));
-  EXPECT_EQ(One(HostFormat::R8_SNORM, {0x7F}), (Bytes{255, 128, 128, 255}));
-  EXPECT_EQ(One(HostFormat::RG8_SNORM, {0, 0}), (Bytes{128, 128, 128, 255}));
-  EXPECT_EQ(One(HostFormat::RGBA8_SNORM, {0, 0x81, 0x40, 0}), (Bytes{128, 0, 192, 128}));
-  EXPECT_EQ(One(HostFormat::RG16_SNORM, {0, 0, 0x00, 0x80}), (Bytes{128, 0, 128, 255}));
-  Bytes rgba16 = {0xFF, 0x7F, 0, 0, 0x01, 0x80, 0, 0};
-  EXPECT_EQ(One(HostFormat::RGBA16_SNORM, rgba16), (Bytes{255, 128, 0, 128}));
-  EXPECT_EQ(One(HostFormat::R16_SNORM, {0, 0}), (Bytes{128, 128, 128, 255}));
-}
+struct Case {
+  const char* what;
+  H format;
+  Bytes data;  // one texel, or one 4x4 block of which the first pixel is checked
+  Bytes expected;
+  uint16_t view = kIdentityView;
+};
 
-TEST(ExpandRgba8, ConstantsInTheViewAreNotRemappedForSignedFormats) {
-  // Red from constant 1, green from constant 0, blue from red, alpha unused selector 7.
-  const uint16_t view = View(5, 4, 0, 7);
-  EXPECT_EQ(One(HostFormat::R8_SNORM, {0x7F}, view), (Bytes{255, 0, 255, 0}));
-  EXPECT_EQ(One(HostFormat::R8_UNORM, {0x40}, view), (Bytes{255, 0, 0x40, 0}));
-  EXPECT_EQ(One(HostFormat::RGBA8_UNORM, {1, 2, 3, 4}, View(3, 2, 1, 0)), (Bytes{4, 3, 2, 1}));
-}
-
-TEST(ExpandRgba8, SixteenBitAndThirtyTwoBitIntegersScaleOrClamp) {
-  EXPECT_EQ(One(HostFormat::R16_UNORM, Le16(0x8000)), (Bytes{128, 0, 0, 255}));  // 127.502
-  EXPECT_EQ(One(HostFormat::R16_UNORM, Le16(0x7FFF)), (Bytes{127, 0, 0, 255}));  // 127.498
-  Bytes rgba16 = {0xFF, 0xFF, 0, 0, 0x01, 0x01, 0xFF, 0xFF};
-  EXPECT_EQ(One(HostFormat::RGBA16_UNORM, rgba16), (Bytes{255, 0, 1, 255}));
-  Bytes two = Le32(300);
-  Bytes minus = Le32(uint32_t(-5));
-  two.insert(two.end(), minus.begin(), minus.end());
-  EXPECT_EQ(One(HostFormat::RG32_UINT, two), (Bytes{255, 255, 0, 255}));  // -5 is huge unsigned
-  EXPECT_EQ(One(HostFormat::RG32_SINT, two), (Bytes{255, 0, 0, 255}));
-  EXPECT_EQ(One(HostFormat::R32_UINT, Le32(100)), (Bytes{100, 0, 0, 255}));
-}
-
-TEST(ExpandRgba8, FloatsClampAboveOneAndBelowZeroAndRoundHalfAway) {
-  EXPECT_EQ(One(HostFormat::R32_FLOAT, FloatBytes(1.5f)), (Bytes{255, 0, 0, 255}));
-  EXPECT_EQ(One(HostFormat::R32_FLOAT, FloatBytes(-0.25f)), (Bytes{0, 0, 0, 255}));
-  EXPECT_EQ(One(HostFormat::R32_FLOAT, FloatBytes(NAN)), (Bytes{0, 0, 0, 255}));
-  EXPECT_EQ(One(HostFormat::R32_FLOAT, FloatBytes(0.5f / 255.0f)), (Bytes{1, 0, 0, 255}));
-  // Halves: 0.5 -> 127.5 -> 128; 1.0; -2; infinity.
-  Bytes halves = {0x00, 0x38, 0x00, 0x3C, 0x00, 0xC0, 0x00, 0x7C};
-  EXPECT_EQ(One(HostFormat::RGBA16_FLOAT, halves), (Bytes{128, 255, 0, 255}));
-  EXPECT_EQ(One(HostFormat::R16_FLOAT, {0x00, 0x38}), (Bytes{128, 0, 0, 255}));
-  Bytes rgba32;
-  for (float f : {0.25f, 0.0f, 1.0f, 0.75f}) {
-    const Bytes b = FloatBytes(f);
-    rgba32.insert(rgba32.end(), b.begin(), b.end());
+TEST(ExpandRgba8, FirstPixelOfEachFormatFamily) {
+  const Case cases[] = {
+      {"8-bit unsigned", H::RGBA8_UNORM, {1, 128, 254, 77}, {1, 128, 254, 77}},
+      {"missing channels", H::RG8_UNORM, {10, 20}, {10, 20, 0, 255}},
+      {"R8", H::R8_UNORM, {200}, {200, 0, 0, 255}},
+      // Signed: -1..1 to 0..255, -128 clamps to -1, missing channels show mid grey.
+      {"snorm -127", H::R8_SNORM, {0x81}, {0, 128, 128, 255}},
+      {"snorm -128", H::R8_SNORM, {0x80}, {0, 128, 128, 255}},
+      {"snorm 127", H::R8_SNORM, {0x7F}, {255, 128, 128, 255}},
+      {"snorm zero", H::RG8_SNORM, {0, 0}, {128, 128, 128, 255}},
+      {"snorm quad", H::RGBA8_SNORM, {0, 0x81, 0x40, 0}, {128, 0, 192, 128}},
+      {"snorm16 pair", H::RG16_SNORM, {0, 0, 0x00, 0x80}, {128, 0, 128, 255}},
+      {"snorm16 quad", H::RGBA16_SNORM, {0xFF, 0x7F, 0, 0, 0x01, 0x80, 0, 0}, {255, 128, 0, 128}},
+      {"snorm16 zero", H::R16_SNORM, {0, 0}, {128, 128, 128, 255}},
+      // Constants in the view are not remapped for signed formats.
+      {"constants, signed", H::R8_SNORM, {0x7F}, {255, 0, 255, 0}, View(5, 4, 0, 7)},
+      {"constants, unsigned", H::R8_UNORM, {0x40}, {255, 0, 0x40, 0}, View(5, 4, 0, 7)},
+      {"reversed view", H::RGBA8_UNORM, {1, 2, 3, 4}, {4, 3, 2, 1}, View(3, 2, 1, 0)},
+      // Integers scale (0x8000 -> 127.502, 0x7FFF -> 127.498) or clamp.
+      {"unorm16 up", H::R16_UNORM, Le(2, {0x8000}), {128, 0, 0, 255}},
+      {"unorm16 down", H::R16_UNORM, Le(2, {0x7FFF}), {127, 0, 0, 255}},
+      {"unorm16 quad", H::RGBA16_UNORM, {0xFF, 0xFF, 0, 0, 0x01, 0x01, 0xFF, 0xFF}, {255, 0, 1, 255}},
+      {"uint32: -5 is huge", H::RG32_UINT, Le(4, {300, uint32_t(-5)}), {255, 255, 0, 255}},
+      {"sint32", H::RG32_SINT, Le(4, {300, uint32_t(-5)}), {255, 0, 0, 255}},
+      {"uint32 small", H::R32_UINT, Le(4, {100}), {100, 0, 0, 255}},
+      // Floats clamp to 0..1 (NaN to 0) and round half away.
+      {"float above 1", H::R32_FLOAT, Floats({1.5f}), {255, 0, 0, 255}},
+      {"float negative", H::R32_FLOAT, Floats({-0.25f}), {0, 0, 0, 255}},
+      {"float NaN", H::R32_FLOAT, Floats({NAN}), {0, 0, 0, 255}},
+      {"float half step", H::R32_FLOAT, Floats({0.5f / 255.0f}), {1, 0, 0, 255}},
+      {"halves 0.5, 1, -2, inf", H::RGBA16_FLOAT, Le(2, {0x3800, 0x3C00, 0xC000, 0x7C00}), {128, 255, 0, 255}},
+      {"half", H::R16_FLOAT, Le(2, {0x3800}), {128, 0, 0, 255}},
+      {"float quad", H::RGBA32_FLOAT, Floats({0.25f, 0.0f, 1.0f, 0.75f}), {64, 0, 255, 191}},
+      // Packed layouts.
+      {"BGRA4: A15 R8 G12 B4", H::BGRA4_UNORM, Le(2, {0xF8C4}), {136, 204, 68, 255}},
+      {"565 red", H::B5G6R5_UNORM, Le(2, {0xF800}), {255, 0, 0, 255}},
+      {"565 green 1/63", H::B5G6R5_UNORM, Le(2, {0x0020}), {0, 4, 0, 255}},
+      {"5551 red", H::B5G5R5A1_UNORM, Le(2, {0x7C00}), {255, 0, 0, 0}},
+      {"5551 blue", H::B5G5R5A1_UNORM, Le(2, {0x801F}), {0, 0, 255, 255}},
+      {"10_10_10_2", H::R10G10B10A2_UNORM, Le(4, {0x400003FF}), {255, 0, 0, 85}},
+      {"10_10_10_2 mid", H::R10G10B10A2_UNORM, Le(4, {0x80000200u | 0x200u << 20}), {128, 0, 128, 170}},
+      // Block formats, 4x4.
+      {"BC2 explicit alpha", H::BC2_UNORM, Cat(Bytes(8, 0x55), SolidBc1(0x07E0)), {0, 255, 0, 85}},
+      {"BC4", H::BC4_UNORM, SolidBc4(100), {100, 0, 0, 255}},
+      {"BC4 signed zero", H::BC4_SNORM, SolidBc4(0), {128, 128, 128, 255}},
+      {"BC5 signed", H::BC5_SNORM, Cat(SolidBc4(0), SolidBc4(0x81)), {128, 0, 128, 255}},
+      {"BC5", H::BC5_UNORM, Cat(SolidBc4(0), SolidBc4(0x81)), {0, 0x81, 0, 255}},
+  };
+  for (const Case& c : cases) {
+    const bool block = IsBlockCompressed(c.format);
+    const Bytes out = Expand(Texture(c.format, block ? 4 : 1, block ? 4 : 1, c.data, c.view));
+    ASSERT_GE(out.size(), 4u) << c.what;
+    EXPECT_EQ(Bytes(out.begin(), out.begin() + 4), c.expected) << c.what;
   }
-  EXPECT_EQ(One(HostFormat::RGBA32_FLOAT, rgba32), (Bytes{64, 0, 255, 191}));
-}
-
-TEST(ExpandRgba8, PackedSixteenAndThirtyTwoBitLayouts) {
-  // BGRA4: A 15, R 8, G 12, B 4.
-  EXPECT_EQ(One(HostFormat::BGRA4_UNORM, Le16(0xF8C4)), (Bytes{136, 204, 68, 255}));
-  EXPECT_EQ(One(HostFormat::B5G6R5_UNORM, Le16(0xF800)), (Bytes{255, 0, 0, 255}));
-  EXPECT_EQ(One(HostFormat::B5G6R5_UNORM, Le16(0x0020)), (Bytes{0, 4, 0, 255}));  // 1/63
-  EXPECT_EQ(One(HostFormat::B5G5R5A1_UNORM, Le16(0x7C00)), (Bytes{255, 0, 0, 0}));
-  EXPECT_EQ(One(HostFormat::B5G5R5A1_UNORM, Le16(0x801F)), (Bytes{0, 0, 255, 255}));
-  EXPECT_EQ(One(HostFormat::R10G10B10A2_UNORM, Le32(0x400003FF)), (Bytes{255, 0, 0, 85}));
-  EXPECT_EQ(One(HostFormat::R10G10B10A2_UNORM, Le32(0x80000200u << 0 | 0x200u << 20)), (Bytes{128, 0, 128, 170}));
-}
-
-// A BC1 block of one solid colour c0 (indices 0), or with index 3 in
-// three-colour mode when `transparent_last` is set.
-Bytes SolidBc1(uint16_t c0, bool transparent_last = false) {
-  if (transparent_last) return {0, 0, uint8_t(c0), uint8_t(c0 >> 8), 0, 0, 0, 0xC0};
-  return {uint8_t(c0), uint8_t(c0 >> 8), 0, 0, 0, 0, 0, 0};
 }
 
 TEST(ExpandRgba8, SixBySixBc1DecodesWholeBlocksAndClips) {
-  Bytes data;
-  for (const Bytes& b : {SolidBc1(0xF800), SolidBc1(0x07E0), SolidBc1(0x001F), SolidBc1(0xFFFF, true)})
-    data.insert(data.end(), b.begin(), b.end());
-  const Bytes out = Expand(Texture(HostFormat::BC1_UNORM, 6, 6, data));
+  // The fourth block is three-colour with texel 15 transparent: it would land at (7, 7), clipped.
+  const Bytes transparent_last = {0, 0, 0xFF, 0xFF, 0, 0, 0, 0xC0};
+  const Bytes data = Cat(Cat(SolidBc1(0xF800), SolidBc1(0x07E0)), Cat(SolidBc1(0x001F), transparent_last));
+  const Bytes out = Expand(Texture(H::BC1_UNORM, 6, 6, data));
   ASSERT_EQ(out.size(), 6u * 6 * 4);
   const Bytes colours[4] = {{255, 0, 0, 255}, {0, 255, 0, 255}, {0, 0, 255, 255}, {0, 0, 0, 255}};
   for (uint32_t y = 0; y < 6; ++y)
     for (uint32_t x = 0; x < 6; ++x)
-      EXPECT_EQ(Bytes(out.begin() + (y * 6 + x) * 4, out.begin() + (y * 6 + x) * 4 + 4), colours[(y / 4) * 2 + x / 4])
-          << x << "," << y;
-  // The fourth block's transparent texel 15 would land at (7, 7) and is clipped.
-}
-
-// The first pixel of a 4x4 block texture.
-Bytes FirstPixel(HostFormat format, const Bytes& block) {
-  const Bytes out = Expand(Texture(format, 4, 4, block));
-  return Bytes(out.begin(), out.begin() + 4);
-}
-
-TEST(ExpandRgba8, BlockFormatsFillTheirChannels) {
-  // BC1 three-colour mode: index 3 (last texel) is transparent black.
-  const Bytes bc1 = Expand(Texture(HostFormat::BC1_UNORM, 4, 4, SolidBc1(0xFFFF, true)));
-  EXPECT_EQ(Bytes(bc1.end() - 4, bc1.end()), (Bytes{0, 0, 0, 0}));
-  // BC2 colour with explicit alpha 0x5 -> 85.
-  Bytes bc2(8, 0x55);
-  const Bytes colour = SolidBc1(0x07E0);
-  bc2.insert(bc2.end(), colour.begin(), colour.end());
-  EXPECT_EQ(FirstPixel(HostFormat::BC2_UNORM, bc2), (Bytes{0, 255, 0, 85}));
-  // BC4 and BC5 halves with both endpoints at the given byte.
-  auto solid4 = [](uint8_t e) { return Bytes{e, e, 0, 0, 0, 0, 0, 0}; };
-  EXPECT_EQ(FirstPixel(HostFormat::BC4_UNORM, solid4(100)), (Bytes{100, 0, 0, 255}));
-  EXPECT_EQ(FirstPixel(HostFormat::BC4_SNORM, solid4(0)), (Bytes{128, 128, 128, 255}));
-  Bytes bc5 = solid4(0);
-  const Bytes green = solid4(0x81);
-  bc5.insert(bc5.end(), green.begin(), green.end());
-  EXPECT_EQ(FirstPixel(HostFormat::BC5_SNORM, bc5), (Bytes{128, 0, 128, 255}));
-  EXPECT_EQ(FirstPixel(HostFormat::BC5_UNORM, bc5), (Bytes{0, 0x81, 0, 255}));
+      EXPECT_EQ(Bytes(&out[(y * 6 + x) * 4], &out[(y * 6 + x) * 4 + 4]), colours[(y / 4) * 2 + x / 4]) << x << "," << y;
+  const Bytes whole = Expand(Texture(H::BC1_UNORM, 4, 4, transparent_last));
+  EXPECT_EQ(Bytes(whole.end() - 4, whole.end()), Bytes(4, 0)) << "unclipped, the last texel is transparent black";
 }
 
 TEST(ExpandRgba8, Bc7AndUnknownReadNothing) {
-  EXPECT_EQ(Expand(Texture(HostFormat::BC7_UNORM, 5, 3, Bytes(32, 0xFF))), Bytes(5 * 3 * 4, 0));
-  HostTextureData unknown;
+  EXPECT_EQ(Expand(Texture(H::BC7_UNORM, 5, 3, Bytes(32, 0xFF))), Bytes(5 * 3 * 4, 0));
   LevelRecord record;
   record.width = 2;
   record.height = 1;
-  EXPECT_EQ(ExpandToRgba8(unknown, record, 0), (Bytes{0, 0, 0, 255, 0, 0, 0, 255}));
+  EXPECT_EQ(ExpandToRgba8(HostTextureData{}, record, 0), (Bytes{0, 0, 0, 255, 0, 0, 0, 255}));
 }
 
-TEST(ExpandRgba8, ReadsTheRequestedSliceOfAVolume) {
-  HostTextureData t;
-  t.host_format = HostFormat::R8_UNORM;
-  t.data = {1, 2, 3, 4, 5, 6};
-  LevelRecord record;
-  record.width = 2, record.height = 1, record.depth = 3;
-  record.row_pitch = 2, record.slice_size = 2, record.size = 6;
-  EXPECT_EQ(ExpandToRgba8(t, record, 2), (Bytes{5, 0, 0, 255, 6, 0, 0, 255}));
-  EXPECT_TRUE(ExpandToRgba8(t, record, 3).empty());
-}
+TEST(ExpandRgba8, ReadsOnlySlicesAndRecordsInsideTheData) {
+  HostTextureData volume;
+  volume.host_format = H::R8_UNORM;
+  volume.data = {1, 2, 3, 4, 5, 6};
+  const LevelRecord slices{.width = 2, .height = 1, .depth = 3, .row_pitch = 2, .slice_size = 2, .size = 6};
+  EXPECT_EQ(ExpandToRgba8(volume, slices, 2), (Bytes{5, 0, 0, 255, 6, 0, 0, 255}));
+  EXPECT_TRUE(ExpandToRgba8(volume, slices, 3).empty());
 
-TEST(ExpandRgba8, RecordsOutsideTheDataGiveNothing) {
-  HostTextureData t = Texture(HostFormat::RGBA8_UNORM, 2, 2, Bytes(16, 9));
-  LevelRecord record = t.level_records[0];
-  record.offset = 4;  // last texel would run past the end
-  EXPECT_TRUE(ExpandToRgba8(t, record, 0).empty());
-  record.offset = ~uint64_t(0);
-  EXPECT_TRUE(ExpandToRgba8(t, record, 0).empty());
-  record = t.level_records[0];
-  record.row_pitch = 4;  // rows would overlap
-  EXPECT_TRUE(ExpandToRgba8(t, record, 0).empty());
-  record = t.level_records[0];
-  record.width = record.height = 0xFFFFFFFF;
-  EXPECT_TRUE(ExpandToRgba8(t, record, 0).empty());
+  const HostTextureData t = Texture(H::RGBA8_UNORM, 2, 2, Bytes(16, 9));
   EXPECT_EQ(ExpandToRgba8(t, t.level_records[0], 0), Bytes(16, 9));
+  LevelRecord bad[4];
+  for (LevelRecord& r : bad) r = t.level_records[0];
+  bad[0].offset = 4;  // the last texel would run past the end
+  bad[1].offset = ~uint64_t(0);
+  bad[2].row_pitch = 4;  // rows would overlap
+  bad[3].width = bad[3].height = 0xFFFFFFFF;
+  for (const LevelRecord& r : bad) EXPECT_TRUE(ExpandToRgba8(t, r, 0).empty());
 }
 
 }  // namespace
