@@ -14,8 +14,6 @@ uint32_t Load32(const uint8_t* p) {
 
 void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
 
-constexpr uint64_t kPooledCopyBytes = 0x100000;  // smaller regions are not worth splitting
-
 }  // namespace
 
 void CopySwapped(uint32_t endian, const uint8_t* src, uint8_t* dst, size_t count) {
@@ -45,31 +43,28 @@ void CopySwapped(uint32_t endian, const uint8_t* src, uint8_t* dst, size_t count
   }
 }
 
-bool ReadGuestBytes(const GuestMemoryView& view, uint32_t address, uint64_t count, uint32_t endian,
-                    GuestRegionCopy& out, WorkerPool* pool) {
+bool SizeGuestCopy(const GuestMemoryView& view, uint32_t address, uint64_t count, GuestRegionCopy& out,
+                   const uint8_t*& from) {
   out.bytes.clear();
   out.size = (count + 3) & ~uint64_t(3);
+  from = nullptr;
   if (count == 0) return true;
   if (view.data == nullptr || address < view.guest_address || address - view.guest_address >= view.size) {
     return false;
   }
   const uint64_t start = address - view.guest_address;
-  // Only what exists is copied: an untrusted size must not become an allocation.
+  // Only what exists is held: an untrusted size must not become an allocation.
   const uint64_t present = std::min<uint64_t>(view.size - start, out.size) & ~uint64_t(3);
   out.bytes.resize(size_t(present));
-  const uint8_t* from = view.data + start;
-  uint8_t* to = out.bytes.data();
-  const uint64_t pieces = pool != nullptr && present >= kPooledCopyBytes ? WorkerCount(*pool) + 1 : 1;
-  if (pieces < 2) {
-    CopySwapped(endian, from, to, size_t(present));
-    return true;
-  }
-  // Piece boundaries stay on 4-byte units so every piece swaps whole units.
-  const uint64_t units = present / 4;
-  ParallelFor(*pool, uint32_t(pieces), [&](uint32_t i) {
-    const uint64_t first = units * i / pieces * 4, end = units * (i + 1) / pieces * 4;
-    CopySwapped(endian, from + first, to + first, size_t(end - first));
-  });
+  from = view.data + start;
+  return true;
+}
+
+bool ReadGuestBytes(const GuestMemoryView& view, uint32_t address, uint64_t count, uint32_t endian,
+                    GuestRegionCopy& out) {
+  const uint8_t* from = nullptr;
+  if (!SizeGuestCopy(view, address, count, out, from)) return false;
+  if (!out.bytes.empty()) CopySwapped(endian, from, out.bytes.data(), out.bytes.size());
   return true;
 }
 

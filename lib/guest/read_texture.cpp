@@ -1,6 +1,7 @@
 #include "guest/read_texture.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "guest/convert.h"
 #include "guest/describe.h"
@@ -9,9 +10,11 @@ namespace mivo {
 namespace {
 
 constexpr uint64_t kPooledReadBytes = 0x40000;  // below this a pool is not worth waking
-constexpr uint64_t kChunkShift = 17;           // about 128 KiB of work per pooled chunk
-constexpr uint64_t kPieceBytes = 0x20000;      // untiled blocks converted at a time, kept in cache
-constexpr uint32_t kMaxChunks = 4;             // a pool has at most three workers, plus the caller
+constexpr uint64_t kPooledCopyBytes = 0x100000;  // smaller region copies are not worth splitting
+constexpr uint64_t kCopyPieceBytes = 0x40000;    // region bytes swapped per pooled piece
+constexpr uint64_t kPieceBytes = 0x20000;        // untiled blocks converted at a time, kept in cache
+constexpr uint64_t kPooledPieceBytes = 0x8000;   // untiled blocks per pooled piece: small, for balance
+constexpr uint32_t kMaxThreads = 4;              // a pool has at most three workers, plus the caller
 
 bool Fail(std::string* error, const char* message) {
   if (error) *error = message;
@@ -109,25 +112,75 @@ void ConvertRows(const ReadJob& job, const LevelRecord& record, const LevelSourc
   }
 }
 
-// Splits each level into at most one chunk per thread of the pool.
-void ConvertPooled(const ReadJob& job, const std::vector<LevelSource>& sources, WorkerPool& pool,
-                   std::vector<uint8_t> (&scratch)[kMaxChunks]) {
-  const uint64_t threads = std::min<uint64_t>(WorkerCount(pool) + 1, kMaxChunks);
-  const std::vector<LevelRecord>& records = job.texture->level_records;
-  for (size_t i = 0; i < records.size(); ++i) {
-    const LevelRecord& record = records[i];
-    const LevelLocation& loc = sources[i].location;
-    const uint64_t rows = uint64_t(loc.by) * loc.bz;
-    const uint64_t work = (rows * loc.bx * job.bpb + record.size) >> kChunkShift;
-    const uint32_t chunks = uint32_t(std::min({threads, rows, std::max<uint64_t>(1, work)}));
-    if (chunks < 2) {
-      ConvertRows(job, record, sources[i], 0, uint32_t(rows), scratch[0]);
-      continue;
-    }
-    ParallelFor(pool, chunks, [&](uint32_t c) {
-      ConvertRows(job, record, sources[i], uint32_t(rows * c / chunks), uint32_t(rows * (c + 1) / chunks), scratch[c]);
-    });
+// The held bytes of one region copy and where they come from.
+struct SwapSpan {
+  const uint8_t* from = nullptr;
+  uint8_t* to = nullptr;
+  uint64_t bytes = 0;
+};
+
+// Swaps bytes [first, end) of the two spans taken end to end.
+void SwapRange(uint32_t endian, const SwapSpan (&spans)[2], uint64_t first, uint64_t end) {
+  for (const SwapSpan& span : spans) {
+    const uint64_t stop = std::min(end, span.bytes);
+    if (first < stop) CopySwapped(endian, span.from + first, span.to + first, size_t(stop - first));
+    first = first > span.bytes ? first - span.bytes : 0;
+    end = end > span.bytes ? end - span.bytes : 0;
   }
+}
+
+// Swaps both region copies and sizes the host data. On a pool the copies are
+// swapped in pieces in one job, and participant 0 first sizes the data: its
+// zero-fill then overlaps the copying instead of running alone.
+//
+// In pooled jobs the participants take pieces from a shared counter until
+// none is left: with more threads than cores some start late, and they then
+// simply take fewer pieces instead of holding up the job.
+void CopyRegions(uint32_t endian, const SwapSpan (&spans)[2], std::vector<uint8_t>& data, size_t data_size,
+                 WorkerPool* pool) {
+  const uint64_t total = spans[0].bytes + spans[1].bytes;
+  if (pool == nullptr || total < kPooledCopyBytes) {
+    SwapRange(endian, spans, 0, total);
+    data.resize(data_size);
+    return;
+  }
+  const uint64_t pieces = (total + kCopyPieceBytes - 1) / kCopyPieceBytes;
+  std::atomic<uint64_t> next{0};
+  ParallelFor(*pool, uint32_t(std::min(WorkerCount(*pool) + 1, pieces)), [&](uint32_t i) {
+    if (i == 0) data.resize(data_size);
+    for (uint64_t p = next++; p < pieces; p = next++) {
+      SwapRange(endian, spans, p * kCopyPieceBytes, std::min(total, (p + 1) * kCopyPieceBytes));
+    }
+  });
+}
+
+// Rows [first, end) of one level record: a piece of the pooled conversion.
+struct RowPiece {
+  size_t record = 0;
+  uint32_t first = 0, end = 0;
+};
+
+// Converts every level record in one job, in pieces of a few rows taken from
+// a shared counter (see CopyRegions); each participant has its own scratch.
+void ConvertPooled(const ReadJob& job, const std::vector<LevelSource>& sources, WorkerPool& pool,
+                   std::vector<uint8_t> (&scratch)[kMaxThreads]) {
+  const std::vector<LevelRecord>& records = job.texture->level_records;
+  std::vector<RowPiece> pieces;
+  for (size_t i = 0; i < records.size(); ++i) {
+    const LevelLocation& loc = sources[i].location;
+    const uint32_t rows = loc.by * loc.bz;
+    const uint64_t row_bytes = uint64_t(loc.bx) * job.bpb;
+    const uint32_t step = uint32_t(std::clamp<uint64_t>(kPooledPieceBytes / row_bytes, 1, rows));
+    for (uint32_t r = 0; r < rows; r += step) pieces.push_back({i, r, std::min(rows, r + step)});
+  }
+  const uint64_t threads = std::min<uint64_t>({WorkerCount(pool) + 1, kMaxThreads, pieces.size()});
+  std::atomic<size_t> next{0};
+  ParallelFor(pool, uint32_t(threads), [&](uint32_t t) {
+    for (size_t p = next++; p < pieces.size(); p = next++) {
+      const RowPiece& piece = pieces[p];
+      ConvertRows(job, records[piece.record], sources[piece.record], piece.first, piece.end, scratch[t]);
+    }
+  });
 }
 
 }  // namespace
@@ -149,21 +202,27 @@ bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, H
   std::vector<LevelSource> sources;
   if (!PlanLevels(texture, layout, extents, records, sources)) return Fail(error, "texture too large");
 
-  const uint32_t endian = FetchEndian(fetch);
-  WorkerPool* const read_pool =
-      pool != nullptr && extents.base_size + extents.mip_size >= kPooledReadBytes ? pool : nullptr;
+  // The region copies are sized here, where a bad address fails, and
+  // swapped below together with sizing the host data.
   GuestRegionCopies regions;
+  SwapSpan spans[2];
   if ((extents.base_size != 0 &&
-       !ReadGuestBytes(view, extents.base_address, extents.base_size, endian, regions.base, read_pool)) ||
+       !SizeGuestCopy(view, extents.base_address, extents.base_size, regions.base, spans[0].from)) ||
       (extents.mip_size != 0 &&
-       !ReadGuestBytes(view, extents.mip_address, extents.mip_size, endian, regions.mip, read_pool))) {
+       !SizeGuestCopy(view, extents.mip_address, extents.mip_size, regions.mip, spans[1].from))) {
     return Fail(error, "texture memory outside guest memory");
   }
   if (records.empty()) return Fail(error, "no level could be read");
+  spans[0].to = regions.base.bytes.data();
+  spans[0].bytes = regions.base.bytes.size();
+  spans[1].to = regions.mip.bytes.data();
+  spans[1].bytes = regions.mip.bytes.size();
 
+  WorkerPool* const read_pool =
+      pool != nullptr && extents.base_size + extents.mip_size >= kPooledReadBytes ? pool : nullptr;
   texture.level_records = std::move(records);
   const LevelRecord& last = texture.level_records.back();
-  texture.data.resize(size_t(last.offset + last.size));
+  CopyRegions(FetchEndian(fetch), spans, texture.data, size_t(last.offset + last.size), read_pool);
 
   const GuestFormatInfo& guest = GuestFormatRow(layout.format);
   ReadJob job;
@@ -174,7 +233,7 @@ bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, H
   job.block_height = guest.block_height;
   job.block_decoder = IsBlockDecoder(texture.conversion);
 
-  std::vector<uint8_t> scratch[kMaxChunks];
+  std::vector<uint8_t> scratch[kMaxThreads];
   if (read_pool != nullptr) {
     ConvertPooled(job, sources, *read_pool, scratch);
   } else {

@@ -22,7 +22,7 @@ constexpr uint64_t kMaxHostTextureBytes = 0x80000000;
 // located, from min_level up. False with one message in *error (when given):
 // the description's own message, "texture too large", "texture memory
 // outside guest memory" or "no level could be read". With a pool, textures
-// of 256 KiB and more are read in row chunks on the pool; the result is the
+// of 256 KiB and more are read in pieces of rows on the pool; the result is the
 // same byte for byte.
 bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, HostTextureData& texture,
                       std::string* error = nullptr, uint8_t assume_mips_in_base_tail = 0,

@@ -355,5 +355,27 @@ TEST(PooledRead, EqualsTheSequentialReadByteForByte) {
   }
 }
 
+TEST(PooledRead, MemoryCutShortReadsTheSameAsTheSequentialRead) {
+  // The held parts of the two region copies are swapped in pieces that run
+  // from one copy into the other; cut memory leaves them uneven.
+  auto pool = CreateWorkerPool(3);
+  FetchFields mip_cut = Fields(GuestFormat::k_8_8_8_8, kDim2D, 1024, 1024, 1, true, 2, 10);
+  FetchFields base_cut = mip_cut;  // mips first, then the base, which memory ends inside
+  base_cut.mip_address = 0x10000;
+  base_cut.base_address = 0x10000 + 0x200000;
+  for (const FetchFields& f : {mip_cut, base_cut}) {
+    const FetchConstant fetch = MakeFetchConstant(f);
+    test::GuestMemory memory = test::MakeGuestMemory(fetch, test::PlaceGuestTexture(fetch, test::NoisePattern(7)));
+    HostTextureData whole, sequential, pooled;
+    ASSERT_TRUE(ReadGuestTexture(fetch, memory.View(), whole));
+    memory.bytes.resize(memory.bytes.size() - 0x12345);
+    ASSERT_TRUE(ReadGuestTexture(fetch, memory.View(), sequential));
+    ASSERT_TRUE(ReadGuestTexture(fetch, memory.View(), pooled, nullptr, 0, pool.get()));
+    const std::string name = f.base_address < f.mip_address ? "mip region cut" : "base region cut";
+    EXPECT_FALSE(sequential.data == whole.data) << name;  // the cut lies inside the texture
+    ExpectSameTexture(pooled, sequential, name);
+  }
+}
+
 }  // namespace
 }  // namespace mivo
