@@ -11,6 +11,7 @@
 #include "guest/read_texture.h"
 #include "pack/content_key.h"
 #include "texdump/dds_writer.h"
+#include "texdump/driver.h"
 #include "texdump/dump_file.h"
 #include "texdump/dump_images.h"
 #include "texdump/png_writer.h"
@@ -36,18 +37,8 @@ uint64_t DecodedSizeBound(const FetchConstant& fetch, uint8_t assume_mips_in_bas
 
 void RunNormalModeStages(const TextureDump& dump, const StagedDump& staged, const HostTextureData& texture,
                          bool ok, const std::string& error) {
-  const GuestExtents extents = ComputeGuestExtents(staged.fetch, 0);
-  DumpReport report;
-  report.name = "bf_0A000001_5E1C0001";
-  report.fetch = staged.fetch;
-  report.base_address = staged.base_address;
-  report.mip_address = staged.mip_address;
-  report.info = texture;
-  report.ok = ok;
-  report.error = error;
-  report.shorter_than_layout = extents.base_size > dump.base_image.size() || extents.mip_size > dump.mip_image.size();
-  report.version1_shifted = dump.version1_shifted;
-  report.content_key = ok ? ComputeContentKey(texture) : 0;
+  DumpReport report = MakeDumpReport("bf_0A000001_5E1C0001", staged, dump.base_image.size(), dump.mip_image.size(),
+                                     dump.version1_shifted, texture, ok, error);
   if (report.content_key != 0) report.pack_key = FormatContentKey(report.content_key, report.name);
   report.host_hash = HashHostData(texture.data.data(), texture.data.size());
   const std::string line = DescriptionLine(report) + CsvRow(report);

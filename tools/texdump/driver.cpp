@@ -55,6 +55,24 @@ const ManifestEntry* FindTemplateEntry(const std::vector<ManifestEntry>& entries
   return nullptr;
 }
 
+DumpReport MakeDumpReport(const std::string& name, const StagedDump& staged, uint64_t base_image_size,
+                          uint64_t mip_image_size, bool version1_shifted, const HostTextureData& texture, bool ok,
+                          const std::string& error) {
+  const GuestExtents extents = ComputeGuestExtents(staged.fetch, 0);
+  DumpReport report;
+  report.name = name;
+  report.fetch = staged.fetch;
+  report.base_address = staged.base_address;
+  report.mip_address = staged.mip_address;
+  report.info = texture;
+  report.ok = ok;
+  report.error = error;
+  report.shorter_than_layout = extents.base_size > base_image_size || extents.mip_size > mip_image_size;
+  report.version1_shifted = version1_shifted;
+  report.content_key = ok ? ComputeContentKey(texture) : 0;
+  return report;
+}
+
 bool ProcessStagedDump(const fs::path& dump_path, TextureDump& dump, StagedDump& staged,
                        const DumpToolOptions& options, NormalModeRun& run) {
   const uint64_t base_image_size = dump.base_image.size();
@@ -65,20 +83,9 @@ bool ProcessStagedDump(const fs::path& dump_path, TextureDump& dump, StagedDump&
   std::string read_error;
   const bool ok = ReadGuestTexture(staged.fetch, staged.View(), texture, &read_error, 0, nullptr);
   std::vector<uint8_t>().swap(staged.memory);
-  const GuestExtents extents = ComputeGuestExtents(staged.fetch, 0);
 
-  DumpReport report;
-  report.name = dump_path.stem().string();
-  report.fetch = staged.fetch;
-  report.base_address = staged.base_address;
-  report.mip_address = staged.mip_address;
-  report.info = texture;
-  report.ok = ok;
-  report.error = read_error;
-  report.shorter_than_layout =
-      extents.base_size > base_image_size || extents.mip_size > mip_image_size;
-  report.version1_shifted = dump.version1_shifted;
-  report.content_key = ok ? ComputeContentKey(texture) : 0;
+  DumpReport report = MakeDumpReport(dump_path.stem().string(), staged, base_image_size, mip_image_size,
+                                     dump.version1_shifted, texture, ok, read_error);
   const ManifestEntry* known = nullptr;
   if (report.content_key != 0) {
     known = FindTemplateEntry(run.template_entries, report.content_key, texture);

@@ -12,6 +12,7 @@
 #include "pack/manifest.h"
 #include "texdump/dump_file.h"
 #include "texdump/options.h"
+#include "texdump/report.h"
 
 namespace mivo {
 
@@ -41,6 +42,12 @@ bool CreateFolder(const std::filesystem::path& folder);
 // Reads and stages one dump and counts it. An unreadable dump prints
 // "PATH: ERROR" and counts as a texture and a failure.
 void ProcessDump(const std::filesystem::path& dump_path, const DumpToolOptions& options, NormalModeRun& run);
+
+// The report fields of one read dump, up to its content key (the pack key
+// depends on the run's template and is left to the caller).
+DumpReport MakeDumpReport(const std::string& name, const StagedDump& staged, uint64_t base_image_size,
+                          uint64_t mip_image_size, bool version1_shifted, const HostTextureData& texture, bool ok,
+                          const std::string& error);
 
 // What happens to a dump once it sits in guest memory; false when the dump
 // failed. The dump's images and the staged memory are released as soon as
