@@ -121,7 +121,7 @@ const char* ConversionName(uint32_t code);
 inline const char* ConversionName(Conversion c) { return ConversionName(uint32_t(c)); }
 const char* EndianName(uint32_t code);
 const char* DimensionName(uint32_t code);
-TextureFamily GetTextureFamily(HostFormat f);
+TextureFamily GetTextureFamily(HostFormat f);  // none for codes outside the table
 bool IsBlockCompressed(HostFormat f);  // BC1..BC7
 bool IsFloatFormat(HostFormat f);      // the six float host formats
 

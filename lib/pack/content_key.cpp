@@ -15,18 +15,8 @@ uint64_t HashHostData(const uint8_t* bytes, size_t length) {
   return hash;
 }
 
-namespace {
-
-// IsPackable looks formats up through a clamping table, so a stray code above
-// the last format would pass as BC7; a key must never come from such a code.
-bool HasPackableShape(const HostTextureData& texture) {
-  return uint32_t(texture.host_format) < kHostFormatCount && IsPackable(texture);
-}
-
-}  // namespace
-
 ContentKey ComputeContentKey(const HostTextureData& texture) {
-  if (!HasPackableShape(texture)) return 0;
+  if (!IsPackable(texture)) return 0;
   const LevelRecord* base = FindLevel(texture, 0, 0);
   if (base == nullptr) return 0;
   const uint64_t data_size = texture.data.size();
@@ -36,7 +26,7 @@ ContentKey ComputeContentKey(const HostTextureData& texture) {
 
 bool MatchesOriginal(HostFormat original_host_format, uint32_t original_width, uint32_t original_height,
                      const HostTextureData& texture) {
-  return HasPackableShape(texture) && texture.host_format == original_host_format &&
+  return IsPackable(texture) && texture.host_format == original_host_format &&
          texture.width == original_width && texture.height == original_height;
 }
 

@@ -102,7 +102,7 @@ bool LoadPng(const std::vector<uint8_t>& file, HostFormat original, HostTextureD
     case PngDecodeStatus::bad_pixels: return Fail(error, "PNG pixel decode failed");
   }
 
-  texture.host_format = PngResultFormat(ReplacementFamily(original));
+  texture.host_format = PngResultFormat(GetTextureFamily(original));
   texture.width = width;
   texture.height = height;
   texture.data.reserve(std::min(CompleteChainBytes(texture.host_format, width, height), kMaxTexelBytes));
@@ -154,9 +154,6 @@ bool ResolveReplacement(const fs::path& pack_folder, const std::string& name, fs
 
 }  // namespace
 
-TextureFamily ReplacementFamily(HostFormat format) {
-  return uint32_t(format) < kHostFormatCount ? GetTextureFamily(format) : TextureFamily::none;
-}
 
 bool FamiliesCompatible(TextureFamily original, TextureFamily replacement) {
   if (original == TextureFamily::none) return false;
@@ -186,7 +183,7 @@ bool LoadReplacementBytes(std::vector<uint8_t> file, bool is_png, HostFormat ori
   }
   file = {};
 
-  if (!FamiliesCompatible(ReplacementFamily(original_host_format), ReplacementFamily(texture.host_format))) {
+  if (!FamiliesCompatible(GetTextureFamily(original_host_format), GetTextureFamily(texture.host_format))) {
     return Fail(error, "format family/alpha/signedness mismatch");
   }
   const uint32_t complete = CompleteChainCount(texture.width, texture.height);

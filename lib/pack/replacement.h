@@ -25,9 +25,6 @@ bool LoadReplacement(const std::filesystem::path& pack_folder, const ManifestEnt
 bool LoadReplacementBytes(std::vector<uint8_t> file, bool is_png, HostFormat original_host_format,
                           HostTextureData& texture, std::string& error);
 
-// The family of an original or replacement format; none for codes outside
-// the host format table.
-TextureFamily ReplacementFamily(HostFormat format);
 
 // Whether a replacement of family `replacement` may stand in for an original
 // of family `original`: the same family, or a four-channel one for BC1.

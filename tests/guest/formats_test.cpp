@@ -21,5 +21,15 @@ TEST(FormatTables, LookupsWrapOrClampOutOfRangeCodes) {
   EXPECT_STREQ(DimensionName(7), "cube");
 }
 
+TEST(FormatTables, HostCodeOutsideTheTableIsNeitherPackableNorInAFamily) {
+  GuestTextureInfo info;
+  info.host_format = HostFormat(200);  // named like BC7 by the clamping lookup
+  EXPECT_FALSE(IsPackable(info));
+  EXPECT_EQ(GetTextureFamily(info.host_format), TextureFamily::none);
+  info.host_format = HostFormat::BC7_UNORM;
+  EXPECT_TRUE(IsPackable(info));
+  EXPECT_EQ(GetTextureFamily(info.host_format), TextureFamily::four_channel);
+}
+
 }  // namespace
 }  // namespace mivo
