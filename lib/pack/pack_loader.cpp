@@ -75,10 +75,6 @@ std::string ReadIndex(const std::string& folder, ManifestIndex& index) {
   }
 }
 
-bool Lists(const ManifestIndex* index, const ContentIdentity& identity) {
-  return index && index->contains(identity);
-}
-
 // A standard exception fails this request alone. Anything else is carried by
 // the pool to the background thread, which drops the whole batch.
 void LoadOne(const Work& work, const ManifestIndex* index, size_t i, LoadResult& result) {
@@ -124,7 +120,6 @@ struct PackLoader::Impl {
   bool TakeWork(Work& work);
   void PublishIndex(const Work& work, IndexPtr read, std::string text);
   void Merge(const Work& work, const ManifestIndex* read, std::vector<LoadResult>& results);
-  void MergeResults(const Work& work, const ManifestIndex* read, std::vector<LoadResult>& results);
   void DropBatch(const Work& work, const char* message) noexcept;
 };
 
@@ -162,24 +157,17 @@ void PackLoader::Impl::PublishIndex(const Work& work, IndexPtr read, std::string
   });
 }
 
-// Results of a superseded folder are dropped whole. The batch stays marked
-// as loading until merged or dropped, so no one sees it idle half-merged.
+// Results of a superseded folder are dropped whole. In batch order, so the
+// last failing request's message is the one left in the status. The batch
+// counts as loading until merged or dropped, so no one sees it idle half done.
 void PackLoader::Impl::Merge(const Work& work, const ManifestIndex* read, std::vector<LoadResult>& results) {
   std::lock_guard lock(mutex);
-  if (generation == work.generation) MergeResults(work, read, results);
-  loading = false;
-}
-
-// In batch order, so the last failing request's message is the one left in
-// the status. Unlisted requests of a batch taken before the index was read
-// leave the requested set here.
-void PackLoader::Impl::MergeResults(const Work& work, const ManifestIndex* read, std::vector<LoadResult>& results) {
-  for (size_t i = 0; i < results.size(); ++i) {
+  for (size_t i = 0; generation == work.generation && i < results.size(); ++i) {
     LoadResult& result = results[i];
     const ContentIdentity& identity = work.batch[i].identity;
     if (!result.error.empty()) status = std::move(result.error);
-    if (!Lists(read, identity)) {
-      requested.erase(identity);
+    if (!read || !read->contains(identity)) {
+      requested.erase(identity);  // asked for before the index was read
       continue;
     }
     if (!result.texture) continue;
@@ -192,6 +180,7 @@ void PackLoader::Impl::MergeResults(const Work& work, const ManifestIndex* read,
     // Moved, not copied: once taken, the caller holds the only reference.
     if (ready.try_emplace(identity, std::move(result.texture)).second) ready_bytes += size;
   }
+  loading = false;
 }
 
 // After an error that left a batch half done. What it already made ready
