@@ -21,6 +21,12 @@ namespace {
 
 using TexturePtr = std::shared_ptr<HostTextureData>;
 using ManifestIndex = std::map<ContentIdentity, ManifestEntry>;
+// Built once per folder by the background thread and read-only afterwards,
+// so the thread loads from it while requests look it up under the lock.
+using IndexPtr = std::shared_ptr<const ManifestIndex>;
+
+constexpr const char* kTooManyRequested = "too many textures requested";
+constexpr const char* kUnexpectedError = "unexpected error while loading";
 
 std::filesystem::path Utf8Path(const std::string& text) {
   return std::filesystem::path(std::u8string(text.begin(), text.end()));
@@ -45,6 +51,7 @@ struct LoadResult {
 };
 
 // Reads the folder's manifest into `index`; the status text the read earns.
+// A manifest that cannot be read leaves the index empty.
 std::string ReadIndex(const std::string& folder, ManifestIndex& index) {
   index.clear();
   if (folder.empty()) return {};
@@ -62,12 +69,18 @@ std::string ReadIndex(const std::string& folder, ManifestIndex& index) {
     // A half-built index would serve part of a pack that failed to read.
     index.clear();
     return e.what();
+  } catch (...) {
+    index.clear();
+    return kUnexpectedError;
   }
 }
 
-void LoadOne(const Work& work, const ManifestIndex& index, size_t i, LoadResult& result) {
-  const auto found = index.find(work.batch[i].identity);
-  if (found == index.end()) return;
+// A standard exception fails this request alone. Anything else is carried by
+// the pool to the background thread, which drops the whole batch.
+void LoadOne(const Work& work, const ManifestIndex* index, size_t i, LoadResult& result) {
+  if (!index) return;
+  const auto found = index->find(work.batch[i].identity);
+  if (found == index->end()) return;
   try {
     if (work.hook) work.hook(found->first);
     auto texture = std::make_shared<HostTextureData>();
@@ -94,7 +107,9 @@ struct PackLoader::Impl {
   std::deque<PackRequest> queue;
   std::set<ContentIdentity> requested;
   std::map<ContentIdentity, TexturePtr> ready;
+  IndexPtr index;  // the folder's manifest index once read; empty until then
   PackLoadHook hook;
+  PackMergeHook merge_hook;
   const uint64_t ready_budget;
   std::unique_ptr<WorkerPool> pool;
   std::thread thread;
@@ -103,19 +118,23 @@ struct PackLoader::Impl {
 
   void Run();
   bool TakeWork(Work& work);
-  void PublishStatus(const Work& work, std::string text);
-  void Merge(const Work& work, std::vector<LoadResult>& results);
+  void PublishIndex(const Work& work, IndexPtr read, std::string text);
+  void Merge(const Work& work, const ManifestIndex* read, std::vector<LoadResult>& results);
+  void DropBatch(const Work& work, const char* message) noexcept;
 };
 
-// Waits for work; false once the loader is stopping.
+// Waits for work; false once the loader is stopping. Everything that may
+// fail to allocate comes before the first change to the shared state, so a
+// failure here leaves the work where it was.
 bool PackLoader::Impl::TakeWork(Work& work) {
+  work.batch.reserve(kMaxBatchRequests);
   std::unique_lock lock(mutex);
   wake.wait(lock, [&] { return stop || reload_pending || !queue.empty(); });
   if (stop) return false;
-  work.reload = std::exchange(reload_pending, false);
   work.folder = folder;
-  work.generation = generation;
   work.hook = hook;
+  work.generation = generation;
+  work.reload = std::exchange(reload_pending, false);
   while (!queue.empty() && work.batch.size() < kMaxBatchRequests) {
     work.batch.push_back(std::move(queue.front()));
     queue.pop_front();
@@ -124,42 +143,89 @@ bool PackLoader::Impl::TakeWork(Work& work) {
   return true;
 }
 
-void PackLoader::Impl::PublishStatus(const Work& work, std::string text) {
+// From here on requests for textures the pack does not list are dropped at
+// once; those that came before the index are dropped now.
+void PackLoader::Impl::PublishIndex(const Work& work, IndexPtr read, std::string text) {
   std::lock_guard lock(mutex);
-  if (generation == work.generation) status = std::move(text);
+  if (generation != work.generation) return;
+  status = std::move(text);
+  index = std::move(read);
+  std::erase_if(queue, [&](const PackRequest& request) {
+    if (index->contains(request.identity)) return false;
+    requested.erase(request.identity);
+    return true;
+  });
 }
 
 // Results of a superseded folder are dropped whole. In batch order, so the
-// last failing request's message is the one left in the status.
-void PackLoader::Impl::Merge(const Work& work, std::vector<LoadResult>& results) {
+// last failing request's message is the one left in the status. The batch
+// counts as loading until merged or dropped, so no one sees it idle half done.
+void PackLoader::Impl::Merge(const Work& work, const ManifestIndex* read, std::vector<LoadResult>& results) {
   std::lock_guard lock(mutex);
-  loading = false;
-  if (generation != work.generation) return;
-  for (size_t i = 0; i < results.size(); ++i) {
+  for (size_t i = 0; generation == work.generation && i < results.size(); ++i) {
     LoadResult& result = results[i];
     const ContentIdentity& identity = work.batch[i].identity;
-    if (!result.error.empty()) status = result.error;
+    if (!result.error.empty()) status = std::move(result.error);
+    if (!read || !read->contains(identity)) {
+      requested.erase(identity);  // asked for before the index was read
+      continue;
+    }
     if (!result.texture) continue;
     const uint64_t size = result.texture->data.size();
     if (size > ready_budget - ready_bytes) {
       requested.erase(identity);  // over budget: a later request may try again
       continue;
     }
+    if (merge_hook) merge_hook(identity);
     // Moved, not copied: once taken, the caller holds the only reference.
     if (ready.try_emplace(identity, std::move(result.texture)).second) ready_bytes += size;
   }
+  loading = false;
 }
 
+// After an error that left a batch half done. What it already made ready
+// stays; the rest leaves the requested set, so a later request tries again.
+// An index that was never published is read again.
+void PackLoader::Impl::DropBatch(const Work& work, const char* message) noexcept {
+  std::lock_guard lock(mutex);
+  loading = false;
+  if (generation != work.generation) return;
+  if (work.reload) reload_pending = true;
+  for (const PackRequest& request : work.batch) {
+    if (!ready.contains(request.identity)) requested.erase(request.identity);
+  }
+  try {
+    status = message;
+  } catch (...) {
+    // Out of memory even for the message: the state above is sound without it.
+  }
+}
+
+// Nothing may leave this thread: an embedding host must not be ended by a
+// failure in the loader, which goes on serving what it has.
 void PackLoader::Impl::Run() {
-  ManifestIndex index;  // read and written by this thread only
+  IndexPtr index;  // the index this thread loads from
   for (;;) {
     Work work;
-    if (!TakeWork(work)) return;
-    if (work.reload) PublishStatus(work, ReadIndex(work.folder, index));
-    std::vector<LoadResult> results(work.batch.size());
-    ParallelFor(*pool, uint32_t(work.batch.size()),
-                [&](uint32_t i) { LoadOne(work, index, i, results[i]); });
-    Merge(work, results);
+    try {
+      if (!TakeWork(work)) return;
+      if (work.reload) {
+        index.reset();  // never load the new folder from the old folder's index
+        auto read = std::make_shared<ManifestIndex>();
+        std::string text = ReadIndex(work.folder, *read);
+        index = std::move(read);
+        PublishIndex(work, index, std::move(text));
+        work.reload = false;
+      }
+      std::vector<LoadResult> results(work.batch.size());
+      ParallelFor(*pool, uint32_t(work.batch.size()),
+                  [&](uint32_t i) { LoadOne(work, index.get(), i, results[i]); });
+      Merge(work, index.get(), results);
+    } catch (const std::exception& e) {
+      DropBatch(work, e.what());
+    } catch (...) {
+      DropBatch(work, kUnexpectedError);
+    }
   }
 }
 
@@ -189,6 +255,7 @@ void PackLoader::SetPackFolder(const std::string& folder_utf8) {
   std::deque<PackRequest> old_queue;
   std::set<ContentIdentity> old_requested;
   std::map<ContentIdentity, TexturePtr> old_ready;
+  IndexPtr old_index;
   std::lock_guard lock(s.mutex);
   ++s.generation;
   s.folder = folder_utf8;
@@ -197,6 +264,7 @@ void PackLoader::SetPackFolder(const std::string& folder_utf8) {
   old_queue.swap(s.queue);
   old_requested.swap(s.requested);
   old_ready.swap(s.ready);
+  old_index.swap(s.index);
   s.wake.notify_one();
 }
 
@@ -205,11 +273,18 @@ void PackLoader::RequestReplacement(ContentKey key, const GuestTextureInfo& info
   PackRequest request{key, info, RequestIdentity(key, info)};
   Impl& s = *impl_;
   std::lock_guard lock(s.mutex);
-  if (s.folder.empty() || s.queue.size() >= kMaxWaitingRequests ||
-      s.requested.size() >= kMaxRequestedIdentities) {
+  // Once the manifest is read, a texture it does not list is recorded
+  // nowhere: a long session meets far more of those than any pack holds.
+  if (s.folder.empty() || (s.index && !s.index->contains(request.identity)) ||
+      s.requested.contains(request.identity) || s.queue.size() >= kMaxWaitingRequests) {
     return;
   }
-  if (!s.requested.insert(request.identity).second) return;
+  // Bounded by the pack already; this is a safety net that should not go unnoticed.
+  if (s.requested.size() >= kMaxRequestedIdentities) {
+    s.status = kTooManyRequested;
+    return;
+  }
+  s.requested.insert(request.identity);
   s.queue.push_back(std::move(request));
   s.wake.notify_one();
 }
@@ -248,6 +323,11 @@ PackLoaderStats PackLoader::Stats() const {
 void PackLoader::SetLoadHook(PackLoadHook hook) {
   std::lock_guard lock(impl_->mutex);
   impl_->hook = std::move(hook);
+}
+
+void PackLoader::SetMergeHook(PackMergeHook hook) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->merge_hook = std::move(hook);
 }
 
 }  // namespace mivo

@@ -40,6 +40,11 @@ struct PackLoaderStats {
 // Called on a loader thread just before a listed replacement is loaded.
 using PackLoadHook = std::function<void(const ContentIdentity& identity)>;
 
+// Test only: called on the background thread, holding the loader's lock, as
+// each loaded texture is entered into the ready map, so that a test can make
+// the merge fail. It must not call the loader.
+using PackMergeHook = std::function<void(const ContentIdentity& identity)>;
+
 class PackLoader {
  public:
   // Starts the background thread and a worker pool of `thread_count` workers
@@ -62,8 +67,10 @@ class PackLoader {
 
   // Asks for the replacement of a packable texture. Cheap, and idempotent
   // until the texture is taken: a caller may request on every use. Ignored
-  // without a pack, for key 0, for textures that cannot be packed, and when
-  // the limits on waiting requests or requested identities are reached.
+  // without a pack, for key 0, for textures that cannot be packed, for
+  // textures the pack does not list (checked once its manifest is read), and
+  // when the limits on waiting requests or requested identities are reached
+  // (the latter noted in the status).
   void RequestReplacement(ContentKey key, const GuestTextureInfo& info);
 
   // The loaded replacement when it is ready and its data is at most
@@ -73,13 +80,16 @@ class PackLoader {
                                                    uint64_t byte_limit);
 
   // "N entries" after a manifest was read, the manifest's or the latest
-  // failing load's message, or empty.
+  // failing load's message, "too many textures requested", the message of
+  // an error that made the loader drop a batch, or empty.
   std::string Status() const;
 
   PackLoaderStats Stats() const;
 
   // Takes effect from the next batch; an empty hook removes it.
   void SetLoadHook(PackLoadHook hook);
+  // Takes effect from the next merge; an empty hook removes it.
+  void SetMergeHook(PackMergeHook hook);
 
  private:
   struct Impl;

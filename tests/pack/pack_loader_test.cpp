@@ -195,7 +195,7 @@ TEST_F(PackLoaderLifecycle, AMissingManifestIsReportedAndNothingLoads) {
   Request(loader, a_.entry);
   ASSERT_TRUE(WaitIdle(loader));
   EXPECT_EQ(loader.Status(), "missing/oversized pack.txt");
-  EXPECT_EQ(loader.Stats().requested, 1u);
+  EXPECT_EQ(loader.Stats().requested, 0u);  // an unreadable manifest lists nothing
   EXPECT_EQ(loader.Stats().ready, 0u);
   EXPECT_TRUE(gate.Entered().empty());
 }
@@ -293,7 +293,7 @@ TEST_F(PackLoaderLifecycle, UnlistedAndFailedTexturesAreNotRetriedUntilTheFolder
     }
     ASSERT_TRUE(WaitIdle(loader));
     EXPECT_EQ(gate.Entered(), std::vector<ContentIdentity>{IdentityOf(bad_dds_.entry)});
-    EXPECT_EQ(loader.Stats().requested, 2u);
+    EXPECT_EQ(loader.Stats().requested, 1u);  // only the failed one is remembered
   }
   EXPECT_EQ(Take(loader, unlisted_.entry), nullptr);
   loader.SetPackFolder(failing_pack().string());
@@ -303,10 +303,15 @@ TEST_F(PackLoaderLifecycle, UnlistedAndFailedTexturesAreNotRetriedUntilTheFolder
 }
 
 TEST_F(PackLoaderLifecycle, RequestsBeyondTheWaitingLimitAreIgnored) {
+  std::vector<PackFile> files = {a_};  // and rows, without files, for every key requested below
+  for (uint64_t key = 1; key <= kMaxWaitingRequests + 10; ++key) {
+    files.push_back(MakePackFile(key, HostFormat::RGBA8_UNORM, 64, 64, ".png", {}));
+  }
+  test::WritePack(temp_ / "many", files);
   Gate gate(false);
   PackLoader loader(0);
   loader.SetLoadHook(gate.Hook());
-  loader.SetPackFolder(pack().string());
+  loader.SetPackFolder((temp_ / "many").string());
   Request(loader, a_.entry);
   ASSERT_TRUE(gate.WaitEntered(1));
   for (uint64_t key = 1; key <= kMaxWaitingRequests + 10; ++key) loader.RequestReplacement(key, OriginalInfo(a_.entry));
