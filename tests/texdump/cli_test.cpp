@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 constexpr const char* kUsage =
     "usage: mivo_texdump [--out DIR] [--csv FILE] [--no-images] [--pack-template DIR] [--pack-png] "
-    "[--skip-pack DIR]... [--tail-check FILE [--tail-images DIR]] FILE_OR_DIR...\n";
+    "[--tail-check FILE [--tail-images DIR]] FILE_OR_DIR...\n";
 const std::string kDumpLine =
     "dump: k_8_8_8_8 none linear 2D 4x4x1 levels 0-0 signs uuuu swizzle XYZW -> RGBA8_UNORM copy view RGBA flags -\n";
 const std::string kDumpOk = kDumpLine + "1 textures, 0 failed\n";

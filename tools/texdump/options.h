@@ -9,7 +9,7 @@ namespace mivo {
 
 constexpr const char* kDumpToolUsage =
     "usage: mivo_texdump [--out DIR] [--csv FILE] [--no-images] [--pack-template DIR] [--pack-png] "
-    "[--skip-pack DIR]... [--tail-check FILE [--tail-images DIR]] FILE_OR_DIR...\n";
+    "[--tail-check FILE [--tail-images DIR]] FILE_OR_DIR...\n";
 
 struct DumpToolOptions {
   std::filesystem::path out_dir = ".";       // DDS and PNG images of the normal mode

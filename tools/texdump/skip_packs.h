@@ -22,13 +22,13 @@ using ReplacedByPacks = std::map<ContentIdentity, std::string>;
 bool ReadReplacedByPacks(const std::vector<std::filesystem::path>& folders, ReplacedByPacks& replaced,
                          std::string& error);
 
-// The alias of the pack row that replaces this texture, matched as a pack
-// loader would (key, host format, base size); null when no pack lists it.
 // False, with one line, when a pack is also the template folder: the run
 // would rewrite that pack's manifest with the new textures only.
 bool CheckPacksApartFromTemplate(const std::vector<std::filesystem::path>& folders,
                                  const std::filesystem::path& template_dir, std::string& error);
 
+// The alias of the pack row that replaces this texture, matched as a pack
+// loader would (key, host format, base size); null when no pack lists it.
 const std::string* FindReplacingAlias(const ReplacedByPacks& replaced, ContentKey key, const HostTextureData& texture);
 
 }  // namespace mivo
