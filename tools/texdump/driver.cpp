@@ -87,9 +87,13 @@ bool ProcessStagedDump(const fs::path& dump_path, TextureDump& dump, StagedDump&
   DumpReport report = MakeDumpReport(dump_path.stem().string(), staged, base_image_size, mip_image_size,
                                      dump.version1_shifted, texture, ok, read_error);
   const ManifestEntry* known = nullptr;
+  const std::string* replaced = nullptr;
   if (report.content_key != 0) {
     known = FindTemplateEntry(run.template_entries, report.content_key, texture);
-    report.pack_key = FormatContentKey(report.content_key, known != nullptr ? known->bf_name : report.name);
+    // A replaced texture never enters the template, so at most one of the two is found.
+    replaced = FindReplacingAlias(run.replaced_by_packs, report.content_key, texture);
+    const std::string& alias = known != nullptr ? known->bf_name : replaced != nullptr ? *replaced : report.name;
+    report.pack_key = FormatContentKey(report.content_key, alias);
   }
   WriteText(stdout, DescriptionLine(report));
   if (run.csv != nullptr) {
@@ -98,6 +102,11 @@ bool ProcessStagedDump(const fs::path& dump_path, TextureDump& dump, StagedDump&
   }
 
   if (!ok) return false;
+  // Its line and row keep the record complete; its files would only repeat the pack's work.
+  if (replaced != nullptr) {
+    ++run.skipped;
+    return true;
+  }
   // A replacement that cannot be written fails the dump before its images.
   if (AddTemplateReplacement(options.pack_template_dir, options.pack_png, texture, report.content_key, report.name,
                              report.pack_key, known, run.template_entries) == TemplateOutcome::failed) {

@@ -13,6 +13,7 @@
 #include "texdump/dump_file.h"
 #include "texdump/options.h"
 #include "texdump/report.h"
+#include "texdump/skip_packs.h"
 
 namespace mivo {
 
@@ -23,6 +24,8 @@ struct NormalModeRun {
   std::FILE* csv = nullptr;  // the CSV report, when one is open
   // Pack-template rows written so far in this run, in the order written.
   std::vector<ManifestEntry> template_entries;
+  ReplacedByPacks replaced_by_packs;  // from --skip-pack; read before the run starts
+  int32_t skipped = 0;                // dumps left out because a pack replaces them
 };
 
 // The first template row with this content key whose original matches the

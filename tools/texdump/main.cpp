@@ -1,16 +1,19 @@
 // mivo_texdump: decodes texture dump files into host formats and images
 // (normal mode), or measures the mips packed into a base level's tail
-// (--tail-check). Every line goes to standard output.
+// (--tail-check). Every line goes to standard output except the count of
+// dumps that --skip-pack left out, which goes to standard error.
 #include <cstdio>
 #include <new>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "pack/manifest.h"
 #include "texdump/driver.h"
 #include "texdump/options.h"
 #include "texdump/report.h"
+#include "texdump/skip_packs.h"
 #include "texdump/tail_mode.h"
 
 namespace {
@@ -18,13 +21,14 @@ namespace {
 using mivo::DumpToolOptions;
 namespace fs = std::filesystem;
 
-int RunNormalMode(const DumpToolOptions& options) {
+int RunNormalMode(const DumpToolOptions& options, mivo::ReplacedByPacks replaced_by_packs) {
   // A failure here is not fatal: the image writes then fail, silently.
   std::error_code ignored;
   fs::create_directories(options.out_dir, ignored);
   if (!options.pack_template_dir.empty() && !mivo::CreateFolder(options.pack_template_dir)) return 1;
 
   mivo::NormalModeRun run;
+  run.replaced_by_packs = std::move(replaced_by_packs);
   // An unopenable report is not fatal either: the run goes on without it.
   if (!options.csv_path.empty()) run.csv = std::fopen(options.csv_path.c_str(), "w");
   if (run.csv != nullptr) std::fputs(mivo::kCsvHeader, run.csv);
@@ -37,6 +41,8 @@ int RunNormalMode(const DumpToolOptions& options) {
     ++run.failures;
   }
 
+  // Kept off standard output, which reads the same with or without the option.
+  if (!options.skip_packs.empty()) std::fprintf(stderr, "%d dumps skipped: already replaced by a pack\n", run.skipped);
   std::printf("%d textures, %d failed\n", run.textures, run.failures);
   return run.failures != 0 ? 1 : 0;
 }
@@ -50,8 +56,18 @@ int main(int argc, char** argv) {
     std::fputs(usage_error.c_str(), stdout);
     return 2;
   }
+  // The packs are read before anything is created or truncated, so a bad one
+  // ends the run as a usage error with nothing written.
+  mivo::ReplacedByPacks replaced_by_packs;
+  const bool normal_mode = options.tail_check_path.empty();
+  if (normal_mode &&
+      (!mivo::CheckPacksApartFromTemplate(options.skip_packs, options.pack_template_dir, usage_error) ||
+       !mivo::ReadReplacedByPacks(options.skip_packs, replaced_by_packs, usage_error))) {
+    std::fputs(usage_error.c_str(), stdout);
+    return 2;
+  }
   try {
-    return options.tail_check_path.empty() ? RunNormalMode(options) : mivo::RunTailCheckMode(options);
+    return normal_mode ? RunNormalMode(options, std::move(replaced_by_packs)) : mivo::RunTailCheckMode(options);
   } catch (const std::system_error& e) {
     // Unexpected file-system failures end the run with one line, not a crash.
     std::printf("%s\n", e.what());

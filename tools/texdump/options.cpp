@@ -8,7 +8,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum class OptionId { out, csv, no_images, pack_template, pack_png, tail_check, tail_images };
+enum class OptionId { out, csv, no_images, pack_template, pack_png, skip_pack, tail_check, tail_images };
 
 struct OptionRow {
   const char* name;
@@ -22,6 +22,7 @@ constexpr OptionRow kOptions[] = {
     {"--no-images", OptionId::no_images, false},
     {"--pack-template", OptionId::pack_template, true},
     {"--pack-png", OptionId::pack_png, false},
+    {"--skip-pack", OptionId::skip_pack, true},
     {"--tail-check", OptionId::tail_check, true},
     {"--tail-images", OptionId::tail_images, true},
 };
@@ -43,6 +44,7 @@ void Apply(const OptionRow& option, const std::string& value, DumpToolOptions& o
     case OptionId::no_images: options.write_images = false; break;
     case OptionId::pack_template: options.pack_template_dir = PathFromUtf8(value); break;
     case OptionId::pack_png: options.pack_png = true; break;
+    case OptionId::skip_pack: options.skip_packs.push_back(PathFromUtf8(value)); break;
     case OptionId::tail_check: options.tail_check_path = value; break;
     case OptionId::tail_images: options.tail_images_dir = PathFromUtf8(value); break;
   }

@@ -17,6 +17,8 @@ struct DumpToolOptions {
   bool write_images = true;
   std::filesystem::path pack_template_dir;   // empty: no pack template
   bool pack_png = false;
+  // Packs whose textures a re-dump leaves out; each --skip-pack adds one.
+  std::vector<std::filesystem::path> skip_packs;
   std::string tail_check_path;               // not empty: run the mip tail check instead
   std::filesystem::path tail_images_dir;     // empty: no contact sheets
   std::vector<std::filesystem::path> inputs; // dump files or folders, in command-line order
