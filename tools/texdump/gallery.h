@@ -1,0 +1,43 @@
+// --gallery DIR during a run: a thumbnail per dump in DIR/thumbs, the cards
+// gathered in input order, and DIR/index.html written at the end.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "texdump/dump_images.h"
+#include "texdump/gallery_page.h"
+#include "texdump/output_failure.h"
+#include "texdump/report.h"
+
+namespace mivo {
+
+struct Gallery {
+  std::filesystem::path dir;      // empty: no gallery
+  std::filesystem::path out_dir;  // where the full PNGs are written, for the links
+  int png_compression = 6;        // thumbnails are always compressed
+  std::vector<GalleryCard> cards;
+};
+
+// Creates dir and dir/thumbs. False, with a failure line, when either cannot be made.
+bool OpenGallery(Gallery& gallery, std::string& failure);
+
+// The card of a dump that was read (successfully or not), from its report.
+GalleryCard CardFromReport(const DumpReport& report);
+
+// The card of a dump file that could not be read.
+GalleryCard UnreadableCard(const std::string& name, const std::string& error);
+
+// Appends `card` after writing its thumbnail from `image` (null: none) and
+// linking the full PNG when `full_png_written`.
+void AddGalleryCard(Gallery& gallery, GalleryCard card, const StackedImage* image, bool full_png_written,
+                    OutputFailures& failures);
+
+// Writes dir/index.html. False, with a failure line, when it cannot be written.
+bool WriteGallery(const Gallery& gallery, std::string& failure);
+
+// `target` relative to the folder `from`, as a '/'-separated UTF-8 path.
+std::string RelativeLink(const std::filesystem::path& from, const std::filesystem::path& target);
+
+}  // namespace mivo
