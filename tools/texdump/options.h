@@ -22,11 +22,19 @@ struct DumpToolOptions {
   std::string tail_check_path;               // not empty: run the mip tail check instead
   std::filesystem::path tail_images_dir;     // empty: no contact sheets
   std::vector<std::filesystem::path> inputs; // dump files or folders, in command-line order
+  std::filesystem::path gallery_dir;         // empty: no gallery page
+  int png_compression = 0;                   // zlib level 1 to 9; 0 writes stored PNGs
+  bool show_help = false;                    // --help or -h: print the help, run nothing
+  bool show_version = false;
 };
 
+// The usage line, then one line per option.
+std::string DumpToolHelp();
+
 // Parses the arguments after the program name. On a usage error returns false
-// with the exact text to print ("unknown option ...\n" or the usage line);
-// the caller then exits with status 2.
+// with the exact text to print ("unknown option ...\n", a bad --png-compress
+// level, or the usage line); the caller then exits with status 2. --help,
+// -h and --version end the parse with true and their flag set.
 bool ParseDumpToolArguments(const std::vector<std::string>& args, DumpToolOptions& options,
                             std::string& usage_error);
 
