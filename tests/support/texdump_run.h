@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -76,7 +77,12 @@ class TexdumpRun : public ::testing::Test {
  protected:
   ProgramResult Run(const std::vector<std::string>& args) {
     ProgramResult result = RunProgram(MIVO_TEXDUMP_PATH, args, dir_.path());
-    EXPECT_EQ(result.err, "") << "nothing may go to standard error";
+    // Standard error carries the program's own lines, never a crash report.
+    std::istringstream err(result.err);
+    for (std::string line; std::getline(err, line);) {
+      EXPECT_TRUE(line.rfind("mivo_texdump: ", 0) == 0 || line.ends_with(" skipped: already replaced by a pack"))
+          << line;
+    }
     return result;
   }
   void Write(const std::string& name, const std::vector<uint8_t>& bytes) {

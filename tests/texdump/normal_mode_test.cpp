@@ -97,7 +97,7 @@ TEST_F(TexdumpNormalMode, CsvGetsItsHeaderEvenWithoutRowsAndOneThatCannotBeOpene
   Write("good.bin", test::MakePlacedDump(test::Rgba8Fields(4, 4), 5).bytes);
   fs::create_directory(dir_ / "taken");  // a folder cannot be opened as the report
   const test::ProgramResult result = Run({"--csv", "taken", "--out", "img", "good.bin"});
-  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.status, 1) << "a report that was asked for and not written fails the run";
   EXPECT_EQ(test::LastLine(result.out), "1 textures, 0 failed\n");
   EXPECT_TRUE(fs::is_empty(dir_ / "taken"));
   EXPECT_EQ(Names("img"), (std::vector<std::string>{"good.dds", "good.png"}));

@@ -22,6 +22,9 @@ bool ForEachDump(const std::vector<fs::path>& inputs, const std::function<void(c
       std::printf("%s\n", error.c_str());
       return false;
     }
+    if (dumps.empty()) {
+      std::fprintf(stderr, "mivo_texdump: hint: the folder %s holds no *.bin file\n", input.string().c_str());
+    }
     for (const fs::path& dump : dumps) process(dump);
   }
   return true;
@@ -41,6 +44,10 @@ void ProcessDump(const fs::path& dump_path, const DumpToolOptions& options, Norm
   if (!ReadTextureDump(dump_path, dump, error)) {
     std::printf("%s: %s\n", dump_path.string().c_str(), error.c_str());
     ++run.failures;
+    if (!run.gallery.dir.empty()) {
+      OutputFailures none;
+      AddGalleryCard(run.gallery, UnreadableCard(dump_path.stem().string(), error), nullptr, false, none);
+    }
     return;
   }
   StagedDump staged = StageDumpInGuestMemory(dump);
@@ -73,6 +80,43 @@ DumpReport MakeDumpReport(const std::string& name, const StagedDump& staged, uin
   return report;
 }
 
+namespace {
+
+// The template replacement, the images and the gallery card of a read dump
+// (only the card when a pack already replaces it); false when the dump fails
+// (its replacement could not be written).
+bool WriteDumpOutputs(const DumpToolOptions& options, const HostTextureData& texture, DumpReport& report,
+                      const ManifestEntry* known, bool replaced, NormalModeRun& run, OutputFailures& failures) {
+  GalleryCard card = CardFromReport(report);
+  // A replacement that cannot be written fails the dump before its images.
+  const TemplateOutcome outcome =
+      replaced ? TemplateOutcome::skipped
+               : AddTemplateReplacement(options.pack_template_dir, options.pack_png, options.png_compression, texture,
+                                        report.content_key, report.name, report.pack_key, known,
+                                        run.template_entries, failures);
+  if (outcome == TemplateOutcome::skipped_name) ++run.misnamed;
+  const bool failed = outcome == TemplateOutcome::failed;
+  const bool gallery = !run.gallery.dir.empty();
+  StackedImage image;
+  const bool images = options.write_images && !failed && !replaced;
+  const bool has_image = (gallery || images) && StackFirstLevel(texture, image);
+  bool png_written = false;
+  if (images) {
+    png_written = WriteDumpImages(options.out_dir, report.name, texture, has_image ? &image : nullptr,
+                                  options.png_compression, failures);
+  }
+  if (gallery) {
+    if (failed) {
+      card.failed = true;
+      card.error = "its template replacement could not be written";
+    }
+    AddGalleryCard(run.gallery, std::move(card), has_image ? &image : nullptr, png_written, failures);
+  }
+  return !failed;
+}
+
+}  // namespace
+
 bool ProcessStagedDump(const fs::path& dump_path, TextureDump& dump, StagedDump& staged,
                        const DumpToolOptions& options, NormalModeRun& run) {
   const uint64_t base_image_size = dump.base_image.size();
@@ -100,20 +144,18 @@ bool ProcessStagedDump(const fs::path& dump_path, TextureDump& dump, StagedDump&
     report.host_hash = HashHostData(texture.data.data(), texture.data.size());
     WriteText(run.csv, CsvRow(report));
   }
+  if (!ok && !run.gallery.dir.empty()) {
+    OutputFailures none;
+    AddGalleryCard(run.gallery, CardFromReport(report), nullptr, false, none);
+  }
 
-  if (!ok) return false;
-  // Its line and row keep the record complete; its files would only repeat the pack's work.
-  if (replaced != nullptr) {
-    ++run.skipped;
-    return true;
-  }
-  // A replacement that cannot be written fails the dump before its images.
-  if (AddTemplateReplacement(options.pack_template_dir, options.pack_png, texture, report.content_key, report.name,
-                             report.pack_key, known, run.template_entries) == TemplateOutcome::failed) {
-    return false;
-  }
-  if (options.write_images) WriteDumpImages(options.out_dir, report.name, texture);
-  return true;
+  // A dump a pack replaces keeps its line and row; its files would only repeat the pack's work.
+  if (ok && replaced != nullptr) ++run.skipped;
+  OutputFailures failures;
+  const bool wrote = ok && WriteDumpOutputs(options, texture, report, known, replaced != nullptr, run, failures);
+  PrintFailures(failures);
+  if (!failures.empty()) run.output_failed = true;
+  return wrote;
 }
 
 }  // namespace mivo

@@ -11,6 +11,7 @@
 #include "pack/content_key.h"
 #include "pack/manifest.h"
 #include "texdump/dump_file.h"
+#include "texdump/gallery.h"
 #include "texdump/options.h"
 #include "texdump/report.h"
 #include "texdump/skip_packs.h"
@@ -26,6 +27,12 @@ struct NormalModeRun {
   std::vector<ManifestEntry> template_entries;
   ReplacedByPacks replaced_by_packs;  // from --skip-pack; read before the run starts
   int32_t skipped = 0;                // dumps left out because a pack replaces them
+  // An output that was asked for could not be opened or written: the run
+  // ends with status 1 even when every dump succeeded.
+  bool output_failed = false;
+  // Eligible dumps that got no template entry because of their names.
+  int32_t misnamed = 0;
+  Gallery gallery;  // gallery.dir empty: no gallery
 };
 
 // The first template row with this content key whose original matches the
@@ -36,6 +43,7 @@ const ManifestEntry* FindTemplateEntry(const std::vector<ManifestEntry>& entries
 // Gathers each input's dumps just before processing them, so the dumps of one
 // input are done before the next input is looked at. False (after printing
 // the line that names the operation and path) when an input cannot be walked.
+// A folder without any dump gets a hint on standard error.
 bool ForEachDump(const std::vector<std::filesystem::path>& inputs,
                  const std::function<void(const std::filesystem::path&)>& process);
 

@@ -1,8 +1,10 @@
 #include "texdump/dump_images.h"
 
+#include <cerrno>
+
 #include "guest/expand.h"
 #include "texdump/dds_writer.h"
-#include "texdump/png_writer.h"
+#include "texdump/png_output.h"
 
 namespace mivo {
 
@@ -31,12 +33,17 @@ bool StackFirstLevel(const HostTextureData& texture, StackedImage& image) {
   return found;
 }
 
-void WriteDumpImages(const std::filesystem::path& out_dir, const std::string& name, const HostTextureData& texture) {
-  WriteDds((out_dir / (name + ".dds")).string(), texture);
-  StackedImage image;
-  if (StackFirstLevel(texture, image)) {
-    WritePng((out_dir / (name + ".png")).string(), image.width, image.height, image.pixels.data());
-  }
+bool WriteDumpImages(const std::filesystem::path& out_dir, const std::string& name, const HostTextureData& texture,
+                     const StackedImage* image, int png_compression, OutputFailures& failures) {
+  const std::string dds = (out_dir / (name + ".dds")).string();
+  errno = 0;
+  if (!WriteDds(dds, texture)) failures.push_back(CannotWrite(dds));
+  if (image == nullptr) return false;
+  const std::string png = (out_dir / (name + ".png")).string();
+  errno = 0;
+  if (WriteToolPng(png, image->width, image->height, image->pixels.data(), png_compression)) return true;
+  failures.push_back(CannotWrite(png));
+  return false;
 }
 
 }  // namespace mivo

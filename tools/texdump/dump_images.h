@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "guest/formats.h"
+#include "texdump/output_failure.h"
 
 namespace mivo {
 
@@ -22,8 +23,11 @@ struct StackedImage {
 };
 bool StackFirstLevel(const HostTextureData& texture, StackedImage& image);
 
-// out_dir/name.dds and out_dir/name.png. Failed writes are not reported:
-// an image that cannot be written does not fail the dump.
-void WriteDumpImages(const std::filesystem::path& out_dir, const std::string& name, const HostTextureData& texture);
+// out_dir/name.dds and, when `image` is given (the stacked first level),
+// out_dir/name.png, compressed at `png_compression` (0: stored). An image
+// that cannot be written does not fail the dump; it is added to `failures`.
+// True when the PNG was written.
+bool WriteDumpImages(const std::filesystem::path& out_dir, const std::string& name, const HostTextureData& texture,
+                     const StackedImage* image, int png_compression, OutputFailures& failures);
 
 }  // namespace mivo

@@ -1,14 +1,18 @@
 // mivo_texdump: decodes texture dump files into host formats and images
 // (normal mode), or measures the mips packed into a base level's tail
-// (--tail-check). Every line goes to standard output except the count of
-// dumps that --skip-pack left out, which goes to standard error.
+// (--tail-check). The report lines go to standard output; what could not be
+// written, hints, and the count of dumps that --skip-pack left out go to
+// standard error.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
 #include <system_error>
 #include <utility>
 #include <vector>
 
+#include "common/version.h"
 #include "pack/manifest.h"
 #include "texdump/driver.h"
 #include "texdump/options.h"
@@ -21,30 +25,74 @@ namespace {
 using mivo::DumpToolOptions;
 namespace fs = std::filesystem;
 
+void SayFailure(const std::string& line) { std::fprintf(stderr, "mivo_texdump: %s\n", line.c_str()); }
+
+std::string Reason() { return errno != 0 ? std::strerror(errno) : "failed"; }
+
 int RunNormalMode(const DumpToolOptions& options, mivo::ReplacedByPacks replaced_by_packs) {
-  // A failure here is not fatal: the image writes then fail, silently.
+  // A failure here is not fatal: the image writes then fail, each with its line.
   std::error_code ignored;
   fs::create_directories(options.out_dir, ignored);
-  if (!options.pack_template_dir.empty() && !mivo::CreateFolder(options.pack_template_dir)) return 1;
+  if (!options.pack_template_dir.empty() && !mivo::CreateFolder(options.pack_template_dir)) {
+    std::error_code ec;
+    fs::create_directories(options.pack_template_dir, ec);
+    SayFailure("cannot create the pack-template folder " + options.pack_template_dir.string() + ": " +
+               (ec ? ec.message() : std::string("not a folder")));
+    return 1;
+  }
 
   mivo::NormalModeRun run;
   run.replaced_by_packs = std::move(replaced_by_packs);
-  // An unopenable report is not fatal either: the run goes on without it.
-  if (!options.csv_path.empty()) run.csv = std::fopen(options.csv_path.c_str(), "w");
+  // An unopenable report does not stop the run, but the run then fails.
+  if (!options.csv_path.empty()) {
+    errno = 0;
+    run.csv = std::fopen(options.csv_path.c_str(), "w");
+    if (run.csv == nullptr) {
+      SayFailure("cannot open the CSV report " + options.csv_path + ": " + Reason());
+      run.output_failed = true;
+    }
+  }
   if (run.csv != nullptr) std::fputs(mivo::kCsvHeader, run.csv);
+  if (!options.gallery_dir.empty()) {
+    run.gallery.dir = options.gallery_dir;
+    run.gallery.out_dir = options.out_dir;
+    std::string failure;
+    if (!mivo::OpenGallery(run.gallery, failure)) {
+      SayFailure(failure);
+      run.gallery.dir.clear();
+      run.output_failed = true;
+    }
+  }
   const bool walked =
       mivo::ForEachDump(options.inputs, [&](const fs::path& dump) { mivo::ProcessDump(dump, options, run); });
   if (run.csv != nullptr) std::fclose(run.csv);
   if (!walked) return 1;
   // Written once, so it lists exactly the replacements that were written.
-  if (!options.pack_template_dir.empty() && !mivo::WritePackManifest(run.template_entries, options.pack_template_dir)) {
-    ++run.failures;
+  if (!options.pack_template_dir.empty()) {
+    errno = 0;
+    if (!mivo::WritePackManifest(run.template_entries, options.pack_template_dir)) {
+      SayFailure("cannot write " + (options.pack_template_dir / "pack.txt").string() + ": " + Reason());
+      ++run.failures;
+    }
+    if (run.misnamed != 0) {
+      std::fprintf(stderr,
+                   "mivo_texdump: hint: %d eligible dumps got no template entry: their names are not of the form "
+                   "bf_XXXXXXXX_XXXXXXXX\n",
+                   run.misnamed);
+    }
+  }
+  if (!run.gallery.dir.empty()) {
+    std::string failure;
+    if (!mivo::WriteGallery(run.gallery, failure)) {
+      SayFailure(failure);
+      run.output_failed = true;
+    }
   }
 
   // Kept off standard output, which reads the same with or without the option.
   if (!options.skip_packs.empty()) std::fprintf(stderr, "%d dumps skipped: already replaced by a pack\n", run.skipped);
   std::printf("%d textures, %d failed\n", run.textures, run.failures);
-  return run.failures != 0 ? 1 : 0;
+  return run.failures != 0 || run.output_failed ? 1 : 0;
 }
 
 }  // namespace
@@ -55,6 +103,14 @@ int main(int argc, char** argv) {
   if (!mivo::ParseDumpToolArguments(std::vector<std::string>(argv + 1, argv + argc), options, usage_error)) {
     std::fputs(usage_error.c_str(), stdout);
     return 2;
+  }
+  if (options.show_help) {
+    std::fputs(mivo::DumpToolHelp().c_str(), stdout);
+    return 0;
+  }
+  if (options.show_version) {
+    std::printf("mivo_texdump %s\n", mivo::kMivoVersion);
+    return 0;
   }
   // The packs are read before anything is created or truncated, so a bad one
   // ends the run as a usage error with nothing written.

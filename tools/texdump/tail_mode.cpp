@@ -1,5 +1,7 @@
 #include "texdump/tail_mode.h"
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -7,7 +9,8 @@
 #include "guest/read_texture.h"
 #include "texdump/driver.h"
 #include "texdump/dump_file.h"
-#include "texdump/png_writer.h"
+#include "texdump/output_failure.h"
+#include "texdump/png_output.h"
 #include "texdump/report.h"
 
 namespace mivo {
@@ -44,7 +47,12 @@ void ProcessTailDump(const fs::path& dump_path, const DumpToolOptions& options, 
     const TailSheet sheet = BuildTailSheet(result);
     const std::string file = "tail-" + std::to_string(result.distinct_id) + "-" + name + ".png";
     // A sheet that cannot be written costs the picture, not the measurement.
-    WritePng((options.tail_images_dir / file).string(), sheet.width, sheet.height, sheet.pixels.data());
+    const std::string path = (options.tail_images_dir / file).string();
+    errno = 0;
+    if (!WriteToolPng(path, sheet.width, sheet.height, sheet.pixels.data(), options.png_compression)) {
+      PrintFailures({CannotWrite(path)});
+      run.output_failed = true;
+    }
   }
 }
 
@@ -52,7 +60,11 @@ int RunTailCheckMode(const DumpToolOptions& options) {
   // Closed on every way out, an unexpected file-system error included.
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(options.tail_check_path.c_str(), "w"),
                                                              &std::fclose);
-  if (file == nullptr) return 1;
+  if (file == nullptr) {
+    std::fprintf(stderr, "mivo_texdump: cannot open the tail report %s: %s\n", options.tail_check_path.c_str(),
+                 std::strerror(errno));
+    return 1;
+  }
   std::FILE* const csv = file.get();
   if (!options.tail_images_dir.empty()) CreateFolder(options.tail_images_dir);  // failure shows as missing sheets
   WriteText(csv, kTailCsvHeader);
@@ -64,7 +76,7 @@ int RunTailCheckMode(const DumpToolOptions& options) {
   if (!walked) return 1;
 
   WriteText(stdout, TailSummaryLine(run.textures, run.in_tail, run.distinct.size(), run.failures));
-  return run.failures != 0 ? 1 : 0;
+  return run.failures != 0 || run.output_failed ? 1 : 0;
 }
 
 }  // namespace mivo

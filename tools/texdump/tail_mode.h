@@ -17,6 +17,7 @@ struct TailCheckRun {
   int32_t in_tail = 0;  // candidates that were read and measured
   int32_t failures = 0;
   DistinctMap distinct;
+  bool output_failed = false;  // a contact sheet could not be written: the run ends with status 1
 };
 
 // Reads, tests, measures and reports one dump, writing its row to `csv`.
