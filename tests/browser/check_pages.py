@@ -78,7 +78,8 @@ def run(args, cwd):
 def visible_cards(driver):
     return driver.execute_script(
         "return Array.from(document.querySelectorAll('.card')).filter(c => !c.hidden)"
-        ".map(c => [c.dataset.n, c.dataset.f, Number(c.dataset.s), c.dataset.k, c.classList.contains('bad')]);")
+        ".map(c => [c.querySelector('.n').textContent, (c.querySelector('.f') || {}).textContent || '',"
+        " Number(c.dataset.s)]);")
 
 
 def set_filter(driver, text, failed_only=False, order="input"):

@@ -29,8 +29,9 @@ constexpr const char* kScript =
     "const grid=document.getElementById('grid'),filter=document.getElementById('filter'),"
     "sort=document.getElementById('sort'),failed=document.getElementById('failed'),"
     "count=document.getElementById('count');\n"
-    "const items=Array.from(grid.children,(c,i)=>({c:c,i:i,n:c.dataset.n,f:c.dataset.f,s:Number(c.dataset.s),"
-    "t:(c.dataset.n+' '+c.dataset.f+' '+c.dataset.k).toLowerCase(),bad:c.classList.contains('bad')}));\n"
+    "const text=(c,k)=>{const e=c.querySelector(k);return e?e.textContent:'';};\n"
+    "const items=Array.from(grid.children,(c,i)=>({c:c,i:i,n:text(c,'.n'),f:text(c,'.f'),s:Number(c.dataset.s),"
+    "t:c.textContent.toLowerCase(),bad:c.classList.contains('bad')}));\n"
     "const cmp=(a,b)=>a<b?-1:a>b?1:0;\n"
     "const orders={input:(a,b)=>a.i-b.i,name:(a,b)=>cmp(a.n,b.n)||a.i-b.i,"
     "format:(a,b)=>cmp(a.f,b.f)||cmp(a.n,b.n)||a.i-b.i,size:(a,b)=>b.s-a.s||a.i-b.i};\n"
@@ -56,14 +57,14 @@ std::string Picture(const GalleryCard& card) {
 }
 
 std::string Card(const GalleryCard& card) {
-  const std::string formats = card.described ? card.guest_format + " " + card.host_format : "";
+  // The script reads name, formats and the text to filter on from the card
+  // itself, so nothing is written twice.
   const uint64_t texels = uint64_t(card.width) * card.height * card.depth_or_layers;
-  std::string html = "<div class=\"card" + std::string(card.failed ? " bad" : "") + "\" data-n=" + Attr(card.name) +
-                     " data-f=" + Attr(formats) + " data-s=\"" + std::to_string(card.described ? texels : 0) +
-                     "\" data-k=" + Attr(card.pack_key.empty() ? card.content_key : card.pack_key) + ">" +
-                     Picture(card) + "<div class=\"n\">" + HtmlEscape(card.name) + "</div>";
+  std::string html = "<div class=\"card" + std::string(card.failed ? " bad" : "") + "\" data-s=\"" +
+                     std::to_string(card.described ? texels : 0) + "\">" + Picture(card) + "<div class=\"n\">" +
+                     HtmlEscape(card.name) + "</div>";
   if (card.described) {
-    html += "<div>" + HtmlEscape(card.guest_format) + " &rarr; " + HtmlEscape(card.host_format) + "</div><div>" +
+    html += "<div class=\"f\">" + HtmlEscape(card.guest_format) + " &rarr; " + HtmlEscape(card.host_format) + "</div><div>" +
             std::to_string(card.width) + "x" + std::to_string(card.height) + "x" +
             std::to_string(card.depth_or_layers) + ", " + std::to_string(card.levels) +
             (card.levels == 1 ? " level, " : " levels, ") + (card.tiled ? "tiled" : "linear") + "</div>";
