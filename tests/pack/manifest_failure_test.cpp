@@ -8,22 +8,27 @@
 namespace mivo {
 namespace {
 
+std::string Row(const std::string& bf, const std::string& format = "RGBA8_UNORM", const std::string& size = "4",
+                const std::string& file = "") {
+  return "000000000000ABCD " + bf + " " + format + " 4 " + size + " " +
+         (file.empty() ? "000000000000ABCD__" + bf + ".dds" : file) + "\n";
+}
+
 TEST(ManifestFailure, NamesTheLineAndFieldOfTheFirstRefusal) {
-  const std::string good = "000000000000ABCD bf_0000abcd_1234abcd RGBA8_UNORM 4 4 000000000000ABCD__bf_0000abcd_1234abcd.dds\n";
-  const std::string other = "000000000000ABCD bf_0000abcd_1234abce RGBA8_UNORM 4 4 000000000000ABCD__bf_0000abcd_1234abce.dds\n";
+  const std::string bf = "bf_0000abcd_1234abcd", header = "MVTP 1\n";
   const struct {
     std::string text;
     size_t line;
     std::string field;
   } cases[] = {
       {"MVTP 2\n", 1, "header"},
-      {"MVTP 1\n# c\n\n" + good + "x y\n", 5, "field count"},
-      {"MVTP 1\n000000000000ABCD bf_0000abcd_1234abcd RGBA8_UNORM 4 0 x.dds\n", 2, "original_height"},
-      {"MVTP 1\n000000000000ABCG bf_0000abcd_1234abcd RGBA8_UNORM 4 4 x.dds\n", 2, "hash"},
-      {"MVTP 1\n000000000000ABCD bf_0000abcd_1234abcd R16_UNORM 4 4 x.dds\n", 2, "original_host_format"},
-      {"MVTP 1\n000000000000ABCD bf_0000abcd_1234abcd RGBA8_UNORM 4 4 x.dds\n", 2, "replacement_file"},
-      {"MVTP 1\r\n" + good + good, 3, "key"},
-      {"MVTP 1\n" + good + other, 3, "content"},
+      {header + "# c\n\n" + Row(bf) + "x y\n", 5, "field count"},
+      {header + Row(bf, "RGBA8_UNORM", "0"), 2, "original_height"},
+      {header + Row("bf_0000abcd_1234abcg"), 2, "bf_name"},
+      {header + Row(bf, "R16_UNORM"), 2, "original_host_format"},
+      {header + Row(bf, "RGBA8_UNORM", "4", "x.dds"), 2, "replacement_file"},
+      {"MVTP 1\r\n" + Row(bf) + Row(bf), 3, "key"},
+      {header + Row(bf) + Row("bf_0000abcd_1234abce"), 3, "content"},
   };
   for (const auto& c : cases) {
     PackManifest entries;
