@@ -27,7 +27,7 @@ constexpr OptionRow kOptions[] = {
      "--pack-template DIR  write a replacement-pack template: files named by key, and pack.txt"},
     {"--pack-png", OptionId::pack_png, false, "--pack-png           template replacement files as PNG, not DDS"},
     {"--skip-pack", OptionId::skip_pack, true,
-     "--skip-pack DIR       leave out textures the pack in DIR already replaces (repeatable)"},
+     "--skip-pack DIR      leave out textures the pack in DIR already replaces (repeatable)"},
     {"--tail-check", OptionId::tail_check, true,
      "--tail-check FILE    instead, check mips packed in the base level's tail; CSV to FILE"},
     {"--tail-images", OptionId::tail_images, true, "--tail-images DIR    with --tail-check, contact sheets into DIR"},
