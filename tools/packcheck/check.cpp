@@ -141,7 +141,8 @@ void CheckUnlisted(const fs::path& pack_folder, const std::set<std::string>& lis
     const std::string name = path.filename().string();
     if (listed.count(name) == 0) {
       std::printf("UNLISTED/UNKNOWN FILE %s\n", name.c_str());
-      result.unlisted.push_back(name);
+      const std::u8string utf8 = path.filename().u8string();  // the page's encoding on every platform
+      result.unlisted.emplace_back(utf8.begin(), utf8.end());
       ++result.errors;
     }
   }

@@ -29,7 +29,7 @@ struct CheckResult {
   size_t entries = 0;          // pack rows
   uint32_t errors = 0;
   std::vector<RowOutcome> rows;
-  std::vector<std::string> unlisted;
+  std::vector<std::string> unlisted;  // file names in UTF-8
   bool listing_failed = false;  // the pack folder could not be listed
 };
 

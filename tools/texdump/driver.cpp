@@ -46,7 +46,7 @@ void ProcessDump(const fs::path& dump_path, const DumpToolOptions& options, Norm
     ++run.failures;
     if (!run.gallery.dir.empty()) {
       OutputFailures none;
-      AddGalleryCard(run.gallery, UnreadableCard(dump_path.stem().string(), error), nullptr, false, none);
+      AddGalleryCard(run.gallery, UnreadableCard(error), dump_path, nullptr, false, none);
     }
     return;
   }
@@ -85,8 +85,9 @@ namespace {
 // The template replacement, the images and the gallery card of a read dump
 // (only the card when a pack already replaces it); false when the dump fails
 // (its replacement could not be written).
-bool WriteDumpOutputs(const DumpToolOptions& options, const HostTextureData& texture, DumpReport& report,
-                      const ManifestEntry* known, bool replaced, NormalModeRun& run, OutputFailures& failures) {
+bool WriteDumpOutputs(const fs::path& dump_path, const DumpToolOptions& options, const HostTextureData& texture,
+                      DumpReport& report, const ManifestEntry* known, bool replaced, NormalModeRun& run,
+                      OutputFailures& failures) {
   GalleryCard card = CardFromReport(report);
   // A replacement that cannot be written fails the dump before its images.
   const TemplateOutcome outcome =
@@ -110,7 +111,7 @@ bool WriteDumpOutputs(const DumpToolOptions& options, const HostTextureData& tex
       card.failed = true;
       card.error = "its template replacement could not be written";
     }
-    AddGalleryCard(run.gallery, std::move(card), has_image ? &image : nullptr, png_written, failures);
+    AddGalleryCard(run.gallery, std::move(card), dump_path, has_image ? &image : nullptr, png_written, failures);
   }
   return !failed;
 }
@@ -146,13 +147,13 @@ bool ProcessStagedDump(const fs::path& dump_path, TextureDump& dump, StagedDump&
   }
   if (!ok && !run.gallery.dir.empty()) {
     OutputFailures none;
-    AddGalleryCard(run.gallery, CardFromReport(report), nullptr, false, none);
+    AddGalleryCard(run.gallery, CardFromReport(report), dump_path, nullptr, false, none);
   }
 
   // A dump a pack replaces keeps its line and row; its files would only repeat the pack's work.
   if (ok && replaced != nullptr) ++run.skipped;
   OutputFailures failures;
-  const bool wrote = ok && WriteDumpOutputs(options, texture, report, known, replaced != nullptr, run, failures);
+  const bool wrote = ok && WriteDumpOutputs(dump_path, options, texture, report, known, replaced != nullptr, run, failures);
   PrintFailures(failures);
   if (!failures.empty()) run.output_failed = true;
   return wrote;

@@ -40,7 +40,6 @@ bool OpenGallery(Gallery& gallery, std::string& failure) {
 
 GalleryCard CardFromReport(const DumpReport& report) {
   GalleryCard card;
-  card.name = report.name;
   card.described = true;
   card.guest_format = GuestFormatName(FetchFormat(report.fetch));
   card.host_format = HostFormatName(report.info.host_format);
@@ -56,16 +55,16 @@ GalleryCard CardFromReport(const DumpReport& report) {
   return card;
 }
 
-GalleryCard UnreadableCard(const std::string& name, const std::string& error) {
+GalleryCard UnreadableCard(const std::string& error) {
   GalleryCard card;
-  card.name = name;
   card.failed = true;
   card.error = error;
   return card;
 }
 
-void AddGalleryCard(Gallery& gallery, GalleryCard card, const StackedImage* image, bool full_png_written,
-                    OutputFailures& failures) {
+void AddGalleryCard(Gallery& gallery, GalleryCard card, const fs::path& dump_path, const StackedImage* image,
+                    bool full_png_written, OutputFailures& failures) {
+  card.name = Utf8(dump_path.stem());
   if (image != nullptr && image->width != 0 && image->height != 0) {
     // Numbered by position: names may repeat across input folders.
     const std::string file = "thumbs/" + std::to_string(gallery.cards.size()) + ".png";
@@ -82,7 +81,11 @@ void AddGalleryCard(Gallery& gallery, GalleryCard card, const StackedImage* imag
       failures.push_back("cannot write " + (gallery.dir / file).string() + ": " + error);
     }
   }
-  if (full_png_written) card.full_image = RelativeLink(gallery.dir, gallery.out_dir / (card.name + ".png"));
+  if (full_png_written) {
+    fs::path png = dump_path.stem();
+    png += ".png";
+    card.full_image = RelativeLink(gallery.dir, gallery.out_dir / png);
+  }
   gallery.cards.push_back(std::move(card));
 }
 

@@ -27,12 +27,13 @@ bool OpenGallery(Gallery& gallery, std::string& failure);
 GalleryCard CardFromReport(const DumpReport& report);
 
 // The card of a dump file that could not be read.
-GalleryCard UnreadableCard(const std::string& name, const std::string& error);
+GalleryCard UnreadableCard(const std::string& error);
 
-// Appends `card` after writing its thumbnail from `image` (null: none) and
-// linking the full PNG when `full_png_written`.
-void AddGalleryCard(Gallery& gallery, GalleryCard card, const StackedImage* image, bool full_png_written,
-                    OutputFailures& failures);
+// Appends `card` for the dump at `dump_path`, named by its stem in UTF-8
+// (the page's encoding on every platform), after writing its thumbnail from
+// `image` (null: none) and linking the full PNG when `full_png_written`.
+void AddGalleryCard(Gallery& gallery, GalleryCard card, const std::filesystem::path& dump_path,
+                    const StackedImage* image, bool full_png_written, OutputFailures& failures);
 
 // Writes dir/index.html. False, with a failure line, when it cannot be written.
 bool WriteGallery(const Gallery& gallery, std::string& failure);
