@@ -96,7 +96,9 @@ void CheckRows(const fs::path& pack_folder, const fs::path& template_folder, con
       const bool unknown = found == index.end();
       std::printf("%s %s\n", unknown ? "UNKNOWN KEY" : "ORIGINAL MISMATCH", outcome.key.c_str());
       outcome.verdict = unknown ? Verdict::unknown_key : Verdict::original_mismatch;
-      if (!unknown) outcome.message = "the row says " + OriginalText(row) + ", the template " + OriginalText(*found->second);
+      if (!unknown) {
+        outcome.message = "the row says " + OriginalText(row) + ", the template " + OriginalText(*found->second);
+      }
       if (previews) outcome.replacement = LoadPreview(pack_folder, row);
       ++result.errors;
     } else {
@@ -115,7 +117,8 @@ void CheckRows(const fs::path& pack_folder, const fs::path& template_folder, con
         ++result.errors;
         const std::string near = error == kAbsent ? CaseOnlyMatch(pack_folder, row.replacement_file) : "";
         if (!near.empty()) {
-          std::fprintf(stderr, "mivo_packcheck: hint: %s is not in the pack, but %s is: the names differ in letter case\n",
+          std::fprintf(stderr,
+                       "mivo_packcheck: hint: %s is not in the pack, but %s is: the names differ in letter case\n",
                        row.replacement_file.c_str(), near.c_str());
         }
       }
@@ -130,6 +133,9 @@ void CheckUnlisted(const fs::path& pack_folder, const std::set<std::string>& lis
   std::error_code ec;
   fs::directory_iterator it(pack_folder, ec);
   if (ec) {
+    // Counted as the report lines have it; said here, since no line names it.
+    std::fprintf(stderr, "mivo_packcheck: cannot list the pack folder %s: %s\n", pack_folder.string().c_str(),
+                 ec.message().c_str());
     result.listing_failed = true;
     ++result.errors;
     return;

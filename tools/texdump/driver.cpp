@@ -153,7 +153,8 @@ bool ProcessStagedDump(const fs::path& dump_path, TextureDump& dump, StagedDump&
   // A dump a pack replaces keeps its line and row; its files would only repeat the pack's work.
   if (ok && replaced != nullptr) ++run.skipped;
   OutputFailures failures;
-  const bool wrote = ok && WriteDumpOutputs(dump_path, options, texture, report, known, replaced != nullptr, run, failures);
+  const bool wrote =
+      ok && WriteDumpOutputs(dump_path, options, texture, report, known, replaced != nullptr, run, failures);
   PrintFailures(failures);
   if (!failures.empty()) run.output_failed = true;
   return wrote;

@@ -64,7 +64,8 @@ std::string Card(const GalleryCard& card) {
                      std::to_string(card.described ? texels : 0) + "\">" + Picture(card) + "<div class=\"n\">" +
                      HtmlEscape(card.name) + "</div>";
   if (card.described) {
-    html += "<div class=\"f\">" + HtmlEscape(card.guest_format) + " &rarr; " + HtmlEscape(card.host_format) + "</div><div>" +
+    html += "<div class=\"f\">" + HtmlEscape(card.guest_format) + " &rarr; " + HtmlEscape(card.host_format) +
+            "</div><div>" +
             std::to_string(card.width) + "x" + std::to_string(card.height) + "x" +
             std::to_string(card.depth_or_layers) + ", " + std::to_string(card.levels) +
             (card.levels == 1 ? " level, " : " levels, ") + (card.tiled ? "tiled" : "linear") + "</div>";
@@ -82,7 +83,8 @@ std::string BuildGalleryPage(const std::vector<GalleryCard>& cards) {
   for (const GalleryCard& card : cards) failed += card.failed ? 1 : 0;
   std::string html = kHead;
   html += "<header><strong>" + std::to_string(cards.size()) + " dumps, " + std::to_string(failed) +
-          " failed</strong><input id=\"filter\" type=\"search\" placeholder=\"filter: name, key or format\" size=\"30\">"
+          " failed</strong>"
+          "<input id=\"filter\" type=\"search\" placeholder=\"filter: name, key or format\" size=\"30\">"
           "<label>sort <select id=\"sort\"><option value=\"input\">input order</option><option value=\"name\">name"
           "</option><option value=\"format\">format</option><option value=\"size\">size, largest first</option>"
           "</select></label><label><input id=\"failed\" type=\"checkbox\"> failed only</label>"
