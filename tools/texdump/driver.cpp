@@ -14,6 +14,19 @@ namespace mivo {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The gallery card of the dump processed now, which is the next in input order.
+void AddCard(NormalModeRun& run, const fs::path& dump_path, GalleryCard card, const StackedImage* image,
+             bool png_written, OutputFailures* failures) {
+  OutputFailures none;
+  CompleteGalleryCard(run.gallery, run.gallery.cards.size(), dump_path, image, png_written, card,
+                      failures != nullptr ? *failures : none);
+  run.gallery.cards.push_back(std::move(card));
+}
+
+}  // namespace
+
 bool ForEachDump(const std::vector<fs::path>& inputs, const std::function<void(const fs::path&)>& process) {
   std::vector<fs::path> dumps;
   std::string error;
@@ -44,10 +57,7 @@ void ProcessDump(const fs::path& dump_path, const DumpToolOptions& options, Norm
   if (!ReadTextureDump(dump_path, dump, error)) {
     std::printf("%s: %s\n", dump_path.string().c_str(), error.c_str());
     ++run.failures;
-    if (!run.gallery.dir.empty()) {
-      OutputFailures none;
-      AddGalleryCard(run.gallery, UnreadableCard(error), dump_path, nullptr, false, none);
-    }
+    if (!run.gallery.dir.empty()) AddCard(run, dump_path, UnreadableCard(error), nullptr, false, nullptr);
     return;
   }
   StagedDump staged = StageDumpInGuestMemory(dump);
@@ -86,7 +96,7 @@ namespace {
 // (only the card when a pack already replaces it); false when the dump fails
 // (its replacement could not be written).
 bool WriteDumpOutputs(const fs::path& dump_path, const DumpToolOptions& options, const HostTextureData& texture,
-                      DumpReport& report, const ManifestEntry* known, bool replaced, NormalModeRun& run,
+                      const DumpReport& report, const ManifestEntry* known, bool replaced, NormalModeRun& run,
                       OutputFailures& failures) {
   GalleryCard card = CardFromReport(report);
   // A replacement that cannot be written fails the dump before its images.
@@ -111,7 +121,7 @@ bool WriteDumpOutputs(const fs::path& dump_path, const DumpToolOptions& options,
       card.failed = true;
       card.error = "its template replacement could not be written";
     }
-    AddGalleryCard(run.gallery, std::move(card), dump_path, has_image ? &image : nullptr, png_written, failures);
+    AddCard(run, dump_path, std::move(card), has_image ? &image : nullptr, png_written, &failures);
   }
   return !failed;
 }
@@ -145,10 +155,7 @@ bool ProcessStagedDump(const fs::path& dump_path, TextureDump& dump, StagedDump&
     report.host_hash = HashHostData(texture.data.data(), texture.data.size());
     WriteText(run.csv, CsvRow(report));
   }
-  if (!ok && !run.gallery.dir.empty()) {
-    OutputFailures none;
-    AddGalleryCard(run.gallery, CardFromReport(report), dump_path, nullptr, false, none);
-  }
+  if (!ok && !run.gallery.dir.empty()) AddCard(run, dump_path, CardFromReport(report), nullptr, false, nullptr);
 
   // A dump a pack replaces keeps its line and row; its files would only repeat the pack's work.
   if (ok && replaced != nullptr) ++run.skipped;

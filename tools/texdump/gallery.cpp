@@ -62,12 +62,12 @@ GalleryCard UnreadableCard(const std::string& error) {
   return card;
 }
 
-void AddGalleryCard(Gallery& gallery, GalleryCard card, const fs::path& dump_path, const StackedImage* image,
-                    bool full_png_written, OutputFailures& failures) {
+void CompleteGalleryCard(const Gallery& gallery, size_t index, const fs::path& dump_path, const StackedImage* image,
+                         bool full_png_written, GalleryCard& card, OutputFailures& failures) {
   card.name = Utf8(dump_path.stem());
   if (image != nullptr && image->width != 0 && image->height != 0) {
     // Numbered by position: names may repeat across input folders.
-    const std::string file = "thumbs/" + std::to_string(gallery.cards.size()) + ".png";
+    const std::string file = "thumbs/" + std::to_string(index) + ".png";
     const RgbaImage thumb = MakeThumbnail(image->pixels.data(), image->width, image->height);
     std::vector<uint8_t> png =
         BuildCompressedPng(thumb.width, thumb.height, thumb.pixels.data(), gallery.png_compression);
@@ -86,7 +86,6 @@ void AddGalleryCard(Gallery& gallery, GalleryCard card, const fs::path& dump_pat
     png += ".png";
     card.full_image = RelativeLink(gallery.dir, gallery.out_dir / png);
   }
-  gallery.cards.push_back(std::move(card));
 }
 
 bool WriteGallery(const Gallery& gallery, std::string& failure) {

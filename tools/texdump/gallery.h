@@ -29,11 +29,15 @@ GalleryCard CardFromReport(const DumpReport& report);
 // The card of a dump file that could not be read.
 GalleryCard UnreadableCard(const std::string& error);
 
-// Appends `card` for the dump at `dump_path`, named by its stem in UTF-8
-// (the page's encoding on every platform), after writing its thumbnail from
-// `image` (null: none) and linking the full PNG when `full_png_written`.
-void AddGalleryCard(Gallery& gallery, GalleryCard card, const std::filesystem::path& dump_path,
-                    const StackedImage* image, bool full_png_written, OutputFailures& failures);
+// Completes the card of the dump at `dump_path`, the `index`-th of the run:
+// its name is the dump's stem in UTF-8 (the page's encoding on every
+// platform), its thumbnail thumbs/INDEX.png is written from `image` (null:
+// none), and it links the full PNG when `full_png_written`. Touches nothing
+// shared, so dumps may do it side by side; the cards then go into
+// gallery.cards in input order.
+void CompleteGalleryCard(const Gallery& gallery, size_t index, const std::filesystem::path& dump_path,
+                         const StackedImage* image, bool full_png_written, GalleryCard& card,
+                         OutputFailures& failures);
 
 // Writes dir/index.html. False, with a failure line, when it cannot be written.
 bool WriteGallery(const Gallery& gallery, std::string& failure);
