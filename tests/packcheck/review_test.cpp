@@ -54,9 +54,8 @@ TEST_F(PackcheckReviewTest, PageLeavesTheReportLinesAloneAndHintsNameWhatLooksWr
 
   // A page that cannot be written fails the run, said on standard error only.
   test::WriteFileBytes(dir_ / "file", {'x'});
-  test::WritePack(dir_ / "pack", files);
   const test::ProgramResult blocked = Check({"--html", "file/review.html", "pack", "template"});
-  EXPECT_EQ(blocked.out, Check({"pack", "template"}).out);
+  EXPECT_EQ(blocked.out, plain.out);
   EXPECT_NE(blocked.err.find("\nmivo_packcheck: cannot write file/review.html: Not a directory\n"), std::string::npos);
   EXPECT_EQ(blocked.status, 1);
 
@@ -67,15 +66,11 @@ TEST_F(PackcheckReviewTest, PageLeavesTheReportLinesAloneAndHintsNameWhatLooksWr
 }
 
 TEST_F(PackcheckReviewTest, HelpAndVersionPrintAndSucceed) {
-  for (const char* flag : {"--help", "-h"}) {
-    const test::ProgramResult help = Check({flag});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind("usage: mivo_packcheck PACK_FOLDER EXTRACTED_TEMPLATE_FOLDER\n", 0), 0u);
-    EXPECT_NE(help.out.find("\n  --html FILE "), std::string::npos);
-  }
-  const test::ProgramResult version = Check({"--version"});
+  const test::ProgramResult help = Check({"-h"}), version = Check({"--version"});
+  EXPECT_EQ(help.out.rfind("usage: mivo_packcheck PACK_FOLDER EXTRACTED_TEMPLATE_FOLDER\n", 0), 0u);
+  EXPECT_NE(help.out.find("\n  --html FILE "), std::string::npos);
   EXPECT_EQ(version.out, "mivo_packcheck 0.2.0\n");
-  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(help.status + version.status, 0);
 }
 
 }  // namespace

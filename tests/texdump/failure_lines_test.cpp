@@ -72,9 +72,9 @@ TEST_F(TexdumpFailureLines, HintsNameAnEmptyFolderAndDumpsTheTemplateCannotTake)
 TEST_F(TexdumpFailureLines, HelpListsEveryOptionAndVersionPrintsIt) {
   const test::ProgramResult help = Run({"--no-images", "-h"});
   EXPECT_EQ(help.status, 0);
-  for (const char* option : {"--out", "--csv", "--no-images", "--pack-template", "--pack-png", "--tail-check",
-                             "--tail-images", "--gallery", "--png-compress", "--help", "--version"}) {
-    EXPECT_NE(help.out.find(std::string(option) + " "), std::string::npos) << option;
+  for (const char* option : {"--out", "--csv", "--no-images", "--pack-template", "--pack-png", "--skip-pack",
+                             "--tail-check", "--tail-images", "--gallery", "--png-compress", "--help", "--version"}) {
+    EXPECT_NE(help.out.find(std::string(" ") + option + " "), std::string::npos) << option;
   }
   EXPECT_EQ(Run({"--version"}).out, "mivo_texdump 0.2.0\n");
   const test::ProgramResult bad = Run({"--png-compress", "10", kDump});
