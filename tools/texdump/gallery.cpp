@@ -1,6 +1,5 @@
 #include "texdump/gallery.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <system_error>
 
