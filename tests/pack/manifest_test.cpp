@@ -8,7 +8,7 @@
 
 #include "pack/manifest.h"
 #include "support/dump_builder.h"
-#include "support/external_tools.h"
+#include "support/dump_builder.h"
 #include "support/temp_folder.h"
 
 namespace mivo {

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -15,17 +16,71 @@
 #include <thread>
 #include <vector>
 
-#include "support/pack_builder.h"
+#include "pack/content_key.h"
+#include "pack/mip_chain.h"
 #include "support/temp_folder.h"
+#include "texdump/dds_writer.h"
+#include "texdump/png_writer.h"
 
 namespace mivo {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using test::MakePackFile;
-using test::OriginalInfo;
-using test::PackFile;
+using Bytes = std::vector<uint8_t>;
+
+struct PackFile {
+  ManifestEntry entry;
+  Bytes bytes;  // the replacement file as written
+};
+
+// A row whose replacement is `bytes`, named by its content key; the alias
+// comes from the hash, so rows of one pack never share it.
+PackFile MakePackFile(uint64_t hash, HostFormat format, uint32_t width, uint32_t height, const std::string& extension,
+                      Bytes bytes) {
+  char alias[32];
+  std::snprintf(alias, sizeof alias, "bf_%08X_%08X", uint32_t(hash >> 32), uint32_t(hash));
+  return {{hash, alias, FormatContentKey(hash, alias) + extension, format, width, height}, std::move(bytes)};
+}
+
+void WritePack(const fs::path& folder, const std::vector<PackFile>& files) {
+  fs::create_directories(folder);
+  PackManifest entries;
+  for (const PackFile& file : files) {
+    std::ofstream(folder / file.entry.replacement_file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.bytes.data()), std::streamsize(file.bytes.size()));
+    entries.push_back(file.entry);
+  }
+  ASSERT_TRUE(WritePackManifest(entries, folder));
+}
+
+GuestTextureInfo OriginalInfo(const ManifestEntry& entry) {
+  GuestTextureInfo info;
+  info.host_format = entry.original_host_format;
+  info.width = entry.original_width;
+  info.height = entry.original_height;
+  return info;
+}
+
+Bytes FlatTexels(uint64_t count, uint32_t texel) {
+  Bytes bytes(count * 4);
+  for (uint64_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(texel >> (24 - 8 * (i % 4)));
+  return bytes;
+}
+Bytes MakeFlatPng(uint32_t width, uint32_t height, uint32_t texel) {
+  return BuildPng(width, height, FlatTexels(uint64_t(width) * height, texel).data());
+}
+// An RGBA8 DDS with the complete chain, every texel `texel`.
+Bytes MakeFlatRgba8Dds(uint32_t width, uint32_t height, uint32_t texel) {
+  HostTextureData t;
+  t.host_format = HostFormat::RGBA8_UNORM;
+  t.width = width;
+  t.height = height;
+  t.levels = CompleteChainCount(width, height);
+  for (uint32_t m = 0; m < t.levels; ++m) AddLevel(t, m, std::max(1u, width >> m), std::max(1u, height >> m));
+  t.data = FlatTexels(t.data.size() / 4, texel);
+  return BuildDds(t);
+}
 
 constexpr auto kPatience = 20s;
 
@@ -96,8 +151,8 @@ constexpr uint64_t kBytesB = 16 * 16 * 4 + 8 * 8 * 4 + 4 * 4 * 4 + 2 * 2 * 4 + 4
 class PackLoaderLifecycle : public ::testing::Test {
  protected:
   PackLoaderLifecycle() {
-    test::WritePack(pack(), {a_, b_, c_});
-    test::WritePack(failing_pack(), {a_, absent_, bad_dds_});
+    WritePack(pack(), {a_, b_, c_});
+    WritePack(failing_pack(), {a_, absent_, bad_dds_});
     fs::remove(failing_pack() / absent_.entry.replacement_file);
   }
   fs::path pack() const { return temp_ / "pack"; }
@@ -105,14 +160,14 @@ class PackLoaderLifecycle : public ::testing::Test {
 
   test::TempFolder temp_;
   const PackFile a_ = MakePackFile(0x1111111111111111, HostFormat::RGBA8_UNORM, 64, 64, ".png",
-                                   test::MakeFlatPng(8, 8, 0x11223344));
+                                   MakeFlatPng(8, 8, 0x11223344));
   const PackFile b_ = MakePackFile(0x2222222222222222, HostFormat::BC1_UNORM, 32, 32, ".dds",
-                                   test::MakeFlatRgba8Dds(16, 16, 0x55667788));
+                                   MakeFlatRgba8Dds(16, 16, 0x55667788));
   const PackFile c_ = MakePackFile(0x3333333333333333, HostFormat::R8_UNORM, 16, 16, ".png",
-                                   test::MakeFlatPng(4, 4, 0x7F0000FF));
+                                   MakeFlatPng(4, 4, 0x7F0000FF));
   const PackFile absent_ = MakePackFile(0x4444444444444444, HostFormat::RGBA8_UNORM, 32, 32, ".png", {});
   const PackFile bad_dds_ = MakePackFile(0x5555555555555555, HostFormat::RGBA8_UNORM, 32, 32, ".dds",
-                                         test::MakeFlatPng(4, 4, 0));
+                                         MakeFlatPng(4, 4, 0));
   const PackFile unlisted_ = MakePackFile(0x6666666666666666, HostFormat::RGBA8_UNORM, 32, 32, ".png", {});
 };
 
@@ -226,10 +281,10 @@ TEST_F(PackLoaderLifecycle, TheLastFailingRequestOfABatchSetsTheStatus) {
 
 TEST_F(PackLoaderLifecycle, SwitchingFoldersDuringABatchDiscardsItAndReadsTheNewManifestFirst) {
   const PackFile other_a = MakePackFile(a_.entry.hash, HostFormat::RGBA8_UNORM, 64, 64, ".dds",
-                                        test::MakeFlatRgba8Dds(4, 4, 0x99AABBCC));
+                                        MakeFlatRgba8Dds(4, 4, 0x99AABBCC));
   const PackFile only_there = MakePackFile(0x7777777777777777, HostFormat::RGBA8_UNORM, 8, 8, ".png",
-                                           test::MakeFlatPng(2, 2, 0x01020304));
-  test::WritePack(temp_ / "other", {other_a, only_there});
+                                           MakeFlatPng(2, 2, 0x01020304));
+  WritePack(temp_ / "other", {other_a, only_there});
 
   Gate gate(false);
   PackLoader loader(0);
@@ -403,10 +458,10 @@ TEST(PackLoaderConcurrency, RandomRequestsTakesAndFolderSwitchesStayConsistent) 
       const bool png = (i + folder) % 2 == 0;
       files.push_back(MakePackFile(0x1000 + i, HostFormat::RGBA8_UNORM, 32, 32, png ? ".png" : ".dds",
                                    i >= kListed ? std::vector<uint8_t>{1, 2, 3}
-                                   : png        ? test::MakeFlatPng(side, side, texel)
-                                                : test::MakeFlatRgba8Dds(side, side, texel)));
+                                   : png        ? MakeFlatPng(side, side, texel)
+                                                : MakeFlatRgba8Dds(side, side, texel)));
     }
-    test::WritePack(temp / std::to_string(folder), files);
+    WritePack(temp / std::to_string(folder), files);
   }
   const std::vector<std::string> folders = {(temp / "1").string(), (temp / "2").string(), "",
                                             (temp / "missing").string()};

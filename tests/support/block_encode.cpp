@@ -1,7 +1,6 @@
 #include "support/block_encode.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace mivo::test {
 namespace {
@@ -123,30 +122,6 @@ void EncodeCtx1Block(const uint8_t rg[32], uint8_t out[8]) {
   uint32_t indices = 0;
   for (uint32_t i = 0; i < 16; ++i) indices |= Nearest(palette, 4, rg + 2 * i, 2) << (2 * i);
   PutLe32(out + 4, indices);
-}
-
-uint16_t FloatToHalf(float value) {
-  uint32_t bits = 0;
-  std::memcpy(&bits, &value, 4);
-  const uint32_t sign = (bits >> 16) & 0x8000u;
-  const uint32_t exponent = (bits >> 23) & 0xFFu;
-  uint32_t mantissa = bits & 0x7FFFFFu;
-  if (exponent == 0xFF) return uint16_t(sign | 0x7C00u | (mantissa ? 0x200u : 0));
-  const int e = int(exponent) - 127 + 15;
-  if (e >= 31) return uint16_t(sign | 0x7C00u);
-  if (e <= 0) {
-    if (e < -10) return uint16_t(sign);
-    mantissa |= 0x800000u;
-    const uint32_t shift = uint32_t(14 - e);
-    uint32_t half = mantissa >> shift;
-    const uint32_t rest = mantissa & ((1u << shift) - 1), midway = 1u << (shift - 1);
-    if (rest > midway || (rest == midway && (half & 1))) ++half;
-    return uint16_t(sign | half);
-  }
-  uint32_t half = uint32_t(e) << 10 | mantissa >> 13;
-  const uint32_t rest = mantissa & 0x1FFFu;
-  if (rest > 0x1000u || (rest == 0x1000u && (half & 1))) ++half;  // a carry into the exponent is correct
-  return uint16_t(sign | half);
 }
 
 }  // namespace mivo::test

@@ -18,7 +18,4 @@ void EncodeBc5Block(const uint8_t rg[32], uint8_t out[16]);
 // 16 RG texel pairs to a CTX1 block (8 bytes): G0 R0 G1 R1, then 2-bit indices.
 void EncodeCtx1Block(const uint8_t rg[32], uint8_t out[8]);
 
-// IEEE binary32 to binary16, rounding to nearest even; overflow becomes infinity.
-uint16_t FloatToHalf(float value);
-
 }  // namespace mivo::test

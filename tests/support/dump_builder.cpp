@@ -1,6 +1,7 @@
 #include "support/dump_builder.h"
 
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace mivo::test {
@@ -48,6 +49,12 @@ void WriteFileBytes(const std::filesystem::path& path, const std::vector<uint8_t
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace mivo::test

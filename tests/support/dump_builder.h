@@ -35,5 +35,6 @@ FetchConstant MakeFetchConstant(const FetchFields& fields);
 std::vector<uint8_t> MakeDumpBytes(const FetchConstant& fetch, const std::vector<uint8_t>& base_image,
                                    const std::vector<uint8_t>& mip_image, uint32_t version = 2);
 void WriteFileBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
+std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path);
 
 }  // namespace mivo::test

@@ -2,19 +2,12 @@
 
 #include <algorithm>
 #include <stdexcept>
-#include <utility>
 
 #include "guest/describe.h"
+#include "guest/untile.h"
 #include "guest/tiling.h"
 
 namespace mivo::test {
-namespace {
-
-uint32_t Align(uint32_t x, uint32_t n) { return (x + n - 1) / n * n; }
-
-void Swap(std::vector<uint8_t>& image, size_t i, size_t j) { std::swap(image[i], image[j]); }
-
-}  // namespace
 
 uint64_t GuestBlockOffset(const GuestLayout& layout, const GuestLevelLayout& record, uint32_t bpb, uint32_t x,
                           uint32_t y, uint32_t z) {
@@ -47,15 +40,8 @@ void PlaceGuestLevel(const FetchFields& f, uint32_t level, uint32_t layer, const
 }
 
 void ApplyEndianSwap(uint32_t endian, std::vector<uint8_t>& image) {
-  image.resize(Align(uint32_t(image.size()), 4), 0);
-  for (size_t i = 0; i < image.size(); i += 4) {
-    switch (endian & 3u) {
-      case 1: Swap(image, i, i + 1); Swap(image, i + 2, i + 3); break;
-      case 2: Swap(image, i, i + 3); Swap(image, i + 1, i + 2); break;
-      case 3: Swap(image, i, i + 2); Swap(image, i + 1, i + 3); break;
-      default: break;
-    }
-  }
+  image.resize((image.size() + 3) & ~size_t(3), 0);
+  CopySwapped(endian, image.data(), image.data(), image.size());
 }
 
 }  // namespace mivo::test

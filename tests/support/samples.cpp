@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "guest/block_decode.h"
 #include "guest/layout.h"
 #include "support/block_encode.h"
 #include "support/dump_builder.h"
