@@ -22,14 +22,8 @@ HostTextureData MakeTexture(HostFormat format, uint32_t width, uint32_t height, 
   return t;
 }
 
-TEST(HostHash, IsFnv1a64WithEmptyInputGivingTheOffsetBasis) {
-  EXPECT_EQ(HashHostData(nullptr, 0), 0xcbf29ce484222325ull);
-  const uint8_t foobar[] = {'f', 'o', 'o', 'b', 'a', 'r'};
-  EXPECT_EQ(HashHostData(foobar, 1), 0xaf63db4c8601ead9ull);
-  EXPECT_EQ(HashHostData(foobar, 6), 0x85944171f73967e8ull);
-}
-
-TEST(ContentKey, IsZeroUnlessTheTextureIsASingle2DLayerInAPackFormat) {
+// Which formats have keys is pinned by the golden report over every guest format.
+TEST(ContentKey, IsZeroUnlessTheTextureIsASingle2DLayer) {
   const HostTextureData base = MakeTexture(HostFormat::RGBA8_UNORM, 8, 8, 2);
   ASSERT_NE(ComputeContentKey(base), 0u);
   const auto key_with = [&](auto change) {
@@ -45,15 +39,6 @@ TEST(ContentKey, IsZeroUnlessTheTextureIsASingle2DLayerInAPackFormat) {
   // The format table clamps its index: a code past it must not pass as BC7.
   EXPECT_EQ(key_with([](HostTextureData& t) { t.host_format = HostFormat(200); }), 0u);
 
-  for (HostFormat format : {HostFormat::BC4_UNORM, HostFormat::BC4_SNORM, HostFormat::R16_FLOAT, HostFormat::R8_SNORM,
-                            HostFormat::RGBA16_FLOAT, HostFormat::UNKNOWN}) {
-    EXPECT_EQ(ComputeContentKey(MakeTexture(format, 8, 8)), 0u) << HostFormatName(format);
-  }
-  for (HostFormat format : {HostFormat::R8_UNORM, HostFormat::RG8_UNORM, HostFormat::RG8_SNORM, HostFormat::RGBA8_UNORM,
-                            HostFormat::BC1_UNORM, HostFormat::BC2_UNORM, HostFormat::BC3_UNORM, HostFormat::BC5_UNORM,
-                            HostFormat::BC5_SNORM, HostFormat::BC7_UNORM}) {
-    EXPECT_NE(ComputeContentKey(MakeTexture(format, 8, 8)), 0u) << HostFormatName(format);
-  }
 }
 
 TEST(ContentKey, ReadsOnlyTheBaseLevelThroughItsRecordWithinTheData) {
