@@ -1,20 +1,21 @@
 #!/usr/bin/env python3
 """Golden-file runner for the programs.
 
-usage: run.py --src DIR --bin NAME=PATH... [--update] CASE_DIR...
+usage: run.py [--src DIR] (--build DIR | --bin NAME=PATH...) [--update] CASE_DIR...
 
 A case folder holds `cmd` (the program's NAME, then one argument per line;
 @SRC@ stands for the source folder), optionally `inputs` (the name of a folder
 under tests/golden/inputs copied into the fresh working folder first), and the
 expected `stdout`, `status` and `written` ("sha256  path" of every file the run
 created or changed, sorted); text files written (.csv, .txt) are kept whole
-under `files/` as well, so that their changes read as diffs. A `mask` file lists regular expressions for what
-varies from run to run (thread timing): their matches become "#" and the lines
-are sorted before comparing. Standard error must stay empty. Every PNG written
+under `files/` as well, so that their changes read as diffs. A `mask` file
+lists regular expressions for what varies from run to run (thread timing):
+their matches become "#" and the lines are sorted before comparing. Standard error must stay empty. Every PNG written
 must pass pngcheck and open in Pillow; where a DDS and a PNG of the same name
 were written, Pillow's decoding of the DDS's first level must match the PNG's
-top rows within one step (when the dump's line shows the identity view). --update rewrites the expected files from this run:
-review the diff before committing it.
+top rows within one step (when the dump's line shows the identity view).
+--update rewrites the expected files from this run: review the diff before
+committing it, e.g. python3 tests/golden/run.py --build build --update tests/golden/cases/*
 """
 import argparse, hashlib, os, re, shutil, struct, subprocess, sys, tempfile
 from pathlib import Path
@@ -112,11 +113,16 @@ def run_case(case, a, programs):
 
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("--src", type=Path, required=True)
+    ap.add_argument("--src", type=Path, default=Path(__file__).resolve().parents[2])
+    ap.add_argument("--build", type=Path)
     ap.add_argument("--bin", action="append", default=[])
     ap.add_argument("--update", action="store_true")
     ap.add_argument("cases", nargs="+", type=Path)
     a = ap.parse_args()
+    if a.build:
+        a.bin += [f"{name}={a.build}/tools/{folder}/mivo_{program}" for name, folder, program in
+                  [("texdump", "texdump", "texdump"), ("packcheck", "packcheck", "packcheck"),
+                   ("host-example", "examples", "pack_host_example")]]
     programs = {k: str(Path(v).resolve()) for k, v in (b.split("=", 1) for b in a.bin)}
     failed = 0
     for case in a.cases:

@@ -11,22 +11,6 @@ namespace {
 using test::FetchFields;
 using test::MakeFetchConstant;
 
-using U64s = std::vector<uint64_t>;
-
-// pitch_blocks, row_pitch, height_blocks, slice_size, extent_x, extent_y, extent_z, extent_bytes.
-U64s Fields(const GuestLevelLayout& r) {
-  return {r.pitch_blocks, r.row_pitch, r.height_blocks, r.slice_size,
-          r.extent_x,     r.extent_y,  r.extent_z,      r.extent_bytes};
-}
-U64s Extents(const GuestExtents& e) { return {e.base_address, e.base_size, e.mip_address, e.mip_size}; }
-
-constexpr FetchFields kRgba100x50{.pitch = 4, .base_address = 0x1000, .width = 100, .height = 50};
-
-FetchFields PackedDxt1(uint32_t mip_address) {
-  return {.pitch = 1, .tiled = true, .format = GuestFormat::k_DXT1, .base_address = 0x10000, .width = 16,
-          .height = 16, .max_level = 4, .packed = true, .mip_address = mip_address};
-}
-
 TEST(GuestLayout, OnlyLinearMipRowsAreRoundedTo256Bytes) {
   FetchFields f{.pitch = 1, .format = GuestFormat::k_8, .base_address = 0x1000, .width = 32, .height = 32,
                 .max_level = 1, .mip_address = 0x8000};
