@@ -5,15 +5,17 @@ usage: run.py [--src DIR] (--build DIR | --bin NAME=PATH...) [--update] CASE_DIR
 
 A case folder holds `cmd` (the program's NAME, then one argument per line;
 @SRC@ stands for the source folder), optionally `inputs` (the name of a folder
-under tests/golden/inputs copied into the fresh working folder first), and the
-expected `stdout`, `status` and `written` ("sha256  path" of every file the run
-created or changed, sorted); text files written (.csv, .txt) are kept whole
-under `files/` as well, so that their changes read as diffs. A `mask` file
-lists regular expressions for what varies from run to run (thread timing):
-their matches become "#" and the lines are sorted before comparing. Standard error must stay empty. Every PNG written
-must pass pngcheck and open in Pillow; where a DDS and a PNG of the same name
-were written, Pillow's decoding of the DDS's first level must match the PNG's
-top rows within one step (when the dump's line shows the identity view).
+under tests/golden/inputs copied into the fresh working folder first, then the
+empty folders to make in it, which git does not keep), and the expected
+`stdout`, `status` and `written` ("sha256  path" of every file the run created
+or changed, sorted); text files written (.csv, .txt) are kept whole under
+`files/` as well, so that their changes read as diffs. A `mask` file lists
+regular expressions for what varies from run to run (thread timing): their
+matches become "#" and the lines are sorted before comparing. Standard error
+must stay empty. Every PNG written must pass pngcheck and open in Pillow;
+where a DDS and a PNG of the same name were written, Pillow's decoding of the
+DDS's first level must match the PNG's top rows within one step (when the
+dump's line shows the identity view).
 --update rewrites the expected files from this run: review the diff before
 committing it, e.g. python3 tests/golden/run.py --build build --update tests/golden/cases/*
 """
@@ -75,8 +77,13 @@ def run_case(case, a, programs):
     with tempfile.TemporaryDirectory(prefix="mivo-golden-") as tmp:
         work = Path(tmp) / "work"
         if (case / "inputs").exists():
-            source = a.src / "tests" / "golden" / "inputs" / (case / "inputs").read_text().strip()
-            shutil.copytree(source, work, symlinks=True)
+            name, *empty = (case / "inputs").read_text().splitlines()
+            source = a.src / "tests" / "golden" / "inputs" / name
+            if source.exists():  # else it held empty folders only
+                shutil.copytree(source, work, symlinks=True)
+            work.mkdir(exist_ok=True)
+            for folder in empty:
+                (work / folder).mkdir(parents=True, exist_ok=True)
         else:
             work.mkdir()
         before = digests(work)
