@@ -61,7 +61,7 @@ TEST(ReadGuestTexture, BaseOutsideGuestMemoryFails) {
 }
 
 TEST(ReadGuestTexture, TiledTexelsComeFromTheirTiledAddresses) {
-  // Independent of the builder: texels placed by hand at worked offsets.
+  // Texels placed by hand at worked offsets.
   FetchFields f = Rgba(32, 32, 0x1000);
   f.tiled = true;
   f.endian = 2;
