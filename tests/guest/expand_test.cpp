@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "guest/expand.h"
@@ -25,17 +26,21 @@ HostTextureData Texture(H format, uint32_t width, uint32_t height, const Bytes& 
 
 Bytes Expand(const HostTextureData& t) { return ExpandToRgba8(t, t.level_records[0], 0); }
 
-// Every texel of a block comes from its decoder: a solid 4x4 block gives
-// sixteen equal texels.
+// Every texel of a block comes from its decoder: a solid 4x4 block of the
+// 565 colour 0x4040 and values 0x40 gives sixteen equal texels.
 TEST(ExpandRgba8, SolidBlocksFillAllSixteenTexels) {
   const Bytes half = {0x40, 0x40, 0, 0, 0, 0, 0, 0};  // equal endpoints, every index 0
-  for (H format : {H::BC1_UNORM, H::BC2_UNORM, H::BC3_UNORM, H::BC4_UNORM, H::BC4_SNORM, H::BC5_UNORM, H::BC5_SNORM}) {
-    Bytes block = format == H::BC2_UNORM ? Bytes(8, 0x44) : half;
+  const std::pair<H, Bytes> cases[] = {
+      {H::BC1_UNORM, {66, 8, 0, 255}},    {H::BC2_UNORM, {66, 8, 0, 68}},     {H::BC3_UNORM, {66, 8, 0, 64}},
+      {H::BC4_UNORM, {64, 0, 0, 255}},    {H::BC4_SNORM, {192, 128, 128, 255}}, {H::BC5_UNORM, {64, 64, 0, 255}},
+      {H::BC5_SNORM, {192, 192, 128, 255}}};
+  for (const auto& [format, texel] : cases) {
+    Bytes block = format == H::BC2_UNORM ? Bytes(8, 0x44) : half;  // BC2: explicit alpha 4 of 15
     if (HostFormatRow(uint32_t(format)).bytes_per_block == 16) block.insert(block.end(), half.begin(), half.end());
     const Bytes out = Expand(Texture(format, 4, 4, block));
     ASSERT_EQ(out.size(), 64u) << HostFormatName(format);
-    for (int i = 1; i < 16; ++i)
-      EXPECT_TRUE(std::equal(out.begin(), out.begin() + 4, out.begin() + 4 * i)) << HostFormatName(format) << " " << i;
+    for (int i = 0; i < 16; ++i)
+      EXPECT_TRUE(std::equal(texel.begin(), texel.end(), out.begin() + 4 * i)) << HostFormatName(format) << " " << i;
   }
 }
 
