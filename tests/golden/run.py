@@ -12,10 +12,11 @@ or changed, sorted); text files written (.csv, .txt) are kept whole under
 `files/` as well, so that their changes read as diffs. A `mask` file lists
 regular expressions for what varies from run to run (thread timing): their
 matches become "#" and the lines are sorted before comparing. Standard error
-must stay empty. Every PNG written must pass pngcheck and open in Pillow;
-where a DDS and a PNG of the same name were written, Pillow's decoding of the
-DDS's first level must match the PNG's top rows within one step (when the
-dump's line shows the identity view).
+must stay empty unless the case holds the expected `stderr`. Every PNG
+written must pass pngcheck and open in Pillow; where a DDS and a PNG of the
+same name were written, Pillow's decoding of the DDS's first level must match
+the PNG's top rows within one step (when the dump's line shows the identity
+view).
 --update rewrites the expected files from this run: review the diff before
 committing it, e.g. python3 tests/golden/run.py --build build --update tests/golden/cases/*
 """
@@ -101,7 +102,9 @@ def run_case(case, a, programs):
         for name in written:
             if name.endswith((".csv", ".txt")):
                 got["files/" + name] = (work / name).read_text()
-        faults = [f"standard error: {p.stderr.decode(errors='replace')}"] if p.stderr else []
+        if p.stderr or (case / "stderr").exists():
+            got["stderr"] = p.stderr.decode(errors="replace")
+        faults = []
         faults += read_back(work, written, stdout)
     if a.update:
         shutil.rmtree(case / "files", ignore_errors=True)
