@@ -22,8 +22,10 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-// Small packs: flat PNGs and RGBA8 DDS files with their complete chains;
-// "failing" lists a file that is missing and a PNG named .dds.
+// Small packs of flat PNGs and RGBA8 DDS files with their complete chains:
+// "pack" (a_, b_, c_), "failing" (a_, a missing file, a PNG named .dds),
+// "other" (another file for a_'s key, one more row), "many" (a_, and rows
+// without files for keys 1 to 266), "stress1" and "stress2", "session".
 const fs::path kPacks = fs::path(MIVO_SOURCE_DIR) / "tests" / "data" / "packs";
 
 PackManifest Rows(const std::string& pack) {
