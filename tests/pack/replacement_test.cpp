@@ -101,5 +101,18 @@ TEST_F(ReplacementTest, PlainDdsWithoutACompleteChainRegeneratesFromItsBase) {
   EXPECT_EQ(Level(2), (Bytes{6, 6, 6, 6}));
 }
 
+// Our DDS writer's files load back as their format, the table's last (BC7) included.
+TEST_F(ReplacementTest, DdsFilesOfOurWriterLoadBackAsTheirFormat) {
+  for (HostFormat format : {RGBA8_UNORM, BC1_UNORM, BC7_UNORM}) {
+    HostTextureData t;
+    t.host_format = format;
+    t.width = t.height = 4;
+    t.levels = 3;
+    for (uint32_t m = 0; m < 3; ++m) ASSERT_TRUE(AddLevel(t, m, 4 >> m, 4 >> m));
+    Load(BuildDds(t), format, "r.dds");
+    EXPECT_EQ(texture_.host_format, format) << HostFormatName(format);
+  }
+}
+
 }  // namespace
 }  // namespace mivo

@@ -69,5 +69,19 @@ TEST(ResourceBounds, FetchConstantClaimingAHuge3DTextureFailsWithoutStagingIt) {
   EXPECT_EQ(texture.data.capacity(), 0u);
 }
 
+TEST(ResourceBounds, MipRegionClaimedFarPastItsImageCostsNoMemory) {
+  // 256x256 RGBA8: a whole 256 KiB base image, 64 bytes of an 85 KiB mip region.
+  const test::FetchFields f{.pitch = 8, .base_address = 0x10000, .width = 256, .height = 256, .max_level = 8,
+                            .mip_address = 0x80000};
+  TextureDump dump;
+  dump.version = 2;
+  dump.fetch = test::MakeFetchConstant(f);
+  dump.base_image.assign(256 * 256 * 4, 1);
+  dump.mip_image.assign(64, 2);
+  const StagedDump staged = StageDumpInGuestMemory(dump);
+  EXPECT_EQ(staged.base_offset, 0x1000u) << "the image that overshoots its region less goes first";
+  EXPECT_LT(staged.memory.size(), dump.base_image.size() + 0x10000);
+}
+
 }  // namespace
 }  // namespace mivo
