@@ -45,6 +45,13 @@ TEST(ExpandRgba8, SolidBlocksFillAllSixteenTexels) {
   }
 }
 
+// Block rows are read up to the level's last only: a wide BC1 level in a
+// buffer of exactly its size, where a row more would run off its pages.
+TEST(ExpandRgba8, ReadsNoBlockRowPastTheLevel) {
+  const Bytes zeros(size_t(4096 / 4) * (128 / 4) * 8, 0);
+  EXPECT_EQ(Expand(Texture(H::BC1_UNORM, 4096, 128, zeros)).size(), 4096u * 128 * 4);
+}
+
 TEST(ExpandRgba8, Bc7AndUnknownReadNothing) {
   EXPECT_EQ(Expand(Texture(H::BC7_UNORM, 5, 3, Bytes(32, 0xFF))), Bytes(5 * 3 * 4, 0));
   LevelRecord record;
