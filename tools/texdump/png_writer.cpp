@@ -6,8 +6,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include <zlib.h>
-
+#include "texdump/checksums.h"
 #include "texdump/file_image.h"
 
 namespace mivo {
@@ -33,20 +32,10 @@ void AppendBe32(std::vector<uint8_t>& out, uint32_t v) {
   Append(out, b, 4);
 }
 
-// zlib takes 32-bit lengths; longer runs are fed in pieces.
-uLong CrcUpdate(uLong crc, const uint8_t* bytes, size_t size) {
-  for (size_t done = 0; done < size;) {
-    const size_t piece = std::min<size_t>(size - done, size_t(1) << 30);
-    crc = crc32(crc, bytes + done, uInt(piece));
-    done += piece;
-  }
-  return crc;
-}
-
 // CRC-32 over a chunk's type and data, which start 4 bytes after `chunk_start`.
 void AppendChunkCrc(std::vector<uint8_t>& out, size_t chunk_start) {
   const size_t typed = chunk_start + 4;
-  AppendBe32(out, uint32_t(CrcUpdate(crc32(0L, Z_NULL, 0), out.data() + typed, out.size() - typed)));
+  AppendBe32(out, Crc32Update(Crc32Start(), out.data() + typed, out.size() - typed));
 }
 
 size_t CheckedMul(uint64_t a, uint64_t b) {
@@ -79,7 +68,7 @@ bool ProducePng(uint32_t width, uint32_t height, const uint8_t* pixels, const By
   const size_t idat_type = head.size();
   Append(head, "IDAT", 4);
   Append(head, kZlibHeader, sizeof kZlibHeader);
-  uLong crc = CrcUpdate(crc32(0L, Z_NULL, 0), head.data() + idat_type, head.size() - idat_type);
+  uint32_t crc = Crc32Update(Crc32Start(), head.data() + idat_type, head.size() - idat_type);
   if (!sink(head.data(), head.size())) return false;
 
   // The scanline stream (a filter byte 0 before each row) is cut into stored
@@ -88,7 +77,7 @@ bool ProducePng(uint32_t width, uint32_t height, const uint8_t* pixels, const By
   // batch while it is still in cache.
   const size_t batch_capacity = std::min(blocks, kBlocksPerBatch) * (kStoredHeaderSize + kMaxStoredBlock);
   const std::unique_ptr<uint8_t[]> batch(new uint8_t[batch_capacity]);  // every byte is written before use
-  uLong adler = adler32(0L, Z_NULL, 0);
+  uint32_t adler = Adler32Start();
   size_t remaining = raw_size;
   uint32_t row = 0;
   size_t row_offset = 0;  // bytes of the current row (filter byte included) already emitted
@@ -119,16 +108,16 @@ bool ProducePng(uint32_t width, uint32_t height, const uint8_t* pixels, const By
           ++row;
         }
       }
-      adler = adler32(adler, piece_start, uInt(piece));
+      adler = Adler32Update(adler, piece_start, piece);
     }
     const size_t size = size_t(out - batch.get());
-    crc = CrcUpdate(crc, batch.get(), size);
+    crc = Crc32Update(crc, batch.get(), size);
     if (!sink(batch.get(), size)) return false;
   } while (remaining > 0);
 
   std::vector<uint8_t> tail;
   AppendBe32(tail, uint32_t(adler));
-  crc = CrcUpdate(crc, tail.data(), tail.size());
+  crc = Crc32Update(crc, tail.data(), tail.size());
   AppendBe32(tail, uint32_t(crc));
   AppendBe32(tail, 0);
   const size_t iend = tail.size() - 4;
