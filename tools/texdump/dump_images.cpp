@@ -60,13 +60,24 @@ bool StackFirstLevel(const HostTextureData& texture, StackedImage& image) {
 
 void WriteDumpImages(const std::filesystem::path& out_dir, const std::string& name, const HostTextureData& texture,
                      WorkerPool* pool) {
-  WriteDds((out_dir / (name + ".dds")).string(), texture);
   // Not cleared first: the expansion writes every byte the encoder reads.
   const std::unique_ptr<uint8_t[]> pixels(new uint8_t[StackCapacity(texture)]);
   uint64_t filled = 0;
   uint32_t width = 0;
-  if (StackSlices(texture, pixels.get(), pool, filled, width)) {
-    WritePng((out_dir / (name + ".png")).string(), width, StackedRows(filled, width), pixels.get());
+  const bool has_png = StackSlices(texture, pixels.get(), pool, filled, width);
+  auto write = [&](uint32_t file) {
+    if (file == 0) {
+      WriteDds((out_dir / (name + ".dds")).string(), texture);
+    } else if (has_png) {
+      WritePng((out_dir / (name + ".png")).string(), width, StackedRows(filled, width), pixels.get());
+    }
+  };
+  // With a pool the two files are written side by side.
+  if (pool != nullptr) {
+    ParallelFor(*pool, 2, write);
+  } else {
+    write(0);
+    write(1);
   }
 }
 
