@@ -1,41 +1,26 @@
 #!/usr/bin/env python3
-"""mivo_texdump's progress line, seen through a pseudo-terminal.
+"""mivo_texdump's progress line through a pseudo-terminal: a run past the
+one-second mark draws it on standard error and blanks it at the end; with
+standard error on a pipe nothing is written there, and standard output is the
+same either way. The workload grows until a run lasts long enough; no timing
+is asserted.
 
 usage: progress_pty.py TEXDUMP
-
-A run long enough to pass the one-second mark, with standard error on a
-pseudo-terminal, must draw the line (dumps done of the total, MB/s, time left)
-and leave the terminal line blank at the end; the same run with standard
-error on a pipe must write nothing there. Standard output must not differ.
-The workload grows until a run lasts long enough: no timing is asserted.
 """
-import os
-import pty
-import re
-import struct
-import subprocess
-import sys
-import tempfile
-import time
+import os, pty, re, struct, subprocess, sys, tempfile, time
 
 
 def write_dump(path):
     """A linear 1024x1024 k_16_16_16_16_FLOAT dump (8 MiB of zeros)."""
-    words = [2 | (1024 // 32) << 22, 32 | 2 << 6 | 0x00100000, 1023 | 1023 << 13, 1 << 4 | 2 << 7 | 3 << 10, 0, 1 << 9]
-    size = 1024 * 1024 * 8
+    words = [2 | 32 << 22, 32 | 2 << 6 | 0x00100000, 1023 | 1023 << 13, 1 << 4 | 2 << 7 | 3 << 10, 0, 1 << 9]
     with open(path, "wb") as f:
-        f.write(struct.pack("<4sI6III", b"MVTX", 2, *words, size, 0))
-        f.write(bytes(size))
+        f.write(struct.pack("<4sI6III", b"MVTX", 2, *words, 8 << 20, 0) + bytes(8 << 20))
 
 
-def run(texdump, args, cwd, terminal):
-    """(stdout, what reached standard error, seconds)."""
-    start = time.monotonic()
-    if not terminal:
-        p = subprocess.run([texdump] + args, cwd=cwd, capture_output=True)
-        return p.stdout, p.stderr, time.monotonic() - start
+def run_on_terminal(command, cwd):
+    """(stdout, what reached the terminal)."""
     master, slave = pty.openpty()
-    child = subprocess.Popen([texdump] + args, cwd=cwd, stdout=subprocess.PIPE, stderr=slave)
+    child = subprocess.Popen(command, cwd=cwd, stdout=subprocess.PIPE, stderr=slave)
     os.close(slave)
     seen = b""
     while True:
@@ -49,46 +34,40 @@ def run(texdump, args, cwd, terminal):
     out = child.stdout.read()
     child.wait()
     os.close(master)
-    return out, seen, time.monotonic() - start
+    return out, seen.decode(errors="replace")
 
 
-def screen_line(text):
-    """What a terminal line shows after `text` (carriage returns rewind)."""
-    line = []
-    column = 0
+def screen(text):
+    """What the terminal line shows after `text` (a carriage return rewinds)."""
+    line, column = [], 0
     for ch in text:
         if ch == "\r":
             column = 0
             continue
-        if column < len(line):
-            line[column] = ch
-        else:
-            line.append(ch)
+        line[column:column + 1] = [ch]
         column += 1
     return "".join(line)
 
 
 def main():
-    texdump = os.path.abspath(sys.argv[1])
     faults = []
     with tempfile.TemporaryDirectory(prefix="mivo-progress-") as work:
         write_dump(os.path.join(work, "big.bin"))
-        repeats = 100
-        for _ in range(5):
-            args = ["--no-images", "--out", "out"] + ["big.bin"] * repeats
-            out, err, seconds = run(texdump, args, work, terminal=True)
-            if seconds >= 2.0:
+        for repeats in (100, 200, 400, 800):
+            command = [os.path.abspath(sys.argv[1]), "--no-images", "--out", "out"] + ["big.bin"] * repeats
+            start = time.monotonic()
+            out, seen = run_on_terminal(command, work)
+            if time.monotonic() - start >= 2.0:
                 break
-            repeats *= 2
-        text = err.decode(errors="replace").replace("\r\n", "\n")
-        if not re.search(r"\d+/%d dumps, [0-9.]+ MB/s, (\d+ s|\?) left" % repeats, text):
-            faults.append("no progress line on the terminal: %r" % text[:200])
-        if "\n" in text or screen_line(text).strip():
-            faults.append("the progress line was not erased: %r" % text[-200:])
-        quiet_out, quiet_err, _ = run(texdump, args, work, terminal=False)
-        if quiet_err:
-            faults.append("standard error not a terminal, yet written: %r" % quiet_err[:200])
-        if quiet_out != out:
+        drawn = re.findall(r"\d+/%d dumps, [0-9.]+ MB/s, (?:\d+ s|\?) left" % repeats, seen)
+        if not drawn:
+            faults.append("no progress line: %r" % seen[:200])
+        if "\n" in seen or screen(seen).strip():
+            faults.append("the progress line was not erased: %r" % seen[-200:])
+        quiet = subprocess.run(command, cwd=work, capture_output=True)
+        if quiet.stderr:
+            faults.append("standard error is no terminal, yet written: %r" % quiet.stderr[:200])
+        if quiet.stdout != out:
             faults.append("standard output differs with the progress line")
     for fault in faults:
         print(fault)
