@@ -8,8 +8,10 @@
 namespace mivo {
 namespace {
 
-// How far the threads may run ahead of the consumer, per thread.
-constexpr size_t kLeadPerThread = 4;
+// How far the threads may run ahead of the consumer, per thread. Waiting
+// outputs are a line and a row each, so a long lead costs little, and it lets
+// the other threads go on past one large dump.
+constexpr size_t kLeadPerThread = 256;
 constexpr auto kTickInterval = std::chrono::milliseconds(100);
 
 void AbandonTurns(OrderedTurn& turn) {

@@ -61,8 +61,9 @@ using ItemEmit = std::function<void(const ItemOutput& output)>;
 // jobs 1, on the calling thread, one item after the other), and emit() on the
 // calling thread for each output in item order, then `tick` now and then
 // while waiting (may be empty). An item is started only when a thread is free
-// and its output is less than a few items ahead of the one emitted next, so
-// memory stays bounded by the threads' items. An output carrying an error
+// and its output is at most a few hundred items ahead of the one emitted
+// next, so memory stays bounded by the threads' items (waiting outputs are
+// small). An output carrying an error
 // stops the run: no new item starts, every thread is joined, and the error is
 // rethrown after that output was emitted.
 void RunInOrder(OrderedRun& run, uint32_t jobs, const ItemWork& work, const ItemEmit& emit,
