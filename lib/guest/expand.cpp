@@ -250,7 +250,9 @@ std::vector<uint8_t> ExpandToRgba8(const HostTextureData& texture, const LevelRe
 std::vector<uint8_t> ExpandToRgba8Float(const HostTextureData& texture, const LevelRecord& level, uint32_t z) {
   if (!Fits(texture, level, z)) return {};
   std::vector<uint8_t> out(uint64_t(level.width) * level.height * 4);
-  if (!out.empty()) ExpandBandsFloat(texture, level, SliceBase(texture, level, z), 0, BandCount(texture, level), out.data());
+  if (!out.empty()) {
+    ExpandBandsFloat(texture, level, SliceBase(texture, level, z), 0, BandCount(texture, level), out.data());
+  }
   return out;
 }
 

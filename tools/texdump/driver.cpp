@@ -16,7 +16,9 @@ namespace mivo {
 namespace fs = std::filesystem;
 
 PoolLoan::PoolLoan(SharedPool& shared, const OrderedRun& run) : pool_(shared.pool.get()) {
-  if (pool_ != nullptr && run.dispatched.load() >= run.count) lock_ = std::unique_lock<std::mutex>(shared.lender, std::try_to_lock);
+  if (pool_ != nullptr && run.dispatched.load() >= run.count) {
+    lock_ = std::unique_lock<std::mutex>(shared.lender, std::try_to_lock);
+  }
 }
 
 std::unique_ptr<WorkerPool> CreateDumpPool(uint32_t jobs) {
@@ -151,7 +153,9 @@ void ProcessDump(const fs::path& dump_path, const DumpToolOptions& options, Norm
 
   output.failures = outcome == DumpOutcome::failed ? 1 : 0;
   output.skipped = outcome == DumpOutcome::skipped ? 1 : 0;
-  if (outcome == DumpOutcome::done && options.write_images) WriteDumpImages(options.out_dir, report.name, texture, pool.get());
+  if (outcome == DumpOutcome::done && options.write_images) {
+    WriteDumpImages(options.out_dir, report.name, texture, pool.get());
+  }
 }
 
 }  // namespace mivo

@@ -61,7 +61,8 @@ const ManifestEntry* FindTemplateEntry(const std::vector<ManifestEntry>& entries
 // Creates a folder with its parents; true when it exists afterwards.
 bool CreateFolder(const std::filesystem::path& folder);
 
-using DumpWork = std::function<void(const std::filesystem::path& dump, OrderedRun& run, size_t index, ItemOutput& output)>;
+using DumpWork =
+    std::function<void(const std::filesystem::path& dump, OrderedRun& run, size_t index, ItemOutput& output)>;
 
 // Gathers the dumps of every input, then runs `work` on them with
 // options.jobs threads and hands the outputs to `emit` in input order, with a

@@ -51,7 +51,8 @@ int RunNormalMode(const DumpToolOptions& options, mivo::ReplacedByPacks replaced
   if (csv != nullptr) std::fclose(csv);
   if (!walked) return 1;
   // Written once, so it lists exactly the replacements that were written.
-  if (!options.pack_template_dir.empty() && !mivo::WritePackManifest(normal.template_entries, options.pack_template_dir)) {
+  if (!options.pack_template_dir.empty() &&
+      !mivo::WritePackManifest(normal.template_entries, options.pack_template_dir)) {
     ++failures;
   }
 

@@ -33,9 +33,8 @@ constexpr uint32_t kMaxJobs = 256;
 
 // A whole number from 1 to kMaxJobs, in decimal digits only; 0 otherwise.
 uint32_t ParseJobs(const std::string& text) {
-  if (text.empty() || text.size() > 3 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-    return 0;
-  }
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  if (text.empty() || text.size() > 3 || !std::all_of(text.begin(), text.end(), digit)) return 0;
   const uint32_t value = uint32_t(std::stoul(text));
   return value <= kMaxJobs ? value : 0;
 }

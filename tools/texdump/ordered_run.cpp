@@ -1,7 +1,7 @@
 #include "texdump/ordered_run.h"
 
 #include <chrono>
-#include <map>
+#include <algorithm>
 #include <thread>
 #include <vector>
 
@@ -33,11 +33,16 @@ ItemOutput RunItem(OrderedRun& run, const ItemWork& work, size_t index) {
   return output;
 }
 
-// The threads and the outputs waiting to be emitted.
+// The threads and the outputs waiting to be emitted: item i's output waits
+// in slot i mod lead, free by then since items run at most `lead` ahead. The
+// slots are made up front, so handing an output over never allocates (a
+// worker thread has nowhere to report a failure of its own).
 struct Workshop {
+  explicit Workshop(size_t slot_count) : slots(slot_count), filled(slot_count, 0) {}
   std::mutex mutex;
   std::condition_variable changed;
-  std::map<size_t, ItemOutput> ready;
+  std::vector<ItemOutput> slots;
+  std::vector<uint8_t> filled;
   size_t next_item = 0;   // the next item a thread takes
   size_t emitted = 0;     // items emitted so far
   bool stop = false;
@@ -57,12 +62,15 @@ struct Workshop {
   }
 };
 
-void WorkerLoop(OrderedRun& run, Workshop& shop, size_t lead, const ItemWork& work) {
+void WorkerLoop(OrderedRun& run, Workshop& shop, const ItemWork& work) {
+  const size_t lead = shop.slots.size();
   for (;;) {
     size_t index;
     {
       std::unique_lock<std::mutex> lock(shop.mutex);
-      shop.changed.wait(lock, [&] { return shop.stop || shop.next_item >= run.count || shop.next_item < shop.emitted + lead; });
+      shop.changed.wait(lock, [&] {
+        return shop.stop || shop.next_item >= run.count || shop.next_item < shop.emitted + lead;
+      });
       if (shop.stop || shop.next_item >= run.count) return;
       index = shop.next_item++;
       run.dispatched = shop.next_item;
@@ -70,7 +78,8 @@ void WorkerLoop(OrderedRun& run, Workshop& shop, size_t lead, const ItemWork& wo
     ItemOutput output = RunItem(run, work, index);
     {
       std::lock_guard<std::mutex> lock(shop.mutex);
-      shop.ready.emplace(index, std::move(output));
+      shop.slots[index % lead] = std::move(output);
+      shop.filled[index % lead] = 1;
     }
     shop.changed.notify_all();
   }
@@ -97,12 +106,9 @@ bool WaitForTurn(OrderedTurn& turn, size_t index) {
 void FinishTurn(OrderedTurn& turn, size_t index) {
   {
     std::lock_guard<std::mutex> lock(turn.mutex);
-    if (index < turn.next) return;
-    turn.finished.insert(index);
-    while (!turn.finished.empty() && *turn.finished.begin() == turn.next) {
-      turn.finished.erase(turn.finished.begin());
-      ++turn.next;
-    }
+    if (index < turn.next || index >= turn.finished.size()) return;
+    turn.finished[index] = 1;
+    while (turn.next < turn.finished.size() && turn.finished[turn.next] != 0) ++turn.next;
   }
   turn.changed.notify_all();
 }
@@ -112,23 +118,24 @@ void RunInOrder(OrderedRun& run, uint32_t jobs, const ItemWork& work, const Item
   const size_t threads = std::min<size_t>(jobs, run.count);
   if (threads <= 1) return RunInline(run, work, emit, tick);
 
-  Workshop shop;  // joins its threads on every way out
+  const size_t lead = std::min(run.count, threads * kLeadPerThread);
+  Workshop shop(lead);  // joins its threads on every way out
   try {
     for (size_t i = 0; i < threads; ++i) {
-      shop.threads.emplace_back(WorkerLoop, std::ref(run), std::ref(shop), threads * kLeadPerThread, std::cref(work));
+      shop.threads.emplace_back(WorkerLoop, std::ref(run), std::ref(shop), std::cref(work));
     }
     for (size_t index = 0; index < run.count; ++index) {
       ItemOutput output;
       {
         std::unique_lock<std::mutex> lock(shop.mutex);
-        while (!shop.changed.wait_for(lock, kTickInterval, [&] { return shop.ready.count(index) != 0; })) {
+        const size_t slot = index % lead;
+        while (!shop.changed.wait_for(lock, kTickInterval, [&] { return shop.filled[slot] != 0; })) {
           lock.unlock();
           if (tick) tick();
           lock.lock();
         }
-        auto found = shop.ready.find(index);
-        output = std::move(found->second);
-        shop.ready.erase(found);
+        output = std::move(shop.slots[slot]);
+        shop.filled[slot] = 0;
         shop.emitted = index + 1;
       }
       shop.changed.notify_all();

@@ -9,8 +9,8 @@
 #include <exception>
 #include <functional>
 #include <mutex>
-#include <set>
 #include <string>
+#include <vector>
 
 namespace mivo {
 
@@ -32,10 +32,11 @@ struct ItemOutput {
 // distinct contents) are taken in item order through turns: item i's turn
 // comes once every earlier item has finished its turn or skipped it.
 struct OrderedTurn {
+  explicit OrderedTurn(size_t count) : finished(count, 0) {}
   std::mutex mutex;
   std::condition_variable changed;
   size_t next = 0;                // every item below has finished its turn
-  std::set<size_t> finished;      // finished items at or above `next`
+  std::vector<uint8_t> finished;  // per item; sized up front, so finishing never allocates
   bool abandoned = false;
 };
 
@@ -48,7 +49,7 @@ void FinishTurn(OrderedTurn& turn, size_t index);
 
 // State shared by the work of all items.
 struct OrderedRun {
-  explicit OrderedRun(size_t item_count) : count(item_count) {}
+  explicit OrderedRun(size_t item_count) : count(item_count), turn(item_count) {}
   const size_t count;
   OrderedTurn turn;
   std::atomic<size_t> dispatched{0};  // items handed to a thread so far
