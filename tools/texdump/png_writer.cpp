@@ -99,7 +99,7 @@ bool ProducePng(uint32_t width, uint32_t height, const uint8_t* pixels, const By
           continue;
         }
         const size_t take = std::min(left, row_bytes + 1 - row_offset);
-        std::memcpy(out, pixels + size_t(row) * row_bytes + (row_offset - 1), take);
+        if (take != 0) std::memcpy(out, pixels + size_t(row) * row_bytes + (row_offset - 1), take);  // width 0: no pixels
         out += take;
         left -= take;
         row_offset += take;
