@@ -99,7 +99,8 @@ bool ProducePng(uint32_t width, uint32_t height, const uint8_t* pixels, const By
           continue;
         }
         const size_t take = std::min(left, row_bytes + 1 - row_offset);
-        if (take != 0) std::memcpy(out, pixels + size_t(row) * row_bytes + (row_offset - 1), take);  // width 0: no pixels
+        // Rows of width 0 have no pixels to copy (and `pixels` may be null).
+        if (take != 0) std::memcpy(out, pixels + size_t(row) * row_bytes + (row_offset - 1), take);
         out += take;
         left -= take;
         row_offset += take;
