@@ -1,5 +1,6 @@
 #include "guest/expand_fast.h"
 
+#include <array>
 #include <cstring>
 
 #include "guest/block_decode.h"
@@ -173,14 +174,59 @@ void ExpandBlockBands(const FastFormat& f, const TexelMap& map, const uint8_t* b
   }
 }
 
+// Half-float formats: no signed remap applies to them, so every half maps to
+// one byte whatever the view; the table is built once, on first use.
+uint32_t HalfChannels(HostFormat format) {
+  switch (format) {
+    case H::R16_FLOAT: return 1;
+    case H::RG16_FLOAT: return 2;
+    case H::RGBA16_FLOAT: return 4;
+    default: return 0;
+  }
+}
+
+const std::array<uint8_t, 65536>& HalfBytes() {
+  static const std::array<uint8_t, 65536> table = [] {
+    std::array<uint8_t, 65536> bytes{};
+    const ViewChannel plain{0, 1.0f, 0.0f};
+    for (uint32_t h = 0; h < 65536; ++h) bytes[h] = ToByte(Half(h) * plain.scale + plain.bias);
+    return bytes;
+  }();
+  return table;
+}
+
+void ExpandHalfRows(uint32_t channels, uint16_t view, const uint8_t* base, uint64_t row_pitch, uint32_t width,
+                    uint32_t first_row, uint32_t rows, uint8_t* out) {
+  const std::array<uint8_t, 65536>& bytes = HalfBytes();
+  int source[4];      // stored channel read by each output channel, or -1
+  uint8_t fixed[4];   // the byte of an output channel that reads no stored channel
+  for (int c = 0; c < 4; ++c) {
+    const ViewChannel vc = ViewSelector(view, c, false);
+    source[c] = vc.source < channels ? int(vc.source) : -1;
+    fixed[c] = ToByte(vc.source == 3 || vc.source == 5 ? 1.0f : 0.0f);
+  }
+  const uint64_t out_row = uint64_t(width) * 4;
+  for (uint32_t y = first_row; y < first_row + rows; ++y) {
+    const uint8_t* src = base + y * row_pitch;
+    uint8_t* dst = out + y * out_row;
+    for (uint32_t x = 0; x < width; ++x, src += 2 * channels, dst += 4) {
+      for (int c = 0; c < 4; ++c) dst[c] = source[c] < 0 ? fixed[c] : bytes[Load16(src + 2 * source[c])];
+    }
+  }
+}
+
 }  // namespace
 
-bool HasFastExpansion(HostFormat format) { return FindFastFormat(format) != nullptr; }
+bool HasFastExpansion(HostFormat format) { return FindFastFormat(format) != nullptr || HalfChannels(format) != 0; }
 
 void ExpandBandsFast(HostFormat format, uint16_t view, const uint8_t* base, uint64_t row_pitch, uint32_t width,
                      uint32_t height, uint32_t first_band, uint32_t band_count, uint8_t* out) {
+  if (band_count == 0) return;
+  if (const uint32_t channels = HalfChannels(format); channels != 0) {
+    return ExpandHalfRows(channels, view, base, row_pitch, width, first_band, band_count, out);
+  }
   const FastFormat* f = FindFastFormat(format);
-  if (f == nullptr || band_count == 0) return;
+  if (f == nullptr) return;
   TexelMap map;
   BuildTexelMap(*f, view, IsSignedFormat(format), map);
   if (f->decode == nullptr) {

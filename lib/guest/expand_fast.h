@@ -1,7 +1,8 @@
 // Integer fast paths of the RGBA8 expansion: for host formats whose channels
 // are small integer codes, every (code, view selector) pair is looked up in a
-// table built with the float path's own arithmetic, so the bytes are the
-// float path's bytes without a float per texel.
+// table built with the float path's own arithmetic (half floats through one
+// table of all 65536 halves), so the bytes are the float path's bytes without
+// a float per texel.
 #pragma once
 
 #include <cstdint>
