@@ -1,5 +1,6 @@
 #include "guest/expand_fast.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -84,6 +85,8 @@ struct ChannelMap {
 struct TexelMap {
   ChannelMap channels[4];
   bool identity;  // four bytes R, G, B, A that come out unchanged
+  bool bytewise;  // every output channel looks up one whole stored byte
+  uint8_t byte[4];
 };
 
 void BuildTexelMap(const FastFormat& f, uint16_t view, bool is_signed, TexelMap& map) {
@@ -107,6 +110,15 @@ void BuildTexelMap(const FastFormat& f, uint16_t view, bool is_signed, TexelMap&
     }
     map.identity = map.identity && m.shift == uint32_t(8 * c) && m.mask == 255;
   }
+  // Byte-sized codes are looked up straight from the stored bytes; a
+  // constant channel then reads byte 0 through a table that is all constant.
+  map.bytewise = true;
+  for (int c = 0; c < 4; ++c) {
+    ChannelMap& m = map.channels[c];
+    if (m.mask == 0) std::fill(m.lut + 1, m.lut + 256, m.lut[0]);
+    map.bytewise = map.bytewise && (m.mask == 0 || (m.mask == 255 && m.shift % 8 == 0));
+    map.byte[c] = uint8_t(m.mask == 0 ? 0 : m.shift / 8);
+  }
 }
 
 inline void MapTexel(uint32_t v, const TexelMap& map, uint8_t* out) {
@@ -126,7 +138,26 @@ void MapRow(const uint8_t* src, uint32_t count, const TexelMap& map, uint8_t* ou
   for (uint32_t x = 0; x < count; ++x, src += Bytes, out += 4) MapTexel(LoadTexel(src, Bytes), map, out);
 }
 
+template <uint32_t Bytes>
+void MapRowBytes(const uint8_t* src, uint32_t count, const TexelMap& map, uint8_t* out) {
+  const ChannelMap* m = map.channels;
+  const uint8_t b0 = map.byte[0], b1 = map.byte[1], b2 = map.byte[2], b3 = map.byte[3];
+  for (uint32_t x = 0; x < count; ++x, src += Bytes, out += 4) {
+    out[0] = m[0].lut[src[b0]];
+    out[1] = m[1].lut[src[b1]];
+    out[2] = m[2].lut[src[b2]];
+    out[3] = m[3].lut[src[b3]];
+  }
+}
+
 void MapTexels(const uint8_t* src, uint32_t bytes, uint32_t count, const TexelMap& map, uint8_t* out) {
+  if (map.bytewise) {
+    switch (bytes) {
+      case 1: return MapRowBytes<1>(src, count, map, out);
+      case 2: return MapRowBytes<2>(src, count, map, out);
+      default: return MapRowBytes<4>(src, count, map, out);
+    }
+  }
   switch (bytes) {
     case 1: return MapRow<1>(src, count, map, out);
     case 2: return MapRow<2>(src, count, map, out);
