@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 
 #include "guest/block_decode.h"
 #include "guest/expand_fast.h"
