@@ -1,6 +1,7 @@
 #include "texdump/driver.h"
 
 #include <cstdio>
+#include <map>
 #include <string>
 #include <system_error>
 
@@ -34,11 +35,17 @@ bool CreateFolder(const fs::path& folder) {
 bool RunOverDumps(const DumpToolOptions& options, const DumpWork& work, const ItemEmit& emit) {
   // Gathered up front so that progress knows the total; a walk error still
   // shows after the dumps of the inputs before it.
-  std::vector<fs::path> dumps, gathered;
+  std::vector<DumpItem> dumps;
+  std::vector<fs::path> gathered;
   std::string walk_error;
+  std::map<std::string, size_t> last_with_name;
   for (const fs::path& input : options.inputs) {
     if (!GatherDumpPaths(input, gathered, walk_error)) break;
-    dumps.insert(dumps.end(), gathered.begin(), gathered.end());
+    for (const fs::path& path : gathered) {
+      const auto [previous, first] = last_with_name.try_emplace(path.stem().string(), dumps.size());
+      dumps.push_back({path, first ? DumpItem::kNone : previous->second});
+      previous->second = dumps.size() - 1;
+    }
   }
   OrderedRun run(dumps.size());
   ProgressLine progress(dumps.size());
@@ -119,8 +126,9 @@ DumpOutcome ReportAndTemplate(const DumpToolOptions& options, NormalModeRun& nor
 
 }  // namespace
 
-void ProcessDump(const fs::path& dump_path, const DumpToolOptions& options, NormalModeRun& normal, OrderedRun& run,
+void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalModeRun& normal, OrderedRun& run,
                  size_t index, ItemOutput& output) {
+  const fs::path& dump_path = item.path;
   // Everything of this dump lives in this scope and is gone before the thread takes another.
   output.textures = 1;
   TextureDump dump;
@@ -153,9 +161,10 @@ void ProcessDump(const fs::path& dump_path, const DumpToolOptions& options, Norm
 
   output.failures = outcome == DumpOutcome::failed ? 1 : 0;
   output.skipped = outcome == DumpOutcome::skipped ? 1 : 0;
-  if (outcome == DumpOutcome::done && options.write_images) {
-    WriteDumpImages(options.out_dir, report.name, texture, pool.get());
-  }
+  // Dumps of the same name write the same files: the later one's must win.
+  if (outcome != DumpOutcome::done || !options.write_images) return;
+  if (item.same_name_before != DumpItem::kNone && !WaitForItem(run, item.same_name_before)) return;
+  WriteDumpImages(options.out_dir, report.name, texture, pool.get());
 }
 
 }  // namespace mivo

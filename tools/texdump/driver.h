@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -61,8 +63,15 @@ const ManifestEntry* FindTemplateEntry(const std::vector<ManifestEntry>& entries
 // Creates a folder with its parents; true when it exists afterwards.
 bool CreateFolder(const std::filesystem::path& folder);
 
-using DumpWork =
-    std::function<void(const std::filesystem::path& dump, OrderedRun& run, size_t index, ItemOutput& output)>;
+// One dump of the run, and the dump before it whose outputs carry the same
+// name (its images are written first, so that the later dump's replace them).
+struct DumpItem {
+  static constexpr size_t kNone = SIZE_MAX;
+  std::filesystem::path path;
+  size_t same_name_before = kNone;
+};
+
+using DumpWork = std::function<void(const DumpItem& dump, OrderedRun& run, size_t index, ItemOutput& output)>;
 
 // Gathers the dumps of every input, then runs `work` on them with
 // options.jobs threads and hands the outputs to `emit` in input order, with a
@@ -73,8 +82,8 @@ bool RunOverDumps(const DumpToolOptions& options, const DumpWork& work, const It
 
 // Reads, decodes and reports one dump into `output`. An unreadable dump gives
 // "PATH: ERROR" and counts as a texture and a failure.
-void ProcessDump(const std::filesystem::path& dump_path, const DumpToolOptions& options, NormalModeRun& normal,
-                 OrderedRun& run, size_t index, ItemOutput& output);
+void ProcessDump(const DumpItem& dump, const DumpToolOptions& options, NormalModeRun& normal, OrderedRun& run,
+                 size_t index, ItemOutput& output);
 
 // The report fields of one read dump, up to its content key (the pack key
 // depends on the run's template and is left to the caller).

@@ -38,7 +38,7 @@ int RunNormalMode(const DumpToolOptions& options, mivo::ReplacedByPacks replaced
   int32_t textures = 0, failures = 0, skipped = 0;
   const bool walked = mivo::RunOverDumps(
       options,
-      [&](const fs::path& dump, mivo::OrderedRun& run, size_t index, mivo::ItemOutput& output) {
+      [&](const mivo::DumpItem& dump, mivo::OrderedRun& run, size_t index, mivo::ItemOutput& output) {
         mivo::ProcessDump(dump, options, normal, run, index, output);
       },
       [&](const mivo::ItemOutput& output) {

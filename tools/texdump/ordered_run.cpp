@@ -14,12 +14,18 @@ namespace {
 constexpr size_t kLeadPerThread = 256;
 constexpr auto kTickInterval = std::chrono::milliseconds(100);
 
-void AbandonTurns(OrderedTurn& turn) {
+// Wakes every item waiting for a turn or for an earlier item; they give up.
+void Abandon(OrderedRun& run) {
   {
-    std::lock_guard<std::mutex> lock(turn.mutex);
-    turn.abandoned = true;
+    std::lock_guard<std::mutex> lock(run.turn.mutex);
+    run.turn.abandoned = true;
   }
-  turn.changed.notify_all();
+  run.turn.changed.notify_all();
+  {
+    std::lock_guard<std::mutex> lock(run.finished.mutex);
+    run.finished.abandoned = true;
+  }
+  run.finished.changed.notify_all();
 }
 
 ItemOutput RunItem(OrderedRun& run, const ItemWork& work, size_t index) {
@@ -30,6 +36,11 @@ ItemOutput RunItem(OrderedRun& run, const ItemWork& work, size_t index) {
     output.error = std::current_exception();
   }
   FinishTurn(run.turn, index);
+  {
+    std::lock_guard<std::mutex> lock(run.finished.mutex);
+    run.finished.done[index] = 1;
+  }
+  run.finished.changed.notify_all();
   return output;
 }
 
@@ -103,6 +114,13 @@ bool WaitForTurn(OrderedTurn& turn, size_t index) {
   return !turn.abandoned;
 }
 
+bool WaitForItem(OrderedRun& run, size_t earlier) {
+  FinishedItems& finished = run.finished;
+  std::unique_lock<std::mutex> lock(finished.mutex);
+  finished.changed.wait(lock, [&] { return finished.abandoned || finished.done[earlier] != 0; });
+  return !finished.abandoned;
+}
+
 void FinishTurn(OrderedTurn& turn, size_t index) {
   {
     std::lock_guard<std::mutex> lock(turn.mutex);
@@ -144,7 +162,7 @@ void RunInOrder(OrderedRun& run, uint32_t jobs, const ItemWork& work, const Item
       if (tick) tick();
     }
   } catch (...) {
-    AbandonTurns(run.turn);
+    Abandon(run);
     shop.StopAndJoin();
     throw;
   }

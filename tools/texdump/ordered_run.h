@@ -47,13 +47,28 @@ bool WaitForTurn(OrderedTurn& turn, size_t index);
 // call does nothing.
 void FinishTurn(OrderedTurn& turn, size_t index);
 
+// Which items have finished their work, for an item that must come after a
+// particular earlier one (files of the same name, the later one winning).
+struct FinishedItems {
+  explicit FinishedItems(size_t count) : done(count, 0) {}
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<uint8_t> done;  // per item; sized up front, so marking never allocates
+  bool abandoned = false;
+};
+
 // State shared by the work of all items.
 struct OrderedRun {
-  explicit OrderedRun(size_t item_count) : count(item_count), turn(item_count) {}
+  explicit OrderedRun(size_t item_count) : count(item_count), turn(item_count), finished(item_count) {}
   const size_t count;
   OrderedTurn turn;
+  FinishedItems finished;
   std::atomic<size_t> dispatched{0};  // items handed to a thread so far
 };
+
+// Blocks until item `earlier` (below the caller's own index) has finished its
+// work. False when the run is being abandoned; the item then gives up.
+bool WaitForItem(OrderedRun& run, size_t earlier);
 
 using ItemWork = std::function<void(size_t index, ItemOutput& output)>;
 using ItemEmit = std::function<void(const ItemOutput& output)>;

@@ -67,8 +67,8 @@ int RunTailCheckMode(const DumpToolOptions& options) {
   int32_t textures = 0, in_tail = 0, failures = 0;
   const bool walked = RunOverDumps(
       options,
-      [&](const fs::path& dump, OrderedRun& run, size_t index, ItemOutput& output) {
-        ProcessTailDump(dump, options, distinct, run, index, output);
+      [&](const DumpItem& dump, OrderedRun& run, size_t index, ItemOutput& output) {
+        ProcessTailDump(dump.path, options, distinct, run, index, output);
       },
       [&](const ItemOutput& output) {
         WriteText(csv, output.csv);
