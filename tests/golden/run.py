@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Golden-file runner for the programs.
 
-usage: run.py [--src DIR] (--build DIR | --bin NAME=PATH...) [--update] CASE_DIR...
+usage: run.py [--src DIR] (--build DIR | --bin NAME=PATH...) [--texdump-jobs N] [--update] CASE_DIR...
 
 A case folder holds `cmd` (the program's NAME, then one argument per line;
 @SRC@ stands for the source folder), optionally `inputs` (the name of a folder
@@ -17,6 +17,9 @@ written must pass pngcheck and open in Pillow; where a DDS and a PNG of the
 same name were written, Pillow's decoding of the DDS's first level must match
 the PNG's top rows within one step (when the dump's line shows the identity
 view).
+--texdump-jobs N puts "--jobs N" before the arguments of every mivo_texdump
+run: its outputs must not depend on the number of jobs, so each case holds
+for any N.
 --update rewrites the expected files from this run: review the diff before
 committing it, e.g. python3 tests/golden/run.py --build build --update tests/golden/cases/*
 """
@@ -75,6 +78,8 @@ def read_back(work, written, stdout):
 def run_case(case, a, programs):
     cmd = (case / "cmd").read_text().splitlines()
     args = [line.replace("@SRC@", str(a.src)) for line in cmd[1:]]
+    if cmd[0] == "texdump" and a.texdump_jobs:
+        args = ["--jobs", a.texdump_jobs] + args
     with tempfile.TemporaryDirectory(prefix="mivo-golden-") as tmp:
         work = Path(tmp) / "work"
         if (case / "inputs").exists():
@@ -126,6 +131,7 @@ def main():
     ap.add_argument("--src", type=Path, default=Path(__file__).resolve().parents[2])
     ap.add_argument("--build", type=Path)
     ap.add_argument("--bin", action="append", default=[])
+    ap.add_argument("--texdump-jobs")
     ap.add_argument("--update", action="store_true")
     ap.add_argument("cases", nargs="+", type=Path)
     a = ap.parse_args()

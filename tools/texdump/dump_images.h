@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "guest/formats.h"
+#include "guest/worker_pool.h"
 
 namespace mivo {
 
@@ -24,6 +25,8 @@ bool StackFirstLevel(const HostTextureData& texture, StackedImage& image);
 
 // out_dir/name.dds and out_dir/name.png. Failed writes are not reported:
 // an image that cannot be written does not fail the dump.
-void WriteDumpImages(const std::filesystem::path& out_dir, const std::string& name, const HostTextureData& texture);
+// A pool, when given, shares out the expansion of a large image.
+void WriteDumpImages(const std::filesystem::path& out_dir, const std::string& name, const HostTextureData& texture,
+                     WorkerPool* pool = nullptr);
 
 }  // namespace mivo

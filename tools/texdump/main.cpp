@@ -1,7 +1,8 @@
 // mivo_texdump: decodes texture dump files into host formats and images
 // (normal mode), or measures the mips packed into a base level's tail
 // (--tail-check). Every line goes to standard output except the count of
-// dumps that --skip-pack left out, which goes to standard error.
+// dumps that --skip-pack left out and the progress line of a long run on a
+// terminal, which go to standard error.
 #include <cstdio>
 #include <new>
 #include <string>
@@ -27,24 +28,38 @@ int RunNormalMode(const DumpToolOptions& options, mivo::ReplacedByPacks replaced
   fs::create_directories(options.out_dir, ignored);
   if (!options.pack_template_dir.empty() && !mivo::CreateFolder(options.pack_template_dir)) return 1;
 
-  mivo::NormalModeRun run;
-  run.replaced_by_packs = std::move(replaced_by_packs);
+  mivo::NormalModeRun normal;
+  normal.replaced_by_packs = std::move(replaced_by_packs);
+  normal.pool.pool = mivo::CreateDumpPool(options.jobs);
   // An unopenable report is not fatal either: the run goes on without it.
-  if (!options.csv_path.empty()) run.csv = std::fopen(options.csv_path.c_str(), "w");
-  if (run.csv != nullptr) std::fputs(mivo::kCsvHeader, run.csv);
-  const bool walked =
-      mivo::ForEachDump(options.inputs, [&](const fs::path& dump) { mivo::ProcessDump(dump, options, run); });
-  if (run.csv != nullptr) std::fclose(run.csv);
+  std::FILE* csv = options.csv_path.empty() ? nullptr : std::fopen(options.csv_path.c_str(), "w");
+  normal.csv_open = csv != nullptr;
+  if (csv != nullptr) std::fputs(mivo::kCsvHeader, csv);
+  int32_t textures = 0, failures = 0, skipped = 0;
+  const bool walked = mivo::RunOverDumps(
+      options,
+      [&](const mivo::DumpItem& dump, mivo::OrderedRun& run, size_t index, mivo::ItemOutput& output) {
+        mivo::ProcessDump(dump, options, normal, run, index, output);
+      },
+      [&](const mivo::ItemOutput& output) {
+        std::fputs(output.out.c_str(), stdout);
+        if (csv != nullptr) std::fputs(output.csv.c_str(), csv);
+        textures += output.textures;
+        failures += output.failures;
+        skipped += output.skipped;
+      });
+  if (csv != nullptr) std::fclose(csv);
   if (!walked) return 1;
   // Written once, so it lists exactly the replacements that were written.
-  if (!options.pack_template_dir.empty() && !mivo::WritePackManifest(run.template_entries, options.pack_template_dir)) {
-    ++run.failures;
+  if (!options.pack_template_dir.empty() &&
+      !mivo::WritePackManifest(normal.template_entries, options.pack_template_dir)) {
+    ++failures;
   }
 
   // Kept off standard output, which reads the same with or without the option.
-  if (!options.skip_packs.empty()) std::fprintf(stderr, "%d dumps skipped: already replaced by a pack\n", run.skipped);
-  std::printf("%d textures, %d failed\n", run.textures, run.failures);
-  return run.failures != 0 ? 1 : 0;
+  if (!options.skip_packs.empty()) std::fprintf(stderr, "%d dumps skipped: already replaced by a pack\n", skipped);
+  std::printf("%d textures, %d failed\n", textures, failures);
+  return failures != 0 ? 1 : 0;
 }
 
 }  // namespace

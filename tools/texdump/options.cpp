@@ -2,13 +2,14 @@
 
 #include <algorithm>
 #include <system_error>
+#include <thread>
 
 namespace mivo {
 namespace {
 
 namespace fs = std::filesystem;
 
-enum class OptionId { out, csv, no_images, pack_template, pack_png, skip_pack, tail_check, tail_images };
+enum class OptionId { out, csv, no_images, pack_template, pack_png, skip_pack, tail_check, tail_images, jobs };
 
 struct OptionRow {
   const char* name;
@@ -25,7 +26,18 @@ constexpr OptionRow kOptions[] = {
     {"--skip-pack", OptionId::skip_pack, true},
     {"--tail-check", OptionId::tail_check, true},
     {"--tail-images", OptionId::tail_images, true},
+    {"--jobs", OptionId::jobs, true},
 };
+
+constexpr uint32_t kMaxJobs = 256;
+
+// A whole number from 1 to kMaxJobs, in decimal digits only; 0 otherwise.
+uint32_t ParseJobs(const std::string& text) {
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  if (text.empty() || text.size() > 3 || !std::all_of(text.begin(), text.end(), digit)) return 0;
+  const uint32_t value = uint32_t(std::stoul(text));
+  return value <= kMaxJobs ? value : 0;
+}
 
 const OptionRow* FindOption(const std::string& arg) {
   for (const OptionRow& row : kOptions) {
@@ -47,6 +59,7 @@ void Apply(const OptionRow& option, const std::string& value, DumpToolOptions& o
     case OptionId::skip_pack: options.skip_packs.push_back(PathFromUtf8(value)); break;
     case OptionId::tail_check: options.tail_check_path = value; break;
     case OptionId::tail_images: options.tail_images_dir = PathFromUtf8(value); break;
+    case OptionId::jobs: options.jobs = ParseJobs(value); break;
   }
 }
 
@@ -59,6 +72,10 @@ bool IsNotFound(const fs::file_status& status, const std::error_code& ec) {
 
 }  // namespace
 
+uint32_t DefaultJobs() {
+  return std::clamp<uint32_t>(std::thread::hardware_concurrency(), 1, kMaxJobs);
+}
+
 bool ParseDumpToolArguments(const std::vector<std::string>& args, DumpToolOptions& options,
                             std::string& usage_error) {
   for (size_t i = 0; i < args.size(); ++i) {
@@ -68,6 +85,10 @@ bool ParseDumpToolArguments(const std::vector<std::string>& args, DumpToolOption
     if (option && option->takes_value && i + 1 == args.size()) option = nullptr;
     if (option) {
       Apply(*option, option->takes_value ? args[++i] : std::string(), options);
+      if (option->id == OptionId::jobs && options.jobs == 0) {
+        usage_error = "invalid --jobs value " + args[i] + "\n";
+        return false;
+      }
     } else if (arg.size() >= 2 && arg.compare(0, 2, "--") == 0) {
       usage_error = "unknown option " + arg + "\n";
       return false;
@@ -79,6 +100,7 @@ bool ParseDumpToolArguments(const std::vector<std::string>& args, DumpToolOption
     usage_error = kDumpToolUsage;
     return false;
   }
+  if (options.jobs == 0) options.jobs = DefaultJobs();
   return true;
 }
 

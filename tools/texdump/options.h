@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -22,10 +23,17 @@ struct DumpToolOptions {
   std::string tail_check_path;               // not empty: run the mip tail check instead
   std::filesystem::path tail_images_dir;     // empty: no contact sheets
   std::vector<std::filesystem::path> inputs; // dump files or folders, in command-line order
+  // Dumps processed at once (--jobs, 1 to 256); the parser sets the default,
+  // the number of hardware threads. Outputs are the same for any value.
+  uint32_t jobs = 0;
 };
 
+// The number of hardware threads, at least 1 and at most 256.
+uint32_t DefaultJobs();
+
 // Parses the arguments after the program name. On a usage error returns false
-// with the exact text to print ("unknown option ...\n" or the usage line);
+// with the exact text to print ("unknown option ...\n", "invalid --jobs
+// value ...\n" or the usage line);
 // the caller then exits with status 2.
 bool ParseDumpToolArguments(const std::vector<std::string>& args, DumpToolOptions& options,
                             std::string& usage_error);

@@ -14,15 +14,17 @@ namespace mivo {
 
 namespace fs = std::filesystem;
 
-void ProcessTailDump(const fs::path& dump_path, const DumpToolOptions& options, std::FILE* csv, TailCheckRun& run) {
-  // Everything of this dump lives in this scope and is gone before the next one is read.
-  ++run.textures;
+void ProcessTailDump(const fs::path& dump_path, const DumpToolOptions& options, DistinctMap& distinct,
+                     OrderedRun& run, size_t index, ItemOutput& output) {
+  // Everything of this dump lives in this scope and is gone before the thread takes another.
+  output.textures = 1;
   TextureDump dump;
   std::string error;
   if (!ReadTextureDump(dump_path, dump, error)) {
-    ++run.failures;
+    output.failures = 1;
     return;
   }
+  output.input_bytes = dump.base_image.size() + dump.mip_image.size();
   // Decided on the fetch constant as captured: staging rebases its addresses.
   if (!HasMipsInBaseTail(dump.fetch)) return;
 
@@ -32,14 +34,18 @@ void ProcessTailDump(const fs::path& dump_path, const DumpToolOptions& options, 
   const std::string name = dump_path.stem().string();
   const char* format_name = GuestFormatName(FetchFormat(dump.fetch));
   if (!ok) {
-    WriteText(csv, TailFailureRow(name, format_name, error));
-    ++run.failures;
+    output.csv = TailFailureRow(name, format_name, error);
+    output.failures = 1;
     return;
   }
 
-  const MipTailResult result = AnalyzeMipTail(texture, run.distinct);
-  WriteText(csv, TailCsvRow(name, format_name, texture.width, texture.height, result));
-  ++run.in_tail;
+  MipTailResult result = MeasureMipTail(texture);
+  // Content is numbered in order of first appearance in the run.
+  if (!WaitForTurn(run.turn, index)) return;
+  NumberMipTail(result, distinct);
+  FinishTurn(run.turn, index);
+  output.csv = TailCsvRow(name, format_name, texture.width, texture.height, result);
+  output.in_tail = 1;
   if (!options.tail_images_dir.empty() && !result.seen && !result.levels.empty()) {
     const TailSheet sheet = BuildTailSheet(result);
     const std::string file = "tail-" + std::to_string(result.distinct_id) + "-" + name + ".png";
@@ -57,14 +63,24 @@ int RunTailCheckMode(const DumpToolOptions& options) {
   if (!options.tail_images_dir.empty()) CreateFolder(options.tail_images_dir);  // failure shows as missing sheets
   WriteText(csv, kTailCsvHeader);
 
-  TailCheckRun run;
-  const bool walked =
-      ForEachDump(options.inputs, [&](const fs::path& dump) { ProcessTailDump(dump, options, csv, run); });
+  DistinctMap distinct;
+  int32_t textures = 0, in_tail = 0, failures = 0;
+  const bool walked = RunOverDumps(
+      options,
+      [&](const DumpItem& dump, OrderedRun& run, size_t index, ItemOutput& output) {
+        ProcessTailDump(dump.path, options, distinct, run, index, output);
+      },
+      [&](const ItemOutput& output) {
+        WriteText(csv, output.csv);
+        textures += output.textures;
+        in_tail += output.in_tail;
+        failures += output.failures;
+      });
   file.reset();
   if (!walked) return 1;
 
-  WriteText(stdout, TailSummaryLine(run.textures, run.in_tail, run.distinct.size(), run.failures));
-  return run.failures != 0 ? 1 : 0;
+  WriteText(stdout, TailSummaryLine(textures, in_tail, distinct.size(), failures));
+  return failures != 0 ? 1 : 0;
 }
 
 }  // namespace mivo
