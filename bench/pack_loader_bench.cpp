@@ -1,6 +1,8 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -8,10 +10,11 @@
 #include <thread>
 #include <vector>
 
+#include "pack/content_key.h"
 #include "pack/mip_chain.h"
 #include "pack/pack_loader.h"
-#include "support/pack_builder.h"
-#include "support/replacement_files.h"
+#include "texdump/dds_writer.h"
+#include "texdump/png_writer.h"
 
 namespace mivo {
 namespace {
@@ -34,23 +37,29 @@ std::vector<uint8_t> NoisyGradientPng(uint32_t seed) {
       p[3] = uint8_t(255 - ((x ^ y) >> 4));
     }
   }
-  return test::MakePngBytes(kSide, kSide, 8, 6, rgba);
+  return BuildPng(kSide, kSide, rgba.data());
 }
 
-std::vector<uint8_t> BlockDds(const char* fourcc, HostFormat format, uint32_t levels, uint32_t seed) {
-  test::DdsFields fields;
-  fields.fourcc = fourcc;
-  fields.width = kSide;
-  fields.height = kSide;
-  fields.mip_count = levels;
-  std::vector<uint8_t> file = test::MakeDdsHeader(fields);
-  const uint64_t bytes = levels == 1 ? HostSliceSize(format, kSide, kSide) : CompleteChainBytes(format, kSide, kSide);
+// A square block-compressed DDS of noise with `levels` levels.
+std::vector<uint8_t> BlockDds(HostFormat format, uint32_t levels, uint32_t seed) {
+  HostTextureData t;
+  t.host_format = format;
+  t.width = t.height = kSide;
+  t.levels = levels;
+  for (uint32_t m = 0; m < levels; ++m) AddLevel(t, m, std::max(1u, kSide >> m), std::max(1u, kSide >> m));
   uint32_t noise = seed;
-  for (uint64_t i = 0; i < bytes; ++i) {
+  for (uint8_t& b : t.data) {
     noise = noise * 1664525u + 1013904223u;
-    file.push_back(uint8_t(noise >> 24));
+    b = uint8_t(noise >> 24);
   }
-  return file;
+  return BuildDds(t);
+}
+
+// A manifest row for `key` whose replacement file gets the key's name.
+ManifestEntry Row(uint64_t key, HostFormat format, const char* extension) {
+  char alias[32];
+  std::snprintf(alias, sizeof alias, "bf_%08X_%08X", uint32_t(key >> 32), uint32_t(key));
+  return {key, alias, FormatContentKey(key, alias) + extension, format, kSide, kSide};
 }
 
 // 64 replacements of 1024x1024, in request order: every other one an RGBA
@@ -64,22 +73,24 @@ struct BenchPack {
   BenchPack() {
     folder = fs::temp_directory_path() / "mivo_pack_loader_bench";
     fs::remove_all(folder);
-    std::vector<test::PackFile> files;
+    fs::create_directories(folder);
     for (uint32_t i = 0; i < kTextures; ++i) {
       const uint64_t key = 0xB000 + i;
+      std::vector<uint8_t> bytes;
       if (i % 2 == 0) {
-        files.push_back(test::MakePackFile(key, HostFormat::RGBA8_UNORM, kSide, kSide, ".png", NoisyGradientPng(i)));
+        entries.push_back(Row(key, HostFormat::RGBA8_UNORM, ".png"));
+        bytes = NoisyGradientPng(i);
       } else if (i % 4 == 1) {
-        files.push_back(test::MakePackFile(key, HostFormat::BC3_UNORM, kSide, kSide, ".dds",
-                                           BlockDds("DXT5", HostFormat::BC3_UNORM,
-                                                    CompleteChainCount(kSide, kSide), i)));
+        entries.push_back(Row(key, HostFormat::BC3_UNORM, ".dds"));
+        bytes = BlockDds(HostFormat::BC3_UNORM, CompleteChainCount(kSide, kSide), i);
       } else {
-        files.push_back(test::MakePackFile(key, HostFormat::BC1_UNORM, kSide, kSide, ".dds",
-                                           BlockDds("DXT1", HostFormat::BC1_UNORM, 1, i)));
+        entries.push_back(Row(key, HostFormat::BC1_UNORM, ".dds"));
+        bytes = BlockDds(HostFormat::BC1_UNORM, 1, i);
       }
+      std::ofstream(folder / entries.back().replacement_file, std::ios::binary)
+          .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     }
-    test::WritePack(folder, files);
-    for (const test::PackFile& file : files) entries.push_back(file.entry);
+    WritePackManifest(entries, folder);
   }
   ~BenchPack() {
     std::error_code ignored;
@@ -99,7 +110,13 @@ void BM_PackLoaderSetFolderToAllTaken(benchmark::State& state) {
   const BenchPack& pack = Pack();
   PackLoader loader(uint32_t(state.range(0)));
   std::vector<GuestTextureInfo> infos;
-  for (const ManifestEntry& entry : pack.entries) infos.push_back(test::OriginalInfo(entry));
+  for (const ManifestEntry& entry : pack.entries) {
+    GuestTextureInfo info;
+    info.host_format = entry.original_host_format;
+    info.width = entry.original_width;
+    info.height = entry.original_height;
+    infos.push_back(info);
+  }
   for (auto _ : state) {
     std::vector<std::shared_ptr<HostTextureData>> taken(kTextures);
     uint32_t left = kTextures;

@@ -3,14 +3,14 @@
 #include <spng.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "pack/mip_chain.h"
 #include "pack/replacement.h"
-#include "support/dump_builder.h"
-#include "support/external_tools.h"
-#include "support/replacement_files.h"
+#include "texdump/dds_writer.h"
+#include "texdump/png_writer.h"
 
 namespace mivo {
 namespace {
@@ -18,6 +18,10 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr uint32_t kSide = 4096;
+
+void Write(const fs::path& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
 
 // The two replacement files, written once per run: a 4096x4096 RGBA PNG of
 // smooth gradients with some noise, and a 4096x4096 BC3 DDS with all 13 levels.
@@ -41,17 +45,16 @@ struct Files {
         p[3] = uint8_t(255 - ((x ^ y) >> 6));
       }
     }
-    png = test::MakePngBytes(kSide, kSide, 8, 6, rgba);
-    test::WriteFileBytes(folder / "image.png", png);
+    png = BuildPng(kSide, kSide, rgba.data());
+    Write(folder / "image.png", png);
 
-    test::DdsFields fields;
-    fields.fourcc = "DXT5";
-    fields.width = kSide;
-    fields.height = kSide;
-    fields.mip_count = CompleteChainCount(kSide, kSide);
-    std::vector<uint8_t> dds = test::MakeDdsHeader(fields);
-    dds.resize(dds.size() + CompleteChainBytes(HostFormat::BC3_UNORM, kSide, kSide));
-    test::WriteFileBytes(folder / "blocks.dds", dds);
+    HostTextureData blocks;  // all zero
+    blocks.host_format = HostFormat::BC3_UNORM;
+    blocks.width = blocks.height = kSide;
+    blocks.levels = CompleteChainCount(kSide, kSide);
+    for (uint32_t m = 0; m < blocks.levels; ++m) AddLevel(blocks, m, std::max(1u, kSide >> m), std::max(1u, kSide >> m));
+    const std::vector<uint8_t> dds = BuildDds(blocks);
+    Write(folder / "blocks.dds", dds);
     dds_size = dds.size();
   }
 };

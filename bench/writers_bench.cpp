@@ -19,17 +19,20 @@ std::vector<uint8_t> Noise(size_t size) {
   return bytes;
 }
 
-// The whole PNG file of a 2048x2048 RGBA8 image, built in memory.
-void BM_BuildPng2048(benchmark::State& state) {
+// The PNG file of a 2048x2048 RGBA8 image, produced piece by piece into a
+// sink that only looks at each piece: the encoder's cost without the I/O.
+void BM_ProducePng2048(benchmark::State& state) {
   const uint32_t side = 2048;
   const std::vector<uint8_t> pixels = Noise(size_t(side) * side * 4);
   for (auto _ : state) {
-    std::vector<uint8_t> file = BuildPng(side, side, pixels.data());
-    benchmark::DoNotOptimize(file.data());
+    ProducePng(side, side, pixels.data(), [](const uint8_t* bytes, size_t size) {
+      benchmark::DoNotOptimize(bytes[size - 1]);
+      return true;
+    });
   }
   state.SetBytesProcessed(state.iterations() * int64_t(pixels.size()));
 }
-BENCHMARK(BM_BuildPng2048)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProducePng2048)->Unit(benchmark::kMillisecond);
 
 // The whole DDS file of a 64 MiB texture (4096x4096 RGBA8 base level),
 // built in memory.

@@ -5,7 +5,7 @@
 # template checked against itself passes).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh build
+TARGETS="mivo_texdump mivo_packcheck" scripts/setup.sh build
 rm -rf build/demo
 build/tools/texdump/mivo_texdump --out build/demo --csv build/demo/report.csv \
   --pack-template build/demo/pack-template samples

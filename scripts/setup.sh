@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and tests need (only those missing),
 # then configures and builds. Usage: scripts/setup.sh [BUILD_DIR [CMAKE_ARGS...]]
+# With TARGETS set (space-separated), builds only those targets.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,4 +22,5 @@ fi
 build_dir=${1:-build}
 shift || true
 cmake -S . -B "$build_dir" -G Ninja "$@" >/dev/null
-cmake --build "$build_dir" -j "$(nproc)"
+# shellcheck disable=SC2086 # TARGETS is a list
+cmake --build "$build_dir" -j "$(nproc)" ${TARGETS:+--target $TARGETS}

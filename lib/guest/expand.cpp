@@ -1,50 +1,24 @@
 #include "guest/expand.h"
 
 #include <algorithm>
-#include <array>
-#include <cmath>
 #include <cstring>
 
 #include "guest/block_decode.h"
-
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#endif
+#include "guest/expand_fast.h"
+#include "guest/expand_values.h"
 
 namespace mivo {
 namespace {
 
-// Host formats whose channels are signed, by code (mapped from -1..1 to 0..1).
-constexpr uint64_t kSignedFormats = 0xA00409054ull;
+using namespace expand;
 
 constexpr uint64_t kMaxTexels = uint64_t(1) << 28;
+// Below this many output bytes a pool job costs more than it saves.
+constexpr uint64_t kPoolMinBytes = uint64_t(1) << 20;
 
 struct Texel {
   float c[4];
 };
-
-inline uint32_t Load16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
-inline uint32_t Load32(const uint8_t* p) { return Load16(p) | Load16(p + 2) << 16; }
-
-// byte / 255 for every byte, computed once at compile time (same IEEE division).
-constexpr std::array<float, 256> kUnorm8 = [] {
-  std::array<float, 256> table{};
-  for (int i = 0; i < 256; ++i) table[i] = float(i) / 255.0f;
-  return table;
-}();
-
-inline float Unorm8(uint32_t b) { return kUnorm8[b & 255]; }
-inline float Snorm8(uint32_t b) { return std::max(float(int8_t(b)) / 127.0f, -1.0f); }
-inline float Unorm16(uint32_t v) { return float(v) / 65535.0f; }
-inline float Snorm16(uint32_t v) { return std::max(float(int16_t(v)) / 32767.0f, -1.0f); }
-inline float Uint32(uint32_t v) { return float(std::min<uint32_t>(v, 255)) / 255.0f; }
-inline float Sint32(uint32_t v) { return float(std::clamp<int32_t>(int32_t(v), 0, 255)) / 255.0f; }
-inline float Float32(uint32_t v) {
-  float f;
-  std::memcpy(&f, &v, 4);
-  return f;
-}
-inline float Bits(uint32_t v, int shift, int bits) { return float((v >> shift) & ((1u << bits) - 1)); }
 
 // Sets the first `Channels` channels of each texel in a row from consecutive
 // elements of `ElementBytes` bytes each.
@@ -159,36 +133,45 @@ void UnpackBlock(HostFormat format, const uint8_t* block, Texel texels[16]) {
     for (int c = 0; c < 4; ++c) texels[i].c[c] = Unorm8(bytes[4 * i + c]);
 }
 
-// Stage 2: one float channel to a byte, rounding half away from zero; NaN
-// shows as 0 and anything above 1 as 255. For x in 0..255, x - int(x) is
-// exact, so this equals lroundf(x) without a library call per channel.
-inline uint8_t ToByte(float v) {
-#if defined(__SSE2__) || defined(_M_X64)
-  // minss/maxss: compilers otherwise branch here, and channels are noisy.
-  const __m128 clamped = _mm_min_ss(_mm_max_ss(_mm_set_ss(v), _mm_setzero_ps()), _mm_set_ss(1.0f));
-  const float x = _mm_cvtss_f32(clamped) * 255.0f;  // maxss gives 0 for NaN
-#else
-  const float x = std::min(1.0f, std::max(0.0f, v)) * 255.0f;  // max(0, NaN) is 0
-#endif
-  const int whole = int(x);
-  return uint8_t(whole + int(x - float(whole) >= 0.5f));
+void ViewRow(const Texel* texels, uint32_t width, uint16_t view, bool is_signed, uint8_t* out) {
+  ViewChannel channel[4];
+  for (int c = 0; c < 4; ++c) channel[c] = ViewSelector(view, c, is_signed);
+  for (uint32_t x = 0; x < width; ++x) {
+    const float values[6] = {texels[x].c[0], texels[x].c[1], texels[x].c[2], texels[x].c[3], 0.0f, 1.0f};
+    for (int c = 0; c < 4; ++c) {
+      out[4 * x + c] = ToByte(values[channel[c].source] * channel[c].scale + channel[c].bias);
+    }
+  }
 }
 
-void ViewRow(const Texel* texels, uint32_t width, uint16_t view, bool is_signed, uint8_t* out) {
-  // Per output channel: which of R, G, B, A, constant 0, constant 1 it reads,
-  // and the signed remap v * 0.5 + 0.5 (identity: v * 1 + 0, exact).
-  uint32_t source[4];
-  float scale[4], bias[4];
-  for (int c = 0; c < 4; ++c) {
-    const uint32_t s = (view >> (3 * c)) & 7;
-    source[c] = s <= 3 ? s : s == 5 ? 5 : 4;
-    const bool remap = is_signed && s <= 3;
-    scale[c] = remap ? 0.5f : 1.0f;
-    bias[c] = remap ? 0.5f : 0.0f;
-  }
-  for (uint32_t x = 0; x < width; ++x) {
-    const float channels[6] = {texels[x].c[0], texels[x].c[1], texels[x].c[2], texels[x].c[3], 0.0f, 1.0f};
-    for (int c = 0; c < 4; ++c) out[4 * x + c] = ToByte(channels[source[c]] * scale[c] + bias[c]);
+// The two-stage float expansion of bands first_band .. + band_count - 1.
+void ExpandBandsFloat(const HostTextureData& texture, const LevelRecord& level, const uint8_t* base,
+                      uint32_t first_band, uint32_t band_count, uint8_t* out) {
+  const HostFormatInfo& info = HostFormatRow(texture.host_format);
+  const uint32_t edge = info.block_edge, block_bytes = info.bytes_per_block;
+  const uint32_t width = level.width, height = level.height;
+  const bool is_signed = IsSignedFormat(texture.host_format);
+  // One band of `edge` rows at a time keeps the float intermediate small.
+  std::vector<Texel> band(uint64_t(width) * edge);
+  for (uint32_t b = first_band; b < first_band + band_count; ++b) {
+    const uint32_t y0 = b * edge;
+    const uint32_t rows = std::min(edge, height - y0);
+    const uint8_t* src = base + uint64_t(b) * level.row_pitch;
+    std::fill(band.begin(), band.end(), Texel{{0, 0, 0, 1}});
+    if (edge == 1) {
+      UnpackPlainRow(texture.host_format, src, width, band.data());
+    } else {
+      Texel texels[16];
+      for (uint32_t x0 = 0; x0 < width; x0 += edge, src += block_bytes) {
+        UnpackBlock(texture.host_format, src, texels);
+        const uint32_t cols = std::min(edge, width - x0);
+        for (uint32_t ty = 0; ty < rows; ++ty)
+          std::copy_n(texels + 4 * ty, cols, band.data() + uint64_t(ty) * width + x0);
+      }
+    }
+    for (uint32_t ty = 0; ty < rows; ++ty)
+      ViewRow(band.data() + uint64_t(ty) * width, width, texture.view, is_signed,
+              out + (uint64_t(y0) + ty) * width * 4);
   }
 }
 
@@ -209,38 +192,65 @@ bool LevelFits(const HostTextureData& texture, const LevelRecord& level, uint32_
   return (rows - 1) * level.row_pitch + row_bytes <= size - level.offset - start;
 }
 
+const uint8_t* SliceBase(const HostTextureData& texture, const LevelRecord& level, uint32_t z) {
+  return texture.data.data() + level.offset + uint64_t(z) * level.slice_size;
+}
+
+uint32_t BandCount(const HostTextureData& texture, const LevelRecord& level) {
+  const uint32_t edge = HostFormatRow(texture.host_format).block_edge;
+  return uint32_t((uint64_t(level.height) + edge - 1) / edge);
+}
+
+void ExpandBands(const HostTextureData& texture, const LevelRecord& level, uint32_t z, uint32_t first_band,
+                 uint32_t band_count, uint8_t* out) {
+  if (HasFastExpansion(texture.host_format)) {
+    ExpandBandsFast(texture.host_format, texture.view, SliceBase(texture, level, z), level.row_pitch, level.width,
+                    level.height, first_band, band_count, out);
+  } else {
+    ExpandBandsFloat(texture, level, SliceBase(texture, level, z), first_band, band_count, out);
+  }
+}
+
+bool Fits(const HostTextureData& texture, const LevelRecord& level, uint32_t z) {
+  const HostFormatInfo& info = HostFormatRow(texture.host_format);
+  return LevelFits(texture, level, z, info.block_edge, info.bytes_per_block);
+}
+
 }  // namespace
 
-std::vector<uint8_t> ExpandToRgba8(const HostTextureData& texture, const LevelRecord& level, uint32_t z) {
-  const HostFormatInfo& info = HostFormatRow(texture.host_format);
-  const uint32_t edge = info.block_edge, block_bytes = info.bytes_per_block;
-  if (!LevelFits(texture, level, z, edge, block_bytes)) return {};
-  const uint32_t width = level.width, height = level.height;
-  std::vector<uint8_t> out(uint64_t(width) * height * 4);
-  if (out.empty()) return out;
-  const bool is_signed = uint32_t(texture.host_format) < 36 && ((kSignedFormats >> uint32_t(texture.host_format)) & 1);
-  const uint8_t* base = texture.data.data() + level.offset + uint64_t(z) * level.slice_size;
+bool ExpandToRgba8Into(const HostTextureData& texture, const LevelRecord& level, uint32_t z, uint8_t* out,
+                       WorkerPool* pool) {
+  if (!Fits(texture, level, z)) return false;
+  if (uint64_t(level.width) * level.height == 0) return true;
+  const uint32_t bands = BandCount(texture, level);
+  const uint64_t bytes = uint64_t(level.width) * level.height * 4;
+  const uint32_t chunks =
+      pool == nullptr || bytes < kPoolMinBytes ? 1 : uint32_t(std::min<uint64_t>(WorkerCount(*pool) + 1, bands));
+  if (chunks <= 1) {
+    ExpandBands(texture, level, z, 0, bands, out);
+    return true;
+  }
+  // Chunks write disjoint rows of `out`.
+  ParallelFor(*pool, chunks, [&](uint32_t i) {
+    const uint32_t first = uint32_t(uint64_t(bands) * i / chunks);
+    const uint32_t last = uint32_t(uint64_t(bands) * (i + 1) / chunks);
+    ExpandBands(texture, level, z, first, last - first, out);
+  });
+  return true;
+}
 
-  // One band of `edge` rows at a time keeps the float intermediate small.
-  std::vector<Texel> band(uint64_t(width) * edge);
-  for (uint32_t y0 = 0; y0 < height; y0 += edge) {
-    const uint32_t rows = std::min(edge, height - y0);
-    const uint8_t* src = base + uint64_t(y0 / edge) * level.row_pitch;
-    std::fill(band.begin(), band.end(), Texel{{0, 0, 0, 1}});
-    if (edge == 1) {
-      UnpackPlainRow(texture.host_format, src, width, band.data());
-    } else {
-      Texel texels[16];
-      for (uint32_t x0 = 0; x0 < width; x0 += edge, src += block_bytes) {
-        UnpackBlock(texture.host_format, src, texels);
-        const uint32_t cols = std::min(edge, width - x0);
-        for (uint32_t ty = 0; ty < rows; ++ty)
-          std::copy_n(texels + 4 * ty, cols, band.data() + uint64_t(ty) * width + x0);
-      }
-    }
-    for (uint32_t ty = 0; ty < rows; ++ty)
-      ViewRow(band.data() + uint64_t(ty) * width, width, texture.view, is_signed,
-              out.data() + (uint64_t(y0) + ty) * width * 4);
+std::vector<uint8_t> ExpandToRgba8(const HostTextureData& texture, const LevelRecord& level, uint32_t z) {
+  if (!Fits(texture, level, z)) return {};
+  std::vector<uint8_t> out(uint64_t(level.width) * level.height * 4);
+  ExpandToRgba8Into(texture, level, z, out.data(), nullptr);
+  return out;
+}
+
+std::vector<uint8_t> ExpandToRgba8Float(const HostTextureData& texture, const LevelRecord& level, uint32_t z) {
+  if (!Fits(texture, level, z)) return {};
+  std::vector<uint8_t> out(uint64_t(level.width) * level.height * 4);
+  if (!out.empty()) {
+    ExpandBandsFloat(texture, level, SliceBase(texture, level, z), 0, BandCount(texture, level), out.data());
   }
   return out;
 }

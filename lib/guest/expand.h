@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "guest/formats.h"
+#include "guest/worker_pool.h"
 
 namespace mivo {
 
@@ -14,5 +15,17 @@ namespace mivo {
 // Empty when the record's bytes do not lie inside `texture.data`, z is not
 // one of its slices, or it has more than 2^28 texels.
 std::vector<uint8_t> ExpandToRgba8(const HostTextureData& texture, const LevelRecord& level, uint32_t z);
+
+// The same pixels written to `out` (width x height x 4 bytes, nothing needs
+// to be cleared first), split into bands over `pool` when one is given and
+// the image is large. False, with `out` untouched, where ExpandToRgba8 gives
+// an empty result for a non-empty level.
+bool ExpandToRgba8Into(const HostTextureData& texture, const LevelRecord& level, uint32_t z, uint8_t* out,
+                       WorkerPool* pool = nullptr);
+
+// The general path: every texel through 32-bit floats, then the view. The
+// integer fast paths that ExpandToRgba8 takes for most formats must give
+// exactly these bytes; kept callable so that tests can hold them to it.
+std::vector<uint8_t> ExpandToRgba8Float(const HostTextureData& texture, const LevelRecord& level, uint32_t z);
 
 }  // namespace mivo

@@ -76,6 +76,12 @@ def check_gallery(driver, work, texdump, samples, shots):
                          capture_output=True)
     expect(run.returncode == 1, "texdump status %d with one broken dump" % run.returncode)
     rows = [r.split(",") for r in open(os.path.join(work, "r.csv"), encoding="utf-8").read().splitlines()[1:]]
+    # The same page and thumbnails whatever the number of threads.
+    subprocess.run([texdump, "--jobs", "1", "--out", "out", "--gallery", "g1", samples, extra], cwd=work,
+                   capture_output=True)
+    for name in ["index.html"] + ["thumbs/" + f for f in os.listdir(os.path.join(work, "gallery", "thumbs"))]:
+        read = lambda folder: open(os.path.join(work, folder, name), "rb").read()
+        expect(read("gallery") == read("g1"), "gallery/%s differs with --jobs 1" % name)
 
     thumbnails = load(driver, os.path.join(work, "gallery", "index.html"))
     names = [c[0] for c in show(driver)]

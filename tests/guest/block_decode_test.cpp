@@ -5,65 +5,23 @@
 #include <vector>
 
 #include "guest/block_decode.h"
-#include "support/byte_lists.h"
 
 namespace mivo {
 namespace {
 
-using test::Bc1Block;
-using test::Bc4Ramp;
-using test::Bytes;
-using test::Cat;
+using Bytes = std::vector<uint8_t>;
 
-// Texel i uses colour index i % 4.
-constexpr uint32_t kIndices0123 = 0xE4E4E4E4;
+// A BC4 block whose texel i uses palette entry i % 8.
+Bytes Bc4Ramp(uint8_t a0, uint8_t a1) {
+  uint64_t bits = 0;
+  for (int i = 0; i < 16; ++i) bits |= uint64_t(i % 8) << (3 * i);
+  Bytes block = {a0, a1};
+  for (int k = 0; k < 6; ++k) block.push_back(uint8_t(bits >> (8 * k)));
+  return block;
+}
 
-Bytes Rgba(const uint8_t* texels, int i) { return Bytes(texels + 4 * i, texels + 4 * i + 4); }
 template <typename T>
 std::vector<int> Values(const T* p, int count) { return std::vector<int>(p, p + count); }
-
-TEST(Bc1Decode, FourColoursRoundThreeColoursEndInTransparentBlackUnlessFourAreForced) {
-  uint8_t out[64];
-  DecodeBc1Block(Bc1Block(0xF800, 0x001F, kIndices0123).data(), false, out);  // red to blue
-  EXPECT_EQ(Cat(Cat(Rgba(out, 0), Rgba(out, 1)), Cat(Rgba(out, 2), Rgba(out, 15))),
-            (Bytes{255, 0, 0, 255, 0, 0, 255, 255, 170, 0, 85, 255, 85, 0, 170, 255}));
-  const Bytes white = Bc1Block(0xFFFF, 0xFFFF, kIndices0123);
-  DecodeBc1Block(white.data(), false, out);
-  EXPECT_EQ(Cat(Rgba(out, 2), Rgba(out, 3)), (Bytes{255, 255, 255, 255, 0, 0, 0, 0}));
-  DecodeBc1Block(white.data(), true, out);
-  EXPECT_EQ(Bytes(out, out + 64), Bytes(64, 255));
-  // Three-colour midpoint rounds up: 0 and 31 (5-bit) -> 0 and 255 -> 128.
-  DecodeBc1Block(Bc1Block(0x0000, 0x001F, kIndices0123).data(), false, out);
-  EXPECT_EQ(Rgba(out, 2), (Bytes{0, 0, 128, 255}));
-}
-
-TEST(Bc2Bc3Decode, AlphaHalvesAndAColourHalfThatIgnoresEndpointOrder) {
-  uint8_t out[64];
-  // BC2: nibbles run low then high; c0 < c1 still gives four colours.
-  const Bytes bc2 = Cat({0x10, 0x32, 0x54, 0x76, 0x98, 0xBA, 0xDC, 0xFE}, Bc1Block(0x001F, 0xF800, kIndices0123));
-  DecodeBc2Block(bc2.data(), out);
-  for (int i = 0; i < 16; ++i) EXPECT_EQ(out[4 * i + 3], i * 17) << i;
-  EXPECT_EQ(Cat(Rgba(out, 2), Rgba(out, 3)), (Bytes{85, 0, 170, 34, 170, 0, 85, 51}));
-  // BC3: alpha from the interpolated half, colour index 3 of equal endpoints is opaque.
-  DecodeBc3Block(Cat(Bc4Ramp(255, 0), Bc1Block(0xFFFF, 0xFFFF, 0xFFFFFFFF)).data(), out);
-  const uint8_t alphas[8] = {255, 0, 219, 182, 146, 109, 73, 36};
-  for (int i = 0; i < 16; ++i) EXPECT_EQ(Rgba(out, i), (Bytes{255, 255, 255, alphas[i % 8]})) << i;
-}
-
-TEST(Bc4Decode, WorkedPalettesAndSignedModeChosenOnRawBytes) {
-  uint8_t u[16];
-  int8_t s[16];
-  DecodeBc4Block(Bc4Ramp(255, 0).data(), u);
-  EXPECT_EQ(Values(u, 16), (std::vector<int>{255, 0, 219, 182, 146, 109, 73, 36, 255, 0, 219, 182, 146, 109, 73, 36}));
-  DecodeBc4Block(Bc4Ramp(0, 255).data(), u);
-  EXPECT_EQ(Values(u, 8), (std::vector<int>{0, 255, 51, 102, 153, 204, 0, 255}));
-  DecodeBc4SnormBlock(Bc4Ramp(0x80, 0x81).data(), s);  // -128, -127: six values, -128 clamps
-  EXPECT_EQ(Values(s, 8), (std::vector<int>{-127, -127, -127, -127, -127, -127, -127, 127}));
-  DecodeBc4SnormBlock(Bc4Ramp(127, 0x81).data(), s);  // 127, -127: eight values
-  EXPECT_EQ(Values(s, 8), (std::vector<int>{127, -127, 91, 54, 18, -18, -54, -91}));
-  DecodeBc4SnormBlock(Bc4Ramp(0xFC, 0).data(), s);  // -4, 0: six values, -4 x 4 / 5 = -3.2 -> -3
-  EXPECT_EQ(Values(s, 8), (std::vector<int>{-4, 0, -3, -2, -2, -1, -127, 127}));
-}
 
 // Every pair of endpoints against the plain division formulas.
 TEST(Bc4Decode, EveryEndpointPairMatchesTheDivisionFormulas) {
@@ -99,7 +57,9 @@ TEST(Bc4Decode, EveryEndpointPairMatchesTheDivisionFormulas) {
 }
 
 TEST(Bc5Decode, RedAndGreenHalvesInterleave) {
-  const Bytes block = Cat(Bc4Ramp(255, 0), Bc4Ramp(0, 255));
+  Bytes block = Bc4Ramp(255, 0);
+  const Bytes green = Bc4Ramp(0, 255);
+  block.insert(block.end(), green.begin(), green.end());
   uint8_t u[32];
   int8_t s[32];
   DecodeBc5Block(block.data(), u);
@@ -168,22 +128,6 @@ TEST(HalfFloat, NarrowingRoundsToNearestEvenOverEveryRoundingCase) {
     mismatches += FloatToHalf(f) != ReferenceFloatToHalf(f);
   }
   EXPECT_EQ(mismatches, 0u);
-}
-
-TEST(HalfFloat, NarrowingBoundaries) {
-  const std::pair<float, uint16_t> cases[] = {
-      {65504.0f, 0x7BFF}, {65519.996f, 0x7BFF}, {65520.0f, 0x7C00}, {-1e30f, 0xFC00}, {INFINITY, 0x7C00},
-      {std::bit_cast<float>(0xFFC00001u), 0xFE00},  // NaN keeps its sign only
-      {std::bit_cast<float>(0x7F800001u), 0x7E00},
-      {std::ldexp(1.0f, -25), 0x0000},  // tie to even zero
-      {std::nextafter(std::ldexp(1.0f, -25), 1.0f), 0x0001},
-      {-std::ldexp(1.0f, -26), 0x8000},
-      {std::ldexp(3.0f, -25), 0x0002},      // 1.5 ulp ties up to even
-      {std::ldexp(1023.5f, -24), 0x0400},  // a denormal rounds into the normals
-      {1.0f + std::ldexp(1.0f, -11), 0x3C00},
-      {1.0f + 3 * std::ldexp(1.0f, -11), 0x3C02},
-  };
-  for (const auto& [f, h] : cases) EXPECT_EQ(FloatToHalf(f), h) << f;
 }
 
 }  // namespace

@@ -15,7 +15,9 @@ TEST(FormatTables, LookupsWrapOrClampOutOfRangeCodes) {
   EXPECT_STREQ(HostFormatName(200), "BC7_UNORM");
   EXPECT_EQ(HostFormatRow(200).bytes_per_block, 16);
   EXPECT_STREQ(ConversionName(29), "7e3_to_rgba16f");
+  EXPECT_STREQ(ConversionName(30), "7e3_to_rgba16f");
   EXPECT_STREQ(ConversionName(255), "7e3_to_rgba16f");
+  EXPECT_STREQ(HostFormatName(37), "BC7_UNORM");
   EXPECT_STREQ(EndianName(4), "none");
   EXPECT_STREQ(EndianName(5), "8in16");
   EXPECT_STREQ(DimensionName(7), "cube");

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 
 #include "guest/read_texture.h"
+#include "guest/worker_pool.h"
 #include "support/dump_builder.h"
-#include "support/guest_image_builder.h"
+#include "texdump/dump_file.h"
 
 namespace mivo {
 namespace {
@@ -17,19 +19,6 @@ std::string ReadError(const FetchConstant& fetch, const GuestMemoryView& view) {
   std::string error;
   EXPECT_FALSE(ReadGuestTexture(fetch, view, texture, &error));
   return error;
-}
-
-TEST(GuestBytes, EndianSwapsReorderBytesWithinTheirUnits) {
-  const uint8_t src[8] = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88};
-  const uint8_t expected[4][8] = {{0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88},
-                                  {0x22, 0x11, 0x44, 0x33, 0x66, 0x55, 0x88, 0x77},
-                                  {0x44, 0x33, 0x22, 0x11, 0x88, 0x77, 0x66, 0x55},
-                                  {0x33, 0x44, 0x11, 0x22, 0x77, 0x88, 0x55, 0x66}};
-  for (uint32_t endian = 0; endian < 4; ++endian) {
-    uint8_t dst[8] = {};
-    CopySwapped(endian, src, dst, 8);
-    EXPECT_EQ(0, std::memcmp(dst, expected[endian], 8)) << "endian " << endian;
-  }
 }
 
 TEST(GuestBytes, RegionRunningPastTheEndOfMemoryReadsOnlyWhatExists) {
@@ -71,22 +60,8 @@ TEST(ReadGuestTexture, BaseOutsideGuestMemoryFails) {
   EXPECT_EQ(ReadError(MakeFetchConstant(not_texture), view), "not a texture fetch constant (type 1)");
 }
 
-TEST(ReadGuestTexture, ShortMemoryReadsZerosPastItsEnd) {
-  // 64x64 RGBA8 linear at 0x2000 needs 16 KiB; only 4 KiB exist.
-  std::vector<uint8_t> memory(0x3000);
-  for (size_t i = 0x2000; i < memory.size(); ++i) memory[i] = uint8_t(i * 7 + 1);
-  HostTextureData texture;
-  std::string error;
-  ASSERT_TRUE(ReadGuestTexture(MakeFetchConstant(Rgba(64, 64, 0x2000)), {memory.data(), memory.size(), 0}, texture,
-                               &error))
-      << error;
-  ASSERT_EQ(texture.data.size(), 64u * 64 * 4);
-  EXPECT_EQ(0, std::memcmp(texture.data.data(), memory.data() + 0x2000, 0x1000));
-  for (size_t i = 0x1000; i < texture.data.size(); ++i) ASSERT_EQ(texture.data[i], 0) << i;
-}
-
 TEST(ReadGuestTexture, TiledTexelsComeFromTheirTiledAddresses) {
-  // Independent of the builder: texels placed by hand at worked offsets.
+  // Texels placed by hand at worked offsets.
   FetchFields f = Rgba(32, 32, 0x1000);
   f.tiled = true;
   f.endian = 2;
@@ -113,14 +88,6 @@ TEST(ReadGuestTexture, TiledTexelsComeFromTheirTiledAddresses) {
   EXPECT_EQ(texel(0, 0)[0], 0);
 }
 
-// ---- Round trips through the guest image builder --------------------------
-
-struct Case {
-  const char* name;
-  FetchFields fields;
-  uint8_t option = 0;
-};
-
 FetchFields Fields(GuestFormat format, uint32_t dim, uint32_t w, uint32_t h, uint32_t d, bool tiled,
                    uint32_t endian, uint32_t max_level, bool packed = false) {
   FetchFields f;
@@ -144,50 +111,6 @@ FetchFields Fields(GuestFormat format, uint32_t dim, uint32_t w, uint32_t h, uin
   return f;
 }
 
-std::vector<Case> RoundTripCases() {
-  using G = GuestFormat;
-  std::vector<Case> cases;
-  // One format of every block shape and size, each endian code, both layouts.
-  const G formats[] = {G::k_8,         G::k_1,          G::k_5_6_5,     G::k_Cr_Y1_Cb_Y0_REP, G::k_8_8_8_8,
-                       G::k_32_AS_8,   G::k_DXT1,       G::k_DXT4_5,    G::k_16_16_16_16,     G::k_32_32_32_FLOAT,
-                       G::k_32_32_32_32_FLOAT, G::k_CTX1, G::k_DXN, G::k_10_11_11, G::k_16_16_EDRAM};
-  uint32_t endian = 0;
-  for (G format : formats) {
-    for (bool tiled : {false, true}) {
-      // Tiled addressing steps in powers of two: 12-byte blocks would overlap.
-      if (tiled && format == G::k_32_32_32_FLOAT) continue;
-      cases.push_back({GuestFormatName(uint32_t(format)), Fields(format, kDim2D, 72, 40, 1, tiled, endian++ % 4, 3)});
-    }
-  }
-  cases.push_back({"1d linear", Fields(G::k_8_8_8_8, kDim1D, 300, 1, 1, false, 1, 4)});
-  // A tiled 1D level touches whole macro tiles but its slice is one row, so
-  // tiled 1D mips would overlap: only a single level round-trips.
-  cases.push_back({"1d tiled", Fields(G::k_16, kDim1D, 200, 1, 1, true, 1, 0)});
-  cases.push_back({"stacked", Fields(G::k_8_8, kDim2D, 40, 24, 5, true, 3, 2)});
-  cases.push_back({"cube", Fields(G::k_DXT1, kDimCube, 64, 64, 1, true, 2, 6)});
-  cases.push_back({"cube linear", Fields(G::k_8_8_8_8, kDimCube, 20, 20, 1, false, 0, 2)});
-  cases.push_back({"3d tiled", Fields(G::k_8_8_8_8, kDim3D, 40, 36, 9, true, 2, 5)});
-  cases.push_back({"3d linear", Fields(G::k_DXT1, kDim3D, 32, 16, 6, false, 0, 3)});
-  cases.push_back({"3d dxt tiled", Fields(G::k_DXT4_5, kDim3D, 64, 64, 8, true, 2, 6)});
-  cases.push_back({"packed tiled", Fields(G::k_8_8_8_8, kDim2D, 256, 128, 1, true, 2, 8, true)});
-  cases.push_back({"packed linear", Fields(G::k_DXT1, kDim2D, 128, 128, 1, false, 1, 7, true)});
-  cases.push_back({"packed small", Fields(G::k_DXT1, kDim2D, 16, 16, 1, true, 0, 4, true)});
-  cases.push_back({"packed odd size", Fields(G::k_8_8_8_8, kDim2D, 100, 37, 1, true, 0, 6, true)});
-  cases.push_back({"packed cube", Fields(G::k_DXN, kDimCube, 32, 32, 1, true, 2, 5, true)});
-  cases.push_back({"packed 3d", Fields(G::k_8_8_8_8, kDim3D, 32, 32, 16, true, 0, 5, true)});
-  cases.push_back({"unaligned dxt1", Fields(G::k_DXT1, kDim2D, 70, 30, 1, true, 2, 3)});
-  Case min_level{"min level 2", Fields(G::k_8_8_8_8, kDim2D, 64, 64, 1, true, 2, 6)};
-  min_level.fields.min_level = 2;
-  cases.push_back(min_level);
-  Case no_base{"no base", Fields(G::k_DXT1, kDim2D, 64, 64, 1, false, 0, 4)};
-  no_base.fields.base_address = 0;
-  cases.push_back(no_base);
-  Case base_tail{"mips in base tail", Fields(G::k_DXT1, kDim2D, 16, 16, 1, true, 2, 4, true), 1};
-  base_tail.fields.mip_address = 0;
-  cases.push_back(base_tail);
-  return cases;
-}
-
 void ExpectSameTexture(const HostTextureData& got, const HostTextureData& want, const std::string& name) {
   EXPECT_EQ(got.host_format, want.host_format) << name;
   EXPECT_EQ(got.width, want.width) << name;
@@ -202,93 +125,6 @@ void ExpectSameTexture(const HostTextureData& got, const HostTextureData& want, 
   }
   ASSERT_EQ(got.data.size(), want.data.size()) << name;
   EXPECT_TRUE(got.data == want.data) << name;
-}
-
-TEST(ReadGuestTexture, PlacedImagesOfEveryLayoutReadBackUnchanged) {
-  uint32_t seed = 1;
-  for (const Case& c : RoundTripCases()) {
-    const FetchConstant fetch = MakeFetchConstant(c.fields);
-    const test::BlockPattern pattern = test::NoisePattern(seed++);
-    test::GuestImages images;
-    ASSERT_NO_THROW(images = test::PlaceGuestTexture(fetch, pattern, c.option)) << c.name;
-    const test::GuestMemory memory = test::MakeGuestMemory(fetch, images, 0x4000);
-    HostTextureData got;
-    std::string error;
-    ASSERT_TRUE(ReadGuestTexture(fetch, memory.View(), got, &error, c.option)) << c.name << ": " << error;
-    const HostTextureData want = test::ExpectedTexture(fetch, pattern, c.option);
-    ASSERT_FALSE(want.level_records.empty()) << c.name;
-    ExpectSameTexture(got, want, c.name);
-  }
-}
-
-TEST(ReadGuestTexture, UntiledBlocksEqualThePlacedBlocks) {
-  // Below the conversions: the gathered blocks themselves, for every layer.
-  for (const Case& c : RoundTripCases()) {
-    const FetchConstant fetch = MakeFetchConstant(c.fields);
-    const test::BlockPattern pattern = test::NoisePattern(77);
-    const test::GuestImages images = test::PlaceGuestTexture(fetch, pattern, c.option);
-    GuestRegionCopies regions;
-    const uint32_t endian = c.fields.endian;
-    ASSERT_TRUE(ReadGuestBytes({images.base.data(), images.base.size(), 0x1000}, 0x1000, images.base.size(), endian,
-                               regions.base) || images.base.empty());
-    ASSERT_TRUE(ReadGuestBytes({images.mip.data(), images.mip.size(), 0x1000}, 0x1000, images.mip.size(), endian,
-                               regions.mip) || images.mip.empty());
-    const GuestLayout layout = ComputeGuestLayout(fetch, c.option);
-    const uint32_t bpb = GuestBytesPerBlock(GuestFormatRow(layout.format));
-    LevelBlocks blocks;
-    uint32_t located = 0;
-    for (uint32_t level = 0; level <= layout.last_level; ++level) {
-      for (uint32_t layer = 0; layer < layout.layers; ++layer) {
-        if (!UntileLevel(layout, regions, level, layer, blocks)) continue;
-        if (level == 0 ? images.base.empty() : images.mip.empty() && !layout.mips_in_base_tail) continue;
-        if (level < c.fields.min_level) continue;
-        ++located;
-        uint8_t block[16];
-        size_t i = 0;
-        for (uint32_t z = 0; z < blocks.bz; ++z)
-          for (uint32_t y = 0; y < blocks.by; ++y)
-            for (uint32_t x = 0; x < blocks.bx; ++x, i += bpb) {
-              pattern(level, layer, x, y, z, block);
-              ASSERT_EQ(0, std::memcmp(block, blocks.data.data() + i, bpb))
-                  << c.name << " level " << level << " layer " << layer << " block " << x << "," << y << "," << z;
-            }
-      }
-    }
-    EXPECT_GT(located, 0u) << c.name;
-  }
-}
-
-TEST(ReadGuestTexture, RecordsFollowTheUsedLevelsAndLayers) {
-  FetchFields f = Fields(GuestFormat::k_8_8_8_8, kDim2D, 64, 64, 1, true, 0, 6);
-  f.min_level = 2;
-  const FetchConstant fetch = MakeFetchConstant(f);
-  const test::GuestMemory memory =
-      test::MakeGuestMemory(fetch, test::PlaceGuestTexture(fetch, test::NoisePattern(3)));
-  HostTextureData texture;
-  ASSERT_TRUE(ReadGuestTexture(fetch, memory.View(), texture));
-  ASSERT_EQ(texture.level_records.size(), 5u);
-  for (uint32_t i = 0; i < 5; ++i) EXPECT_EQ(texture.level_records[i].mip, i + 2);
-
-  // Without a mip region only level 0 is read, whatever the max level field.
-  FetchFields base_only = Fields(GuestFormat::k_8_8_8_8, kDim2D, 64, 64, 1, true, 0, 6);
-  base_only.mip_address = 0;
-  const FetchConstant base_fetch = MakeFetchConstant(base_only);
-  ASSERT_TRUE(ReadGuestTexture(base_fetch, test::MakeGuestMemory(base_fetch, test::PlaceGuestTexture(
-                                                                                   base_fetch, test::NoisePattern(4)))
-                                               .View(),
-                               texture));
-  ASSERT_EQ(texture.level_records.size(), 1u);
-  EXPECT_EQ(texture.level_records[0].mip, 0u);
-
-  const FetchConstant cube = MakeFetchConstant(Fields(GuestFormat::k_DXT1, kDimCube, 32, 32, 1, true, 0, 2));
-  ASSERT_TRUE(ReadGuestTexture(cube, test::MakeGuestMemory(cube, test::PlaceGuestTexture(cube, test::NoisePattern(5)))
-                                         .View(),
-                               texture));
-  ASSERT_EQ(texture.level_records.size(), 18u);
-  for (uint32_t i = 0; i < 18; ++i) {
-    EXPECT_EQ(texture.level_records[i].mip, i / 6);
-    EXPECT_EQ(texture.level_records[i].layer, i % 6);
-  }
 }
 
 // ---- Untrusted sizes ------------------------------------------------------
@@ -327,6 +163,22 @@ TEST(ReadGuestTexture, LargeTextureOverTinyMemoryReadsZeros) {
 
 // ---- Pooled reads ---------------------------------------------------------
 
+// Random guest memory under each texture: a pooled read must give exactly the
+// sequential read's bytes, whatever they are.
+struct Memory {
+  std::vector<uint8_t> bytes;
+  GuestMemoryView View() const { return {bytes.data(), bytes.size(), 0}; }
+};
+
+Memory RandomMemory(const FetchConstant& fetch, uint32_t seed) {
+  const GuestExtents e = ComputeGuestExtents(fetch, 0);
+  Memory memory;
+  memory.bytes.resize(size_t(std::max(e.base_address + e.base_size, e.mip_address + e.mip_size)));
+  std::mt19937 rng(seed);
+  for (uint8_t& b : memory.bytes) b = uint8_t(rng());
+  return memory;
+}
+
 TEST(PooledRead, EqualsTheSequentialReadByteForByte) {
   using G = GuestFormat;
   const FetchFields cases[] = {
@@ -343,7 +195,7 @@ TEST(PooledRead, EqualsTheSequentialReadByteForByte) {
   uint32_t seed = 100;
   for (const FetchFields& f : cases) {
     const FetchConstant fetch = MakeFetchConstant(f);
-    const test::GuestMemory memory = test::MakeGuestMemory(fetch, test::PlaceGuestTexture(fetch, test::NoisePattern(seed++)));
+    const Memory memory = RandomMemory(fetch, seed++);
     HostTextureData sequential, pooled, unpooled;
     ASSERT_TRUE(ReadGuestTexture(fetch, memory.View(), sequential));
     ASSERT_TRUE(ReadGuestTexture(fetch, memory.View(), pooled, nullptr, 0, pool.get()));
@@ -351,7 +203,6 @@ TEST(PooledRead, EqualsTheSequentialReadByteForByte) {
     const std::string name = GuestFormatName(uint32_t(f.format));
     ExpectSameTexture(pooled, sequential, name);
     ExpectSameTexture(unpooled, sequential, name);
-    ExpectSameTexture(sequential, test::ExpectedTexture(fetch, test::NoisePattern(seed - 1)), name);
   }
 }
 
@@ -365,7 +216,7 @@ TEST(PooledRead, MemoryCutShortReadsTheSameAsTheSequentialRead) {
   base_cut.base_address = 0x10000 + 0x200000;
   for (const FetchFields& f : {mip_cut, base_cut}) {
     const FetchConstant fetch = MakeFetchConstant(f);
-    test::GuestMemory memory = test::MakeGuestMemory(fetch, test::PlaceGuestTexture(fetch, test::NoisePattern(7)));
+    Memory memory = RandomMemory(fetch, 7);
     HostTextureData whole, sequential, pooled;
     ASSERT_TRUE(ReadGuestTexture(fetch, memory.View(), whole));
     memory.bytes.resize(memory.bytes.size() - 0x12345);
@@ -374,6 +225,30 @@ TEST(PooledRead, MemoryCutShortReadsTheSameAsTheSequentialRead) {
     const std::string name = f.base_address < f.mip_address ? "mip region cut" : "base region cut";
     EXPECT_FALSE(sequential.data == whole.data) << name;  // the cut lies inside the texture
     ExpectSameTexture(pooled, sequential, name);
+  }
+}
+
+// The tiled samples hold the pictures of their linear twins (another layout
+// and endian swap), and the golden twins one texture with and without mips.
+TEST(TiledTwins, DecodeToTheSameTexture) {
+  const std::string samples = std::string(MIVO_SOURCE_DIR) + "/samples/bf_0A0000";
+  const std::string corpus = std::string(MIVO_SOURCE_DIR) + "/tests/golden/corpus/layouts/twin_";
+  const std::pair<std::string, std::string> twins[] = {
+      {samples + "02_5E1C0002", samples + "0E_5E1C000E"}, {samples + "05_5E1C0005", samples + "0F_5E1C000F"},
+      {samples + "07_5E1C0007", samples + "10_5E1C0010"}, {samples + "04_5E1C0004", samples + "11_5E1C0011"},
+      {samples + "0C_5E1C000C", samples + "12_5E1C0012"}, {samples + "03_5E1C0003", samples + "13_5E1C0013"},
+      {samples + "09_5E1C0009", samples + "14_5E1C0014"}, {corpus + "linear_max0", corpus + "tiled_max0"},
+      {corpus + "linear_max5", corpus + "tiled_max5"}};
+  for (const auto& [linear, tiled] : twins) {
+    HostTextureData textures[2];
+    for (int i = 0; i < 2; ++i) {
+      TextureDump dump;
+      std::string error;
+      ASSERT_TRUE(ReadTextureDump((i ? tiled : linear) + ".bin", dump, error)) << error;
+      const StagedDump staged = StageDumpInGuestMemory(dump);
+      ASSERT_TRUE(ReadGuestTexture(staged.fetch, staged.View(), textures[i], &error)) << error;
+    }
+    ExpectSameTexture(textures[1], textures[0], tiled);
   }
 }
 

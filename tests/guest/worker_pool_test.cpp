@@ -94,16 +94,6 @@ TEST(WorkerPool, JobsFromTwoCallersRunOneAfterTheOther) {
   }
 }
 
-TEST(WorkerPool, IdlePoolsAndPoolsThatRanJobsAreDestroyedPromptly) {
-  for (int i = 0; i < 50; ++i) {
-    auto idle = CreateWorkerPool(3);
-    auto used = CreateWorkerPool(3);
-    std::atomic<int> sum{0};
-    ParallelFor(*used, 9, [&](uint32_t k) { sum += int(k); });
-    EXPECT_EQ(sum.load(), 36);
-  }
-}
-
 TEST(WorkerPoolDeathTest, DestroyingThePoolFromItsOwnWorkerReportsDeadlock) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_DEATH(

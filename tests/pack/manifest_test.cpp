@@ -8,7 +8,6 @@
 
 #include "pack/manifest.h"
 #include "support/dump_builder.h"
-#include "support/external_tools.h"
 #include "support/temp_folder.h"
 
 namespace mivo {
@@ -186,29 +185,6 @@ TEST(ManifestFile, MissingOrOversizedFileIsRefusedBeforeReading) {
   EXPECT_TRUE(entries.empty());
 }
 
-TEST(ManifestFile, WrittenManifestHasExactBytesAndReadsBackUnchanged) {
-  test::TempFolder dir;
-  const PackManifest written = {
-      {0xFEDCBA9876543210ull, "bf_deadBEEF_00000001", "FEDCBA9876543210__bf_deadBEEF_00000001.dds",
-       HostFormat::BC7_UNORM, 8192, 1},
-      {0x1, "bf_00000000_00000002", "0000000000000001__bf_00000000_00000002.png", HostFormat::R8_UNORM, 3, 5},
-  };
-  ASSERT_TRUE(WritePackManifest(written, dir.path()));
-  const std::vector<uint8_t> bytes = test::ReadFileBytes(dir / "pack.txt");
-  EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
-            std::string(kHeaderAndComment) +
-                "FEDCBA9876543210 bf_deadBEEF_00000001 BC7_UNORM 8192 1 FEDCBA9876543210__bf_deadBEEF_00000001.dds\n"
-                "0000000000000001 bf_00000000_00000002 R8_UNORM 3 5 0000000000000001__bf_00000000_00000002.png\n");
-  PackManifest read;
-  std::string error;
-  ASSERT_TRUE(ReadPackManifest(dir.path(), read, error)) << error;
-  EXPECT_EQ(read, written);
-
-  ASSERT_TRUE(WritePackManifest({}, dir.path()));
-  EXPECT_EQ(fs::file_size(dir / "pack.txt"), std::string(kHeaderAndComment).size());
-  EXPECT_FALSE(WritePackManifest(written, dir / "missing"));
-}
-
 TEST(ManifestFile, WholeFileReaderStopsAtItsCeilingWithoutAllocating) {
   test::TempFolder dir;
   std::vector<uint8_t> bytes = {9, 9};
@@ -232,11 +208,6 @@ TEST(ManifestFile, WholeFileReaderStopsAtItsCeilingWithoutAllocating) {
   ASSERT_TRUE(ReadWholeFile(big, bytes));
   EXPECT_EQ(bytes.size(), kMaxWholeFileBytes);
   EXPECT_EQ(bytes[0], 'x');
-}
-
-TEST(ContentIdentity, JoinsUpperCaseHashFormatCodeAndSize) {
-  EXPECT_EQ(MakeContentIdentity(1, HostFormat::RGBA8_UNORM, 256, 128), "0000000000000001:11:256:128");
-  EXPECT_EQ(MakeContentIdentity(0xABCDEF0123456789ull, HostFormat::BC7_UNORM, 1, 8192), "ABCDEF0123456789:36:1:8192");
 }
 
 }  // namespace

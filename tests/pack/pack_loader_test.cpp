@@ -10,22 +10,38 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "support/pack_builder.h"
-#include "support/temp_folder.h"
 
 namespace mivo {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using test::MakePackFile;
-using test::OriginalInfo;
-using test::PackFile;
+
+// Small packs of flat PNGs and RGBA8 DDS files with their complete chains:
+// "pack" (a_, b_, c_), "failing" (a_, a missing file, a PNG named .dds),
+// "other" (another file for a_'s key, one more row), "many" (a_, and rows
+// without files for keys 1 to 266), "stress1" and "stress2", "session".
+const fs::path kPacks = fs::path(MIVO_SOURCE_DIR) / "tests" / "data" / "packs";
+
+PackManifest Rows(const std::string& pack) {
+  PackManifest rows;
+  std::string error;
+  EXPECT_TRUE(ReadPackManifest(kPacks / pack, rows, error)) << error;
+  return rows;
+}
+
+GuestTextureInfo OriginalInfo(const ManifestEntry& entry) {
+  GuestTextureInfo info;
+  info.host_format = entry.original_host_format;
+  info.width = entry.original_width;
+  info.height = entry.original_height;
+  return info;
+}
 
 constexpr auto kPatience = 20s;
 
@@ -95,30 +111,18 @@ constexpr uint64_t kBytesB = 16 * 16 * 4 + 8 * 8 * 4 + 4 * 4 * 4 + 2 * 2 * 4 + 4
 
 class PackLoaderLifecycle : public ::testing::Test {
  protected:
-  PackLoaderLifecycle() {
-    test::WritePack(pack(), {a_, b_, c_});
-    test::WritePack(failing_pack(), {a_, absent_, bad_dds_});
-    fs::remove(failing_pack() / absent_.entry.replacement_file);
-  }
-  fs::path pack() const { return temp_ / "pack"; }
-  fs::path failing_pack() const { return temp_ / "failing"; }
+  fs::path pack() const { return kPacks / "pack"; }
+  fs::path failing_pack() const { return kPacks / "failing"; }
 
-  test::TempFolder temp_;
-  const PackFile a_ = MakePackFile(0x1111111111111111, HostFormat::RGBA8_UNORM, 64, 64, ".png",
-                                   test::MakeFlatPng(8, 8, 0x11223344));
-  const PackFile b_ = MakePackFile(0x2222222222222222, HostFormat::BC1_UNORM, 32, 32, ".dds",
-                                   test::MakeFlatRgba8Dds(16, 16, 0x55667788));
-  const PackFile c_ = MakePackFile(0x3333333333333333, HostFormat::R8_UNORM, 16, 16, ".png",
-                                   test::MakeFlatPng(4, 4, 0x7F0000FF));
-  const PackFile absent_ = MakePackFile(0x4444444444444444, HostFormat::RGBA8_UNORM, 32, 32, ".png", {});
-  const PackFile bad_dds_ = MakePackFile(0x5555555555555555, HostFormat::RGBA8_UNORM, 32, 32, ".dds",
-                                         test::MakeFlatPng(4, 4, 0));
-  const PackFile unlisted_ = MakePackFile(0x6666666666666666, HostFormat::RGBA8_UNORM, 32, 32, ".png", {});
+  const PackManifest rows_ = Rows("pack"), failing_rows_ = Rows("failing");
+  const ManifestEntry &a_ = rows_.at(0), &b_ = rows_.at(1), &c_ = rows_.at(2);
+  const ManifestEntry &absent_ = failing_rows_.at(1), &bad_dds_ = failing_rows_.at(2);
+  const ManifestEntry unlisted_{0x6666666666666666, "bf_66666666_66666666", "", HostFormat::RGBA8_UNORM, 32, 32};
 };
 
 TEST_F(PackLoaderLifecycle, RequestsWithoutAPackAKeyOrAPackableTextureAreIgnored) {
   PackLoader loader(1);
-  Request(loader, a_.entry);
+  Request(loader, a_);
   EXPECT_EQ(loader.Stats().requested, 0u);
   EXPECT_EQ(loader.Status(), "");
   loader.SetPackFolder(pack().string());
@@ -127,12 +131,12 @@ TEST_F(PackLoaderLifecycle, RequestsWithoutAPackAKeyOrAPackableTextureAreIgnored
   loader.SetPackFolder("");  // no pack again: the status clears
   ASSERT_TRUE(WaitIdle(loader));
   EXPECT_EQ(loader.Status(), "");
-  Request(loader, a_.entry);
+  Request(loader, a_);
   EXPECT_EQ(loader.Stats().requested, 0u);
   EXPECT_EQ(loader.Stats().waiting, 0u);
 
   loader.SetPackFolder(pack().string());
-  const GuestTextureInfo good = OriginalInfo(a_.entry);
+  const GuestTextureInfo good = OriginalInfo(a_);
   loader.RequestReplacement(0, good);
   std::vector<GuestTextureInfo> unpackable(6, good);
   unpackable[0].dim = kDimCube;
@@ -141,16 +145,16 @@ TEST_F(PackLoaderLifecycle, RequestsWithoutAPackAKeyOrAPackableTextureAreIgnored
   unpackable[3].layers = 2;
   unpackable[4].min_level = 1;
   unpackable[5].host_format = HostFormat::RGBA16_UNORM;
-  for (const GuestTextureInfo& info : unpackable) loader.RequestReplacement(a_.entry.hash, info);
+  for (const GuestTextureInfo& info : unpackable) loader.RequestReplacement(a_.hash, info);
   EXPECT_EQ(loader.Stats().requested, 0u);
   // Fields outside the identity do not matter.
   GuestTextureInfo other_levels = good;
   other_levels.levels = 7;
   other_levels.view = 0;
-  loader.RequestReplacement(a_.entry.hash, other_levels);
+  loader.RequestReplacement(a_.hash, other_levels);
   EXPECT_EQ(loader.Stats().requested, 1u);
   ASSERT_TRUE(WaitIdle(loader));
-  EXPECT_NE(Take(loader, a_.entry), nullptr);
+  EXPECT_NE(Take(loader, a_), nullptr);
 }
 
 TEST_F(PackLoaderLifecycle, ATextureRequestedTwiceLoadsOnceAndIsHandedOutOnce) {
@@ -158,30 +162,30 @@ TEST_F(PackLoaderLifecycle, ATextureRequestedTwiceLoadsOnceAndIsHandedOutOnce) {
   PackLoader loader(2);
   loader.SetLoadHook(gate.Hook());
   loader.SetPackFolder(pack().string());
-  Request(loader, a_.entry);
-  Request(loader, a_.entry);
+  Request(loader, a_);
+  Request(loader, a_);
   ASSERT_TRUE(WaitIdle(loader));
-  Request(loader, a_.entry);  // still ready: not loaded again
+  Request(loader, a_);  // still ready: not loaded again
   ASSERT_TRUE(WaitIdle(loader));
-  EXPECT_EQ(gate.Entered(), std::vector<ContentIdentity>{IdentityOf(a_.entry)});
+  EXPECT_EQ(gate.Entered(), std::vector<ContentIdentity>{IdentityOf(a_)});
   EXPECT_EQ(loader.Stats().ready_bytes, kBytesA);
 
-  EXPECT_EQ(Take(loader, a_.entry, kBytesA - 1), nullptr);  // too big for the caller: stays ready
+  EXPECT_EQ(Take(loader, a_, kBytesA - 1), nullptr);  // too big for the caller: stays ready
   EXPECT_EQ(loader.Stats().ready, 1u);
-  std::shared_ptr<HostTextureData> texture = Take(loader, a_.entry, kBytesA);
+  std::shared_ptr<HostTextureData> texture = Take(loader, a_, kBytesA);
   ASSERT_NE(texture, nullptr);
   EXPECT_EQ(texture.use_count(), 1);
   EXPECT_TRUE(texture->host_format == HostFormat::RGBA8_UNORM && texture->width == 8 && texture->height == 8 &&
               texture->levels == 4 && texture->data.size() == kBytesA);
   EXPECT_EQ(FirstTexel(*texture), 0x11223344u);
-  EXPECT_EQ(Take(loader, a_.entry), nullptr);
+  EXPECT_EQ(Take(loader, a_), nullptr);
   EXPECT_EQ(loader.Stats().ready_bytes, 0u);
   EXPECT_EQ(loader.Stats().requested, 0u);
 
-  Request(loader, a_.entry);
+  Request(loader, a_);
   ASSERT_TRUE(WaitIdle(loader));
   EXPECT_EQ(gate.Entered().size(), 2u);
-  std::shared_ptr<HostTextureData> again = Take(loader, a_.entry);
+  std::shared_ptr<HostTextureData> again = Take(loader, a_);
   ASSERT_NE(again, nullptr);
   EXPECT_NE(again, texture);
 }
@@ -190,9 +194,8 @@ TEST_F(PackLoaderLifecycle, AMissingManifestIsReportedAndNothingLoads) {
   Gate gate(true);
   PackLoader loader(1);
   loader.SetLoadHook(gate.Hook());
-  fs::create_directories(temp_ / "empty");
-  loader.SetPackFolder((temp_ / "empty").string());
-  Request(loader, a_.entry);
+  loader.SetPackFolder((kPacks / "missing").string());
+  Request(loader, a_);
   ASSERT_TRUE(WaitIdle(loader));
   EXPECT_EQ(loader.Status(), "missing/oversized pack.txt");
   EXPECT_EQ(loader.Stats().requested, 0u);  // an unreadable manifest lists nothing
@@ -206,14 +209,14 @@ TEST_F(PackLoaderLifecycle, TheLastFailingRequestOfABatchSetsTheStatus) {
   loader.SetLoadHook(gate.Hook());
   // The first batch is held so that both failing requests share the next
   // one, where they load in parallel.
-  const auto run = [&](const PackFile& first, const PackFile& second) {
+  const auto run = [&](const ManifestEntry& first, const ManifestEntry& second) {
     gate.Set(false);
     loader.SetPackFolder(failing_pack().string());
     const size_t before = gate.Entered().size();
-    Request(loader, a_.entry);
+    Request(loader, a_);
     ASSERT_TRUE(gate.WaitEntered(before + 1));
-    Request(loader, first.entry);
-    Request(loader, second.entry);
+    Request(loader, first);
+    Request(loader, second);
     gate.Set(true);
     ASSERT_TRUE(WaitIdle(loader));
   };
@@ -225,30 +228,26 @@ TEST_F(PackLoaderLifecycle, TheLastFailingRequestOfABatchSetsTheStatus) {
 }
 
 TEST_F(PackLoaderLifecycle, SwitchingFoldersDuringABatchDiscardsItAndReadsTheNewManifestFirst) {
-  const PackFile other_a = MakePackFile(a_.entry.hash, HostFormat::RGBA8_UNORM, 64, 64, ".dds",
-                                        test::MakeFlatRgba8Dds(4, 4, 0x99AABBCC));
-  const PackFile only_there = MakePackFile(0x7777777777777777, HostFormat::RGBA8_UNORM, 8, 8, ".png",
-                                           test::MakeFlatPng(2, 2, 0x01020304));
-  test::WritePack(temp_ / "other", {other_a, only_there});
-
+  const PackManifest other = Rows("other");  // another file for a_'s key, and one more
+  const ManifestEntry& only_there = other.at(1);
   Gate gate(false);
   PackLoader loader(0);
   loader.SetLoadHook(gate.Hook());
   loader.SetPackFolder(pack().string());
-  Request(loader, a_.entry);
+  Request(loader, a_);
   ASSERT_TRUE(gate.WaitEntered(1));
-  loader.SetPackFolder((temp_ / "other").string());
-  Request(loader, only_there.entry);
+  loader.SetPackFolder((kPacks / "other").string());
+  Request(loader, only_there);
   gate.Set(true);
   ASSERT_TRUE(WaitIdle(loader));
   EXPECT_EQ(loader.Status(), "2 entries");
   EXPECT_EQ(loader.Stats().ready, 1u);
-  EXPECT_EQ(Take(loader, a_.entry), nullptr);
-  EXPECT_NE(Take(loader, only_there.entry), nullptr);
+  EXPECT_EQ(Take(loader, a_), nullptr);
+  EXPECT_NE(Take(loader, only_there), nullptr);
 
-  Request(loader, a_.entry);
+  Request(loader, a_);
   ASSERT_TRUE(WaitIdle(loader));
-  std::shared_ptr<HostTextureData> texture = Take(loader, a_.entry);
+  std::shared_ptr<HostTextureData> texture = Take(loader, a_);
   ASSERT_NE(texture, nullptr);
   EXPECT_EQ(FirstTexel(*texture), 0x99AABBCCu);
 }
@@ -256,26 +255,26 @@ TEST_F(PackLoaderLifecycle, SwitchingFoldersDuringABatchDiscardsItAndReadsTheNew
 TEST_F(PackLoaderLifecycle, ATextureOverTheBudgetIsDroppedAndMayBeRequestedAgain) {
   PackLoader loader(0, kBytesA + kBytesB - 1);
   loader.SetPackFolder(pack().string());
-  Request(loader, a_.entry);
-  Request(loader, b_.entry);
+  Request(loader, a_);
+  Request(loader, b_);
   ASSERT_TRUE(WaitIdle(loader));
   EXPECT_EQ(loader.Stats().ready_bytes, kBytesA);
   EXPECT_EQ(loader.Stats().requested, 1u);
-  EXPECT_EQ(Take(loader, b_.entry), nullptr);
+  EXPECT_EQ(Take(loader, b_), nullptr);
 
-  ASSERT_NE(Take(loader, a_.entry), nullptr);
-  Request(loader, b_.entry);
+  ASSERT_NE(Take(loader, a_), nullptr);
+  Request(loader, b_);
   ASSERT_TRUE(WaitIdle(loader));
   EXPECT_EQ(loader.Stats().ready_bytes, kBytesB);
-  std::shared_ptr<HostTextureData> b = Take(loader, b_.entry);
+  std::shared_ptr<HostTextureData> b = Take(loader, b_);
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(b->host_format, HostFormat::RGBA8_UNORM);
   EXPECT_EQ(FirstTexel(*b), 0x55667788u);
 
   PackLoader exact(0, kBytesA + kBytesB);  // a budget met exactly holds both
   exact.SetPackFolder(pack().string());
-  Request(exact, a_.entry);
-  Request(exact, b_.entry);
+  Request(exact, a_);
+  Request(exact, b_);
   ASSERT_TRUE(WaitIdle(exact));
   EXPECT_EQ(exact.Stats().ready_bytes, kBytesA + kBytesB);
 }
@@ -286,58 +285,37 @@ TEST_F(PackLoaderLifecycle, UnlistedAndFailedTexturesAreNotRetriedUntilTheFolder
   loader.SetLoadHook(gate.Hook());
   loader.SetPackFolder(failing_pack().string());
   for (int round = 0; round < 2; ++round) {
-    Request(loader, unlisted_.entry);
-    Request(loader, bad_dds_.entry);
+    Request(loader, unlisted_);
+    Request(loader, bad_dds_);
     if (round == 1) {
       EXPECT_EQ(loader.Stats().waiting, 0u);
     }
     ASSERT_TRUE(WaitIdle(loader));
-    EXPECT_EQ(gate.Entered(), std::vector<ContentIdentity>{IdentityOf(bad_dds_.entry)});
+    EXPECT_EQ(gate.Entered(), std::vector<ContentIdentity>{IdentityOf(bad_dds_)});
     EXPECT_EQ(loader.Stats().requested, 1u);  // only the failed one is remembered
   }
-  EXPECT_EQ(Take(loader, unlisted_.entry), nullptr);
+  EXPECT_EQ(Take(loader, unlisted_), nullptr);
   loader.SetPackFolder(failing_pack().string());
-  Request(loader, bad_dds_.entry);
+  Request(loader, bad_dds_);
   ASSERT_TRUE(WaitIdle(loader));
   EXPECT_EQ(gate.Entered().size(), 2u);
 }
 
 TEST_F(PackLoaderLifecycle, RequestsBeyondTheWaitingLimitAreIgnored) {
-  std::vector<PackFile> files = {a_};  // and rows, without files, for every key requested below
-  for (uint64_t key = 1; key <= kMaxWaitingRequests + 10; ++key) {
-    files.push_back(MakePackFile(key, HostFormat::RGBA8_UNORM, 64, 64, ".png", {}));
-  }
-  test::WritePack(temp_ / "many", files);
   Gate gate(false);
   PackLoader loader(0);
   loader.SetLoadHook(gate.Hook());
-  loader.SetPackFolder((temp_ / "many").string());
-  Request(loader, a_.entry);
+  loader.SetPackFolder((kPacks / "many").string());  // a_ and rows, without files, for keys 1 to 266
+  Request(loader, a_);
   ASSERT_TRUE(gate.WaitEntered(1));
-  for (uint64_t key = 1; key <= kMaxWaitingRequests + 10; ++key) loader.RequestReplacement(key, OriginalInfo(a_.entry));
+  for (uint64_t key = 1; key <= kMaxWaitingRequests + 10; ++key) loader.RequestReplacement(key, OriginalInfo(a_));
   EXPECT_EQ(loader.Stats().waiting, kMaxWaitingRequests);
   EXPECT_EQ(loader.Stats().requested, kMaxWaitingRequests + 1);
   gate.Set(true);
   ASSERT_TRUE(WaitIdle(loader));
   // An ignored request left no trace, so it is accepted once there is room.
-  loader.RequestReplacement(kMaxWaitingRequests + 10, OriginalInfo(a_.entry));
+  loader.RequestReplacement(kMaxWaitingRequests + 10, OriginalInfo(a_));
   EXPECT_EQ(loader.Stats().requested, kMaxWaitingRequests + 2);
-}
-
-TEST_F(PackLoaderLifecycle, DestroyingWithTexturesReadyReleasesThemAndTakenOnesLiveOn) {
-  std::shared_ptr<HostTextureData> kept;
-  {
-    PackLoader loader(2);
-    loader.SetPackFolder(pack().string());
-    for (const PackFile* file : {&a_, &b_, &c_}) Request(loader, file->entry);
-    ASSERT_TRUE(WaitIdle(loader));
-    ASSERT_EQ(loader.Stats().ready, 3u);
-    kept = Take(loader, c_.entry);
-  }
-  ASSERT_NE(kept, nullptr);
-  EXPECT_EQ(kept.use_count(), 1);
-  EXPECT_EQ(kept->host_format, HostFormat::R8_UNORM);
-  EXPECT_EQ(kept->data[0], 0x7F);
 }
 
 TEST_F(PackLoaderLifecycle, DestroyingWhileABatchLoadsLetsItFinish) {
@@ -350,35 +328,11 @@ TEST_F(PackLoaderLifecycle, DestroyingWhileABatchLoadsLetsItFinish) {
     ++returned;
   });
   loader->SetPackFolder(pack().string());
-  for (const PackFile* file : {&a_, &b_, &c_}) Request(*loader, file->entry);
+  for (const ManifestEntry* entry : {&a_, &b_, &c_}) Request(*loader, *entry);
   ASSERT_TRUE(WaitUntil([&] { return entered > 0; }));
   loader.reset();
   EXPECT_EQ(returned.load(), entered.load());
 }
-
-// Aborts the run when the test outlives `limit`: a deadlock fails, not hangs.
-class Watchdog {
- public:
-  explicit Watchdog(std::chrono::seconds limit)
-      : thread_([this, limit] {
-          const auto until = std::chrono::steady_clock::now() + limit;
-          while (!done_) {
-            if (std::chrono::steady_clock::now() > until) {
-              std::fprintf(stderr, "watchdog: the test did not finish in time (deadlock?)\n");
-              std::abort();
-            }
-            std::this_thread::sleep_for(10ms);
-          }
-        }) {}
-  ~Watchdog() {
-    done_ = true;
-    thread_.join();
-  }
-
- private:
-  std::atomic<bool> done_ = false;
-  std::thread thread_;
-};
 
 // Several hosts' threads request and take at random while another switches
 // folders, for a fixed time against real packs on disk.
@@ -387,29 +341,13 @@ TEST(PackLoaderConcurrency, RandomRequestsTakesAndFolderSwitchesStayConsistent) 
   constexpr uint32_t kKeys = 16;  // the last four are listed nowhere or fail
   constexpr uint64_t kBudget = 4000;
   constexpr auto kRunTime = 2s;
-  Watchdog watchdog(120s);
 
-  // Keys 0x1000 + i; the last two rows hold broken files, the last two keys no rows.
-  test::TempFolder temp;
-  std::vector<ManifestEntry> originals;
-  for (uint32_t i = 0; i < kKeys; ++i) {
-    originals.push_back(MakePackFile(0x1000 + i, HostFormat::RGBA8_UNORM, 32, 32, ".png", {}).entry);
-  }
-  for (uint32_t folder = 1; folder <= 2; ++folder) {
-    std::vector<PackFile> files;
-    for (uint32_t i = 0; i < kKeys - 2; ++i) {
-      const uint32_t side = 8 + 4 * (i % 4);
-      const uint32_t texel = i << 24 | folder << 16 | 0xFFFF;
-      const bool png = (i + folder) % 2 == 0;
-      files.push_back(MakePackFile(0x1000 + i, HostFormat::RGBA8_UNORM, 32, 32, png ? ".png" : ".dds",
-                                   i >= kListed ? std::vector<uint8_t>{1, 2, 3}
-                                   : png        ? test::MakeFlatPng(side, side, texel)
-                                                : test::MakeFlatRgba8Dds(side, side, texel)));
-    }
-    test::WritePack(temp / std::to_string(folder), files);
-  }
-  const std::vector<std::string> folders = {(temp / "1").string(), (temp / "2").string(), "",
-                                            (temp / "missing").string()};
+  // Keys 0x1000 + i, the first texel i << 24 | pack << 16 | 0xFFFF; the last
+  // two rows hold broken files, the last two keys no rows.
+  std::vector<ManifestEntry> originals = Rows("stress1");
+  for (uint32_t i = kKeys - 2; i < kKeys; ++i) originals.push_back({0x1000 + i, "", "", HostFormat::RGBA8_UNORM, 32, 32});
+  const std::vector<std::string> folders = {(kPacks / "stress1").string(), (kPacks / "stress2").string(), "",
+                                            (kPacks / "missing").string()};
 
   PackLoader loader(3, kBudget);
   loader.SetPackFolder(folders[0]);
@@ -462,6 +400,63 @@ TEST(PackLoaderConcurrency, RandomRequestsTakesAndFolderSwitchesStayConsistent) 
     EXPECT_EQ(FirstTexel(*texture), i << 24 | 2u << 16 | 0xFFFF);
   }
   EXPECT_EQ(loader.Status(), "14 entries");
+}
+
+// The loader over a long play session: what the pack does not list must not
+// use it up, and nothing that fails on its threads may end the host.
+class PackLoaderSession : public ::testing::Test {
+ protected:
+  PackLoaderSession() { loader_.SetPackFolder(folder_); }
+  // Requests every listed texture, each after `noise` unlisted ones, lets the
+  // loader finish, and takes what arrived.
+  size_t Round(uint64_t noise) {
+    for (const ManifestEntry& entry : listed_) {
+      for (uint64_t i = 0; i < noise; ++i) loader_.RequestReplacement(next_unlisted_++, OriginalInfo(listed_[0]));
+      loader_.RequestReplacement(entry.hash, OriginalInfo(entry));
+      most_requested_ = std::max(most_requested_, loader_.Stats().requested);
+    }
+    for (int ms = 0; ms < 20000 && !loader_.Stats().idle; ++ms) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    size_t taken = 0;
+    for (const ManifestEntry& e : listed_) taken += loader_.TakeReplacement(e.hash, OriginalInfo(e), 4096) != nullptr;
+    return taken;
+  }
+
+  const std::string folder_ = (kPacks / "session").string();  // keys 1 to 5, 4x4 PNGs
+  const PackManifest listed_ = Rows("session");
+  PackLoader loader_{2};
+  uint64_t next_unlisted_ = 1000;
+  size_t most_requested_ = 0;
+};
+
+TEST_F(PackLoaderSession, UnlistedTexturesNeitherFillTheRequestedSetNorStopReplacements) {
+  // 200,000 unlisted requests once the first round has read the manifest.
+  for (int round = 0; round <= 10; ++round) EXPECT_EQ(Round(round == 0 ? 0 : 4000), 5u) << round;
+  EXPECT_LE(most_requested_, 5u);
+}
+
+// The batch a failure hits is dropped, so its textures load when asked again.
+TEST_F(PackLoaderSession, AFailureWhileLoadingOrMergingDropsOneBatchAndIsReported) {
+  const struct {
+    bool in_merge;
+    void (*fail)();
+    std::string status;
+  } cases[] = {{false, [] { throw 7; }, "unexpected error while loading"},
+               {true, [] { throw 7; }, "unexpected error while loading"},
+               {true, [] { throw std::bad_alloc(); }, std::bad_alloc().what()}};
+  for (const auto& c : cases) {
+    std::atomic<bool> failed = false;
+    const auto hook = [&](const ContentIdentity&) {
+      if (!failed.exchange(true)) c.fail();
+    };
+    c.in_merge ? loader_.SetMergeHook(hook) : loader_.SetLoadHook(hook);
+    loader_.SetPackFolder(folder_);
+    EXPECT_LT(Round(0), 5u) << c.status;
+    EXPECT_EQ(loader_.Status(), c.status);
+    EXPECT_EQ(loader_.Stats().requested, 0u);
+    EXPECT_EQ(Round(0), 5u);
+    loader_.SetMergeHook({});
+    loader_.SetLoadHook({});
+  }
 }
 
 }  // namespace

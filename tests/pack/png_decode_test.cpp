@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "pack/content_key.h"
 #include "pack/png_decode.h"
-#include "support/external_tools.h"
-#include "support/replacement_files.h"
+#include "texdump/png_writer.h"
 
 namespace mivo {
 namespace {
@@ -27,7 +30,21 @@ Decoded Decode(const std::vector<uint8_t>& bytes, PngLimits limits = {}) {
   return d;
 }
 
-Decoded DecodeSuite(const std::string& name) { return Decode(test::ReadFileBytes(kSuite + name)); }
+std::vector<uint8_t> ReadSuite(const std::string& name) {
+  std::ifstream in(kSuite + name, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+Decoded DecodeSuite(const std::string& name) { return Decode(ReadSuite(name)); }
+
+// An RGBA PNG of our writer whose header then claims another size.
+std::vector<uint8_t> ClaimingSize(uint32_t width, uint32_t height, uint32_t claimed_width, uint32_t claimed_height) {
+  std::vector<uint8_t> png = BuildPng(width, height, std::vector<uint8_t>(size_t(width) * height * 4, 1).data());
+  const uint32_t fields[2] = {claimed_width, claimed_height};
+  for (int i = 0; i < 8; ++i) png[16 + i] = uint8_t(fields[i / 4] >> (24 - 8 * (i % 4)));
+  const uLong crc = crc32(0, png.data() + 12, 17);  // IHDR type and data
+  for (int i = 0; i < 4; ++i) png[29 + i] = uint8_t(crc >> (24 - 8 * i));
+  return png;
+}
 
 struct Reference {
   const char* name;
@@ -76,20 +93,9 @@ TEST(PngDecode, SuiteImagesDecodeToTheSameRgbaAsAnIndependentDecoder) {
   }
 }
 
-TEST(PngDecode, CorruptSuiteFilesAreRefused) {
-  int corrupt = 0;
-  for (const std::filesystem::directory_entry& file : std::filesystem::directory_iterator(kSuite)) {
-    const std::string name = file.path().filename().string();
-    if (name[0] != 'x') continue;
-    EXPECT_NE(DecodeSuite(name).status, PngDecodeStatus::ok) << name;
-    ++corrupt;
-  }
-  EXPECT_EQ(corrupt, 12);
-}
-
 TEST(PngDecode, EveryTruncationEitherFailsOrYieldsTheWholeImage) {
   for (const char* name : {"basi6a08.png", "basn3p08.png"}) {
-    const std::vector<uint8_t> whole = test::ReadFileBytes(kSuite + name);
+    const std::vector<uint8_t> whole = ReadSuite(name);
     const Decoded full = Decode(whole);
     ASSERT_EQ(full.status, PngDecodeStatus::ok);
     for (size_t size = 0; size < whole.size(); ++size) {
@@ -102,64 +108,22 @@ TEST(PngDecode, EveryTruncationEitherFailsOrYieldsTheWholeImage) {
   }
 }
 
-TEST(PngDecode, GreyAndPaletteTransparencyBecomeAlpha) {
-  // 2x1 grey with tRNS naming value 7 transparent.
-  const Decoded grey = Decode(test::MakePngBytes(2, 1, 8, 0, {7, 200}, {{"tRNS", {0, 7}}}));
-  ASSERT_EQ(grey.status, PngDecodeStatus::ok);
-  EXPECT_EQ(grey.rgba, (std::vector<uint8_t>{7, 7, 7, 0, 200, 200, 200, 255}));
-  // Palette of two with alpha only for the first entry.
-  const Decoded palette = Decode(test::MakePngBytes(2, 1, 8, 3, {0, 1},
-                                                    {{"PLTE", {10, 20, 30, 40, 50, 60}}, {"tRNS", {99}}}));
-  ASSERT_EQ(palette.status, PngDecodeStatus::ok);
-  EXPECT_EQ(palette.rgba, (std::vector<uint8_t>{10, 20, 30, 99, 40, 50, 60, 255}));
-}
-
 TEST(PngDecode, LimitsAreCheckedBeforeThePixelBufferIsAllocated) {
   using enum PngDecodeStatus;
-  EXPECT_EQ(Decode(test::MakePngHeaderOnly(8193, 1, 8, 6)).status, bad_image);
-  EXPECT_EQ(Decode(test::MakePngHeaderOnly(1, 8193, 8, 6)).status, bad_image);
+  EXPECT_EQ(Decode(ClaimingSize(1, 1, 8193, 1)).status, bad_image);
+  EXPECT_EQ(Decode(ClaimingSize(1, 1, 1, 8193)).status, bad_image);
   // 8192 x 4097 is within the side limit but over 33,554,432 pixels.
-  EXPECT_EQ(Decode(test::MakePngHeaderOnly(8192, 4097, 8, 6)).status, bad_image);
-  EXPECT_EQ(Decode(test::MakePngHeaderOnly(0, 4, 8, 6)).status, bad_image);
-  const std::vector<uint8_t> small = test::MakePngBytes(4, 4, 8, 0, std::vector<uint8_t>(16, 1));
+  EXPECT_EQ(Decode(ClaimingSize(1, 1, 8192, 4097)).status, bad_image);
+  EXPECT_EQ(Decode(ClaimingSize(1, 1, 0, 4)).status, bad_image);
+  const std::vector<uint8_t> small = ClaimingSize(4, 4, 4, 4);
   EXPECT_EQ(Decode(small, PngLimits{8192, 15}).status, bad_image);
   EXPECT_EQ(Decode(small, PngLimits{3, 100}).status, bad_image);
   EXPECT_EQ(Decode(small, PngLimits{4, 16}).status, ok);
-
   // Within the limits, but the data holds a few bytes of a 128 MiB image.
-  Decoded d = Decode(test::MakePngHeaderOnly(8192, 4096, 8, 6));
+  const Decoded d = Decode(ClaimingSize(1, 1, 8192, 4096));
   EXPECT_EQ(d.status, bad_pixels);
   EXPECT_EQ(d.rgba.capacity(), 0u);
-  // The image data of a 64x32 image under a header that says 64x64.
-  const std::vector<uint8_t> half = test::MakePngBytes(64, 32, 8, 2, std::vector<uint8_t>(64 * 32 * 3, 5));
-  std::vector<uint8_t> png = test::MakePngHeaderOnly(64, 64, 8, 2);
-  png.resize(8 + 25);                                        // signature and IHDR
-  png.insert(png.end(), half.begin() + 8 + 25, half.end());  // IDAT and IEND
-  EXPECT_EQ(Decode(png).status, bad_pixels);
-  // Zeros compress about as well as deflate allows, and still decode.
-  d = Decode(test::MakePngBytes(4096, 64, 8, 0, std::vector<uint8_t>(4096 * 64, 0)));
-  ASSERT_EQ(d.status, ok);
-  EXPECT_EQ(d.rgba.size(), 4096u * 64 * 4);
-}
-
-TEST(PngDecode, AnimatedPngYieldsItsDefaultImage) {
-  std::vector<uint8_t> actl = {0, 0, 0, 2, 0, 0, 0, 0};  // two frames, loop forever
-  std::vector<uint8_t> fctl(26, 0);
-  fctl[7] = 1;   // width 1
-  fctl[11] = 1;  // height 1
-  std::vector<uint8_t> png = test::MakePngBytes(1, 1, 8, 6, {1, 2, 3, 4}, {{"acTL", actl}, {"fcTL", fctl}});
-  png.resize(png.size() - 12);  // drop IEND, add a second frame after the image data
-  std::vector<uint8_t> fdat = {0, 0, 0, 2};
-  const std::vector<uint8_t> second = test::MakePngBytes(1, 1, 8, 6, {9, 9, 9, 9});
-  fdat.insert(fdat.end(), second.begin() + 8 + 25 + 8, second.end() - 12 - 4);
-  for (const test::PngChunk& chunk : {test::PngChunk{"fcTL", fctl}, test::PngChunk{"fdAT", fdat},
-                                      test::PngChunk{"IEND", {}}}) {
-    const std::vector<uint8_t> bytes = test::MakePngChunkBytes(chunk);
-    png.insert(png.end(), bytes.begin(), bytes.end());
-  }
-  const Decoded d = Decode(png);
-  ASSERT_EQ(d.status, PngDecodeStatus::ok);
-  EXPECT_EQ(d.rgba, (std::vector<uint8_t>{1, 2, 3, 4}));
+  EXPECT_EQ(Decode(ClaimingSize(64, 32, 64, 64)).status, bad_pixels);
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include "pack/manifest.h"
 #include "pack/replacement.h"
 #include "support/dump_builder.h"
-#include "support/replacement_files.h"
+#include "texdump/dds_writer.h"
 #include "texdump/dump_file.h"
 
 namespace mivo {
@@ -29,16 +29,25 @@ TEST(ResourceBounds, ManifestOfOneHugeLineIsOneInvalidRow) {
 }
 
 TEST(ResourceBounds, DdsHeaderClaimingLevelsItLacksAllocatesOnlyWhatTheFileHolds) {
-  // R8 with a 64 MiB base level, but only 1000 bytes of data.
-  test::DdsFields fields{.width = 8192, .height = 8192, .mip_count = 14, .dxgi_format = 61};
-  const std::vector<uint8_t> file = test::MakeDdsFile(fields, std::vector<uint8_t>(1000));
+  // R8 with a 64 MiB base level, but only 1000 bytes of data: our writer's
+  // file of a small texture with its header's size and level count changed.
+  HostTextureData small;
+  small.host_format = HostFormat::R8_UNORM;
+  small.width = small.height = 8;
+  small.levels = 1;
+  ASSERT_TRUE(AddLevel(small, 0, 1000, 1));
+  std::vector<uint8_t> file = BuildDds(small);
+  const auto put = [&](size_t at, uint32_t v) { for (int i = 0; i < 4; ++i) file[at + i] = uint8_t(v >> (8 * i)); };
+  put(12, 8192);  // height
+  put(16, 8192);  // width
+  put(28, 14);    // levels
   HostTextureData texture;
   std::string error;
   EXPECT_FALSE(LoadReplacementBytes(file, false, HostFormat::R8_UNORM, texture, error));
   EXPECT_EQ(error, "truncated DDS mip data");
   EXPECT_LE(texture.data.capacity(), 1000u);
-  fields.mip_count = 15;  // one more than the chain
-  EXPECT_FALSE(LoadReplacementBytes(test::MakeDdsHeader(fields), false, HostFormat::R8_UNORM, texture, error));
+  put(28, 15);  // one more than the chain
+  EXPECT_FALSE(LoadReplacementBytes(file, false, HostFormat::R8_UNORM, texture, error));
   EXPECT_EQ(error, "DDS must be a bounded single 2D image");
 }
 
@@ -58,6 +67,20 @@ TEST(ResourceBounds, FetchConstantClaimingAHuge3DTextureFailsWithoutStagingIt) {
   EXPECT_FALSE(ReadGuestTexture(staged.fetch, staged.View(), texture, &error));
   EXPECT_EQ(error, "texture too large");
   EXPECT_EQ(texture.data.capacity(), 0u);
+}
+
+TEST(ResourceBounds, MipRegionClaimedFarPastItsImageCostsNoMemory) {
+  // 256x256 RGBA8: a whole 256 KiB base image, 64 bytes of an 85 KiB mip region.
+  const test::FetchFields f{.pitch = 8, .base_address = 0x10000, .width = 256, .height = 256, .max_level = 8,
+                            .mip_address = 0x80000};
+  TextureDump dump;
+  dump.version = 2;
+  dump.fetch = test::MakeFetchConstant(f);
+  dump.base_image.assign(256 * 256 * 4, 1);
+  dump.mip_image.assign(64, 2);
+  const StagedDump staged = StageDumpInGuestMemory(dump);
+  EXPECT_EQ(staged.base_offset, 0x1000u) << "the image that overshoots its region less goes first";
+  EXPECT_LT(staged.memory.size(), dump.base_image.size() + 0x10000);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "support/dump_builder.h"
 
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace mivo::test {
@@ -24,30 +25,16 @@ FetchConstant MakeFetchConstant(const FetchFields& f) {
   return fc;
 }
 
-namespace {
-void PutLe32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));
-}
-}  // namespace
-
-std::vector<uint8_t> MakeDumpBytes(const FetchConstant& fetch, const std::vector<uint8_t>& base_image,
-                                   const std::vector<uint8_t>& mip_image, uint32_t version) {
-  std::vector<uint8_t> out;
-  out.reserve(40 + base_image.size() + mip_image.size());
-  PutLe32(out, 0x5854564D);  // "MVTX"
-  PutLe32(out, version);
-  for (uint32_t word : fetch.words) PutLe32(out, word);
-  PutLe32(out, uint32_t(base_image.size()));
-  PutLe32(out, uint32_t(mip_image.size()));
-  out.insert(out.end(), base_image.begin(), base_image.end());
-  out.insert(out.end(), mip_image.begin(), mip_image.end());
-  return out;
-}
-
 void WriteFileBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace mivo::test

@@ -1,5 +1,4 @@
-// Test support: builds fetch constants from named fields and writes MVTX
-// dump files. Not part of the shipped library.
+// Test support: fetch constants from named fields, and whole files.
 #pragma once
 
 #include <cstdint>
@@ -31,9 +30,7 @@ struct FetchFields {
 
 FetchConstant MakeFetchConstant(const FetchFields& fields);
 
-// An MVTX file image: header, base image, mip image.
-std::vector<uint8_t> MakeDumpBytes(const FetchConstant& fetch, const std::vector<uint8_t>& base_image,
-                                   const std::vector<uint8_t>& mip_image, uint32_t version = 2);
 void WriteFileBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
+std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path);
 
 }  // namespace mivo::test

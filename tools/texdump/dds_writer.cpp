@@ -104,30 +104,40 @@ uint64_t DdsFileSize(const HostTextureData& t) {
   return total;
 }
 
-std::vector<uint8_t> BuildDds(const HostTextureData& t) {
-  const uint64_t file_size = DdsFileSize(t);
-  if (file_size > kMaxDdsFileBytes) throw std::length_error("DDS file too large");
-  std::vector<uint8_t> out;
-  out.reserve(size_t(file_size));
-  AppendHeader(out, t);
+bool ProduceDds(const HostTextureData& t, const ByteSink& sink) {
+  if (DdsFileSize(t) > kMaxDdsFileBytes) throw std::length_error("DDS file too large");
+  std::vector<uint8_t> header;
+  header.reserve(kDdsHeaderBytes);
+  AppendHeader(header, t);
+  if (!sink(header.data(), header.size())) return false;
+  // Levels go to the sink straight from the texture; missing ones as zeros
+  // from one small constant block.
+  static constexpr uint8_t kZeros[4096] = {};
   for (uint32_t layer = 0; layer < t.layers; ++layer) {
     for (uint32_t mip = 0; mip < t.levels; ++mip) {
       const LevelRecord* record = FindLevel(t, mip, layer);
       const uint64_t size = SlotSize(t, mip, layer);
-      if (record == nullptr) {
-        out.resize(out.size() + size_t(size), 0);
-      } else if (size != 0) {
-        const uint8_t* start = t.data.data() + record->offset;
-        out.insert(out.end(), start, start + size);
+      if (record != nullptr) {
+        if (!sink(t.data.data() + record->offset, size_t(size))) return false;
+        continue;
+      }
+      for (uint64_t done = 0; done < size;) {
+        const size_t piece = size_t(std::min<uint64_t>(size - done, sizeof kZeros));
+        if (!sink(kZeros, piece)) return false;
+        done += piece;
       }
     }
   }
-  return out;
+  return true;
+}
+
+std::vector<uint8_t> BuildDds(const HostTextureData& t) {
+  return CollectPieces([&](const ByteSink& sink) { return ProduceDds(t, sink); });
 }
 
 bool WriteDds(const std::string& path, const HostTextureData& texture) {
   if (DdsFileSize(texture) > kMaxDdsFileBytes) return false;
-  return WriteFileImage(path, BuildDds(texture));
+  return WriteFileInPieces(path, [&](const ByteSink& sink) { return ProduceDds(texture, sink); });
 }
 
 }  // namespace mivo

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "guest/formats.h"
+#include "texdump/file_image.h"
 
 namespace mivo {
 
@@ -25,10 +26,14 @@ uint64_t DdsFillerSize(const HostTextureData& texture, uint32_t mip);
 // Size of the file BuildDds would produce (64-bit; nothing is allocated).
 uint64_t DdsFileSize(const HostTextureData& texture);
 
-// The complete DDS file. Throws std::length_error above kMaxDdsFileBytes.
+// The complete DDS file in memory. Throws std::length_error above kMaxDdsFileBytes.
 std::vector<uint8_t> BuildDds(const HostTextureData& texture);
 
-// BuildDds written to `path` with one fwrite; false when the file would be
+// Hands the DDS file to `sink`: the header, then each level straight from
+// the texture's data. Throws std::length_error above kMaxDdsFileBytes.
+bool ProduceDds(const HostTextureData& texture, const ByteSink& sink);
+
+// The DDS file written to `path` in pieces; false when the file would be
 // larger than kMaxDdsFileBytes (nothing is opened then) or the write fails.
 bool WriteDds(const std::string& path, const HostTextureData& texture);
 

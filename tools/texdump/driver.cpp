@@ -1,6 +1,7 @@
 #include "texdump/driver.h"
 
 #include <cstdio>
+#include <map>
 #include <string>
 #include <system_error>
 
@@ -8,39 +9,21 @@
 #include "guest/read_texture.h"
 #include "texdump/dump_images.h"
 #include "texdump/pack_template.h"
+#include "texdump/progress.h"
 #include "texdump/report.h"
 
 namespace mivo {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-// The gallery card of the dump processed now, which is the next in input order.
-void AddCard(NormalModeRun& run, const fs::path& dump_path, GalleryCard card, const StackedImage* image,
-             bool png_written, OutputFailures* failures) {
-  OutputFailures none;
-  CompleteGalleryCard(run.gallery, run.gallery.cards.size(), dump_path, image, png_written, card,
-                      failures != nullptr ? *failures : none);
-  run.gallery.cards.push_back(std::move(card));
+PoolLoan::PoolLoan(SharedPool& shared, const OrderedRun& run) : pool_(shared.pool.get()) {
+  if (pool_ != nullptr && run.dispatched.load() >= run.count) {
+    lock_ = std::unique_lock<std::mutex>(shared.lender, std::try_to_lock);
+  }
 }
 
-}  // namespace
-
-bool ForEachDump(const std::vector<fs::path>& inputs, const std::function<void(const fs::path&)>& process) {
-  std::vector<fs::path> dumps;
-  std::string error;
-  for (const fs::path& input : inputs) {
-    if (!GatherDumpPaths(input, dumps, error)) {
-      std::printf("%s\n", error.c_str());
-      return false;
-    }
-    if (dumps.empty()) {
-      std::fprintf(stderr, "mivo_texdump: hint: the folder %s holds no *.bin file\n", input.string().c_str());
-    }
-    for (const fs::path& dump : dumps) process(dump);
-  }
-  return true;
+std::unique_ptr<WorkerPool> CreateDumpPool(uint32_t jobs) {
+  return jobs > 1 ? CreateWorkerPool(jobs - 1) : nullptr;
 }
 
 bool CreateFolder(const fs::path& folder) {
@@ -49,19 +32,40 @@ bool CreateFolder(const fs::path& folder) {
   return !ec && fs::is_directory(folder, ec);
 }
 
-void ProcessDump(const fs::path& dump_path, const DumpToolOptions& options, NormalModeRun& run) {
-  // Everything of this dump lives in this scope and is gone before the next one is read.
-  ++run.textures;
-  TextureDump dump;
-  std::string error;
-  if (!ReadTextureDump(dump_path, dump, error)) {
-    std::printf("%s: %s\n", dump_path.string().c_str(), error.c_str());
-    ++run.failures;
-    if (!run.gallery.dir.empty()) AddCard(run, dump_path, UnreadableCard(error), nullptr, false, nullptr);
-    return;
+bool RunOverDumps(const DumpToolOptions& options, const DumpWork& work, const ItemEmit& emit) {
+  // Gathered up front so that progress knows the total; a walk error still
+  // shows after the dumps of the inputs before it.
+  std::vector<DumpItem> dumps;
+  std::vector<fs::path> gathered;
+  std::string walk_error;
+  std::map<std::string, size_t> last_with_name;
+  for (const fs::path& input : options.inputs) {
+    if (!GatherDumpPaths(input, gathered, walk_error)) break;
+    if (gathered.empty()) {
+      std::fprintf(stderr, "mivo_texdump: hint: the folder %s holds no *.bin file\n", input.string().c_str());
+    }
+    for (const fs::path& path : gathered) {
+      const auto [previous, first] = last_with_name.try_emplace(path.stem().string(), dumps.size());
+      dumps.push_back({path, first ? DumpItem::kNone : previous->second});
+      previous->second = dumps.size() - 1;
+    }
   }
-  StagedDump staged = StageDumpInGuestMemory(dump);
-  if (!ProcessStagedDump(dump_path, dump, staged, options, run)) ++run.failures;
+  OrderedRun run(dumps.size());
+  ProgressLine progress(dumps.size());
+  RunInOrder(
+      run, options.jobs, [&](size_t index, ItemOutput& output) { work(dumps[index], run, index, output); },
+      [&](const ItemOutput& output) {
+        progress.BeforeOutput();
+        emit(output);
+        progress.Add(output.input_bytes);
+      },
+      [&] { progress.Show(); });
+  progress.Clear();
+  if (!walk_error.empty()) {
+    std::printf("%s\n", walk_error.c_str());
+    return false;
+  }
+  return true;
 }
 
 const ManifestEntry* FindTemplateEntry(const std::vector<ManifestEntry>& entries, ContentKey key,
@@ -92,79 +96,117 @@ DumpReport MakeDumpReport(const std::string& name, const StagedDump& staged, uin
 
 namespace {
 
-// The template replacement, the images and the gallery card of a read dump
-// (only the card when a pack already replaces it); false when the dump fails
-// (its replacement could not be written).
-bool WriteDumpOutputs(const fs::path& dump_path, const DumpToolOptions& options, const HostTextureData& texture,
-                      const DumpReport& report, const ManifestEntry* known, bool replaced, NormalModeRun& run,
-                      OutputFailures& failures) {
-  GalleryCard card = CardFromReport(report);
+enum class DumpOutcome { done, failed, skipped };
+
+// Standard error text for outputs that could not be written.
+void AddFailures(const OutputFailures& failures, ItemOutput& output) {
+  for (const std::string& failure : failures) output.err += "mivo_texdump: " + failure + "\n";
+  if (!failures.empty()) output.output_failed = true;
+}
+
+// The order-dependent part of a dump: its pack key (which names the first
+// dump of the same content) and its template replacement. Runs in the dump's
+// turn when a template is built.
+DumpOutcome ReportAndTemplate(const DumpToolOptions& options, NormalModeRun& normal, const HostTextureData& texture,
+                              DumpReport& report, ItemOutput& output, OutputFailures& failures) {
+  const ManifestEntry* known = nullptr;
+  const std::string* replaced = nullptr;
+  if (report.content_key != 0) {
+    known = FindTemplateEntry(normal.template_entries, report.content_key, texture);
+    // A replaced texture never enters the template, so at most one of the two is found.
+    replaced = FindReplacingAlias(normal.replaced_by_packs, report.content_key, texture);
+    const std::string& alias = known != nullptr ? known->bf_name : replaced != nullptr ? *replaced : report.name;
+    report.pack_key = FormatContentKey(report.content_key, alias);
+  }
+  output.out = DescriptionLine(report);
+  if (normal.csv_open) {
+    report.host_hash = HashHostData(texture.data.data(), texture.data.size());
+    output.csv = CsvRow(report);
+  }
+  if (!report.ok) return DumpOutcome::failed;
+  // Its line and row keep the record complete; its files would only repeat the pack's work.
+  if (replaced != nullptr) return DumpOutcome::skipped;
   // A replacement that cannot be written fails the dump before its images.
   const TemplateOutcome outcome =
-      replaced ? TemplateOutcome::skipped
-               : AddTemplateReplacement(options.pack_template_dir, options.pack_png, options.png_compression, texture,
-                                        report.content_key, report.name, report.pack_key, known,
-                                        run.template_entries, failures);
-  if (outcome == TemplateOutcome::skipped_name) ++run.misnamed;
-  const bool failed = outcome == TemplateOutcome::failed;
-  const bool gallery = !run.gallery.dir.empty();
-  StackedImage image;
-  const bool images = options.write_images && !failed && !replaced;
-  const bool has_image = (gallery || images) && StackFirstLevel(texture, image);
-  bool png_written = false;
-  if (images) {
-    png_written = WriteDumpImages(options.out_dir, report.name, texture, has_image ? &image : nullptr,
-                                  options.png_compression, failures);
-  }
-  if (gallery) {
-    if (failed) {
-      card.failed = true;
-      card.error = "its template replacement could not be written";
-    }
-    AddCard(run, dump_path, std::move(card), has_image ? &image : nullptr, png_written, &failures);
-  }
-  return !failed;
+      AddTemplateReplacement(options.pack_template_dir, options.pack_png, options.png_compression, texture,
+                             report.content_key, report.name, report.pack_key, known, normal.template_entries,
+                             failures);
+  if (outcome == TemplateOutcome::skipped_name) output.misnamed = 1;
+  return outcome == TemplateOutcome::failed ? DumpOutcome::failed : DumpOutcome::done;
+}
+
+// Completes the card on this thread and puts it in its place in input order.
+void AddCard(Gallery& gallery, size_t index, const fs::path& dump_path, GalleryCard card, const StackedImage* image,
+             bool png_written, ItemOutput& output) {
+  OutputFailures failures;
+  CompleteGalleryCard(gallery, index, dump_path, image, png_written, card, failures);
+  PlaceGalleryCard(gallery, index, std::move(card));
+  AddFailures(failures, output);
 }
 
 }  // namespace
 
-bool ProcessStagedDump(const fs::path& dump_path, TextureDump& dump, StagedDump& staged,
-                       const DumpToolOptions& options, NormalModeRun& run) {
+void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalModeRun& normal, OrderedRun& run,
+                 size_t index, ItemOutput& output) {
+  const fs::path& dump_path = item.path;
+  // Everything of this dump lives in this scope and is gone before the thread takes another.
+  output.textures = 1;
+  TextureDump dump;
+  std::string error;
+  if (!ReadTextureDump(dump_path, dump, error)) {
+    output.out = UnreadableDumpLine(dump_path.string(), error);
+    output.failures = 1;
+    if (!normal.gallery.dir.empty()) {
+      AddCard(normal.gallery, index, dump_path, UnreadableCard(error), nullptr, false, output);
+    }
+    return;
+  }
   const uint64_t base_image_size = dump.base_image.size();
   const uint64_t mip_image_size = dump.mip_image.size();
+  output.input_bytes = base_image_size + mip_image_size;
+  StagedDump staged = StageDumpInGuestMemory(dump);
   std::vector<uint8_t>().swap(dump.base_image);  // staged copies hold them now
   std::vector<uint8_t>().swap(dump.mip_image);
+
+  const PoolLoan pool(normal.pool, run);
   HostTextureData texture;
   std::string read_error;
-  const bool ok = ReadGuestTexture(staged.fetch, staged.View(), texture, &read_error, 0, nullptr);
+  const bool ok = ReadGuestTexture(staged.fetch, staged.View(), texture, &read_error, 0, pool.get());
   std::vector<uint8_t>().swap(staged.memory);
-
   DumpReport report = MakeDumpReport(dump_path.stem().string(), staged, base_image_size, mip_image_size,
                                      dump.version1_shifted, texture, ok, read_error);
-  const ManifestEntry* known = nullptr;
-  const std::string* replaced = nullptr;
-  if (report.content_key != 0) {
-    known = FindTemplateEntry(run.template_entries, report.content_key, texture);
-    // A replaced texture never enters the template, so at most one of the two is found.
-    replaced = FindReplacingAlias(run.replaced_by_packs, report.content_key, texture);
-    const std::string& alias = known != nullptr ? known->bf_name : replaced != nullptr ? *replaced : report.name;
-    report.pack_key = FormatContentKey(report.content_key, alias);
-  }
-  WriteText(stdout, DescriptionLine(report));
-  if (run.csv != nullptr) {
-    report.host_hash = HashHostData(texture.data.data(), texture.data.size());
-    WriteText(run.csv, CsvRow(report));
-  }
-  if (!ok && !run.gallery.dir.empty()) AddCard(run, dump_path, CardFromReport(report), nullptr, false, nullptr);
 
-  // A dump a pack replaces keeps its line and row; its files would only repeat the pack's work.
-  if (ok && replaced != nullptr) ++run.skipped;
+  // Only a template makes a dump depend on the ones before it.
+  const bool ordered = !options.pack_template_dir.empty() && report.content_key != 0;
+  if (ordered && !WaitForTurn(run.turn, index)) return;
   OutputFailures failures;
-  const bool wrote =
-      ok && WriteDumpOutputs(dump_path, options, texture, report, known, replaced != nullptr, run, failures);
-  PrintFailures(failures);
-  if (!failures.empty()) run.output_failed = true;
-  return wrote;
+  const DumpOutcome outcome = ReportAndTemplate(options, normal, texture, report, output, failures);
+  FinishTurn(run.turn, index);
+
+  output.failures = outcome == DumpOutcome::failed ? 1 : 0;
+  output.skipped = outcome == DumpOutcome::skipped ? 1 : 0;
+  const bool gallery = !normal.gallery.dir.empty();
+  StackedImage image;
+  bool has_image = false, png_written = false;
+  const bool images = outcome == DumpOutcome::done && options.write_images;
+  // Dumps of the same name write the same files: the later one's must win.
+  if (images && item.same_name_before != DumpItem::kNone && !WaitForItem(run, item.same_name_before)) return;
+  if (images) {
+    png_written = WriteDumpImages(options.out_dir, report.name, texture, pool.get(), options.png_compression, failures,
+                                  gallery ? &image : nullptr);
+    has_image = gallery && !image.pixels.empty();
+  } else if (gallery && report.ok) {
+    has_image = StackFirstLevel(texture, image);
+  }
+  if (gallery) {
+    GalleryCard card = CardFromReport(report);
+    if (report.ok && outcome == DumpOutcome::failed) {
+      card.failed = true;
+      card.error = "its template replacement could not be written";
+    }
+    AddCard(normal.gallery, index, dump_path, std::move(card), has_image ? &image : nullptr, png_written, output);
+  }
+  AddFailures(failures, output);
 }
 
 }  // namespace mivo

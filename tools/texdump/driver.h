@@ -1,37 +1,59 @@
-// The per-dump loop of mivo_texdump: walking the inputs, and the steps that
-// one dump goes through in the normal mode.
+// The per-dump loop of mivo_texdump: walking the inputs, running the dumps on
+// the driver's threads with their outputs kept in input order, and the steps
+// that one dump goes through in the normal mode.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <vector>
 
+#include "guest/worker_pool.h"
 #include "pack/content_key.h"
 #include "pack/manifest.h"
 #include "texdump/dump_file.h"
 #include "texdump/gallery.h"
 #include "texdump/options.h"
+#include "texdump/ordered_run.h"
 #include "texdump/report.h"
 #include "texdump/skip_packs.h"
 
 namespace mivo {
 
-// Counters of one normal-mode run.
+// The library's worker pool, lent to one dump at a time and only once every
+// dump has gone to a thread: until then the driver's threads keep the cores
+// busy, and splitting a dump would only add waiting.
+struct SharedPool {
+  std::unique_ptr<WorkerPool> pool;  // null with --jobs 1
+  std::mutex lender;
+};
+
+// Holds the pool for one dump, or nothing when it is not to be had.
+class PoolLoan {
+ public:
+  PoolLoan(SharedPool& shared, const OrderedRun& run);
+  WorkerPool* get() const { return lock_.owns_lock() ? pool_ : nullptr; }
+
+ private:
+  WorkerPool* pool_;
+  std::unique_lock<std::mutex> lock_;
+};
+
+// A pool for a run on `jobs` driver threads (null for one thread).
+std::unique_ptr<WorkerPool> CreateDumpPool(uint32_t jobs);
+
+// State of one normal-mode run shared by its dumps.
 struct NormalModeRun {
-  int32_t textures = 0;
-  int32_t failures = 0;
-  std::FILE* csv = nullptr;  // the CSV report, when one is open
-  // Pack-template rows written so far in this run, in the order written.
+  bool csv_open = false;
+  // Pack-template rows in the order written; appended only in a dump's turn.
   std::vector<ManifestEntry> template_entries;
-  ReplacedByPacks replaced_by_packs;  // from --skip-pack; read before the run starts
-  int32_t skipped = 0;                // dumps left out because a pack replaces them
-  // An output that was asked for could not be opened or written: the run
-  // ends with status 1 even when every dump succeeded.
-  bool output_failed = false;
-  // Eligible dumps that got no template entry because of their names.
-  int32_t misnamed = 0;
+  ReplacedByPacks replaced_by_packs;  // from --skip-pack; read before the run starts, only read after
+  SharedPool pool;
   Gallery gallery;  // gallery.dir empty: no gallery
 };
 
@@ -40,30 +62,36 @@ struct NormalModeRun {
 const ManifestEntry* FindTemplateEntry(const std::vector<ManifestEntry>& entries, ContentKey key,
                                        const HostTextureData& texture);
 
-// Gathers each input's dumps just before processing them, so the dumps of one
-// input are done before the next input is looked at. False (after printing
-// the line that names the operation and path) when an input cannot be walked.
-// A folder without any dump gets a hint on standard error.
-bool ForEachDump(const std::vector<std::filesystem::path>& inputs,
-                 const std::function<void(const std::filesystem::path&)>& process);
-
 // Creates a folder with its parents; true when it exists afterwards.
 bool CreateFolder(const std::filesystem::path& folder);
 
-// Reads and stages one dump and counts it. An unreadable dump prints
+// One dump of the run, and the dump before it whose outputs carry the same
+// name (its images are written first, so that the later dump's replace them).
+struct DumpItem {
+  static constexpr size_t kNone = SIZE_MAX;
+  std::filesystem::path path;
+  size_t same_name_before = kNone;
+};
+
+using DumpWork = std::function<void(const DumpItem& dump, OrderedRun& run, size_t index, ItemOutput& output)>;
+
+// Gathers the dumps of every input, then runs `work` on them with
+// options.jobs threads and hands the outputs to `emit` in input order, with a
+// progress line on a terminal's standard error; a folder without any dump
+// gets a hint there too. When an input cannot be walked, the dumps of the
+// inputs before it are run, the line that names the operation and path is
+// printed, and the result is false.
+bool RunOverDumps(const DumpToolOptions& options, const DumpWork& work, const ItemEmit& emit);
+
+// Reads, decodes and reports one dump into `output`. An unreadable dump gives
 // "PATH: ERROR" and counts as a texture and a failure.
-void ProcessDump(const std::filesystem::path& dump_path, const DumpToolOptions& options, NormalModeRun& run);
+void ProcessDump(const DumpItem& dump, const DumpToolOptions& options, NormalModeRun& normal, OrderedRun& run,
+                 size_t index, ItemOutput& output);
 
 // The report fields of one read dump, up to its content key (the pack key
 // depends on the run's template and is left to the caller).
 DumpReport MakeDumpReport(const std::string& name, const StagedDump& staged, uint64_t base_image_size,
                           uint64_t mip_image_size, bool version1_shifted, const HostTextureData& texture, bool ok,
                           const std::string& error);
-
-// What happens to a dump once it sits in guest memory; false when the dump
-// failed. The dump's images and the staged memory are released as soon as
-// the texture has been read, so a dump's peak memory holds them only once.
-bool ProcessStagedDump(const std::filesystem::path& dump_path, TextureDump& dump, StagedDump& staged,
-                       const DumpToolOptions& options, NormalModeRun& run);
 
 }  // namespace mivo

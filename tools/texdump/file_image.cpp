@@ -12,4 +12,29 @@ bool WriteFileImage(const std::string& path, const uint8_t* bytes, size_t size) 
   return written && closed;
 }
 
+bool WriteFileInPieces(const std::string& path, const FileProducer& produce) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  bool written = false;
+  try {
+    written = produce([file](const uint8_t* bytes, size_t size) {
+      return size == 0 || std::fwrite(bytes, 1, size, file) == size;
+    });
+  } catch (...) {
+    std::fclose(file);
+    throw;
+  }
+  const bool closed = std::fclose(file) == 0;
+  return written && closed;
+}
+
+std::vector<uint8_t> CollectPieces(const FileProducer& produce) {
+  std::vector<uint8_t> bytes;
+  produce([&bytes](const uint8_t* piece, size_t size) {
+    bytes.insert(bytes.end(), piece, piece + size);
+    return true;
+  });
+  return bytes;
+}
+
 }  // namespace mivo

@@ -1,8 +1,9 @@
-// Writing a file that was built whole in memory.
+// Writing files: whole from memory, or in pieces as a writer produces them.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,5 +15,18 @@ bool WriteFileImage(const std::string& path, const uint8_t* bytes, size_t size);
 inline bool WriteFileImage(const std::string& path, const std::vector<uint8_t>& bytes) {
   return WriteFileImage(path, bytes.data(), bytes.size());
 }
+
+// Takes the pieces of a file in order; false stops the writer that feeds it.
+using ByteSink = std::function<bool(const uint8_t* bytes, size_t size)>;
+// Feeds a sink; false when the sink refused a piece.
+using FileProducer = std::function<bool(const ByteSink& sink)>;
+
+// Opens `path` with "wb", writes each piece `produce` hands over, closes the
+// file. True only when the open, every write and the close succeeded; a
+// partly written file is left in place.
+bool WriteFileInPieces(const std::string& path, const FileProducer& produce);
+
+// The pieces collected in memory, for callers that want the whole file.
+std::vector<uint8_t> CollectPieces(const FileProducer& produce);
 
 }  // namespace mivo

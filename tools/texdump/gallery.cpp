@@ -87,6 +87,12 @@ void CompleteGalleryCard(const Gallery& gallery, size_t index, const fs::path& d
   }
 }
 
+void PlaceGalleryCard(Gallery& gallery, size_t index, GalleryCard card) {
+  const std::lock_guard<std::mutex> lock(gallery.place);
+  if (gallery.cards.size() <= index) gallery.cards.resize(index + 1);
+  gallery.cards[index] = std::move(card);
+}
+
 bool WriteGallery(const Gallery& gallery, std::string& failure) {
   const fs::path path = gallery.dir / "index.html";
   std::string error;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 namespace mivo {
 
 struct Gallery {
+  std::mutex place;               // guards `cards` while dumps run side by side
   std::filesystem::path dir;      // empty: no gallery
   std::filesystem::path out_dir;  // where the full PNGs are written, for the links
   int png_compression = 6;        // thumbnails are always compressed
@@ -38,6 +40,10 @@ GalleryCard UnreadableCard(const std::string& error);
 void CompleteGalleryCard(const Gallery& gallery, size_t index, const std::filesystem::path& dump_path,
                          const StackedImage* image, bool full_png_written, GalleryCard& card,
                          OutputFailures& failures);
+
+// Puts `card` at position `index` of gallery.cards; cards of dumps finished
+// out of order wait in their places.
+void PlaceGalleryCard(Gallery& gallery, size_t index, GalleryCard card);
 
 // Writes dir/index.html. False, with a failure line, when it cannot be written.
 bool WriteGallery(const Gallery& gallery, std::string& failure);

@@ -1,8 +1,8 @@
 // mivo_texdump: decodes texture dump files into host formats and images
 // (normal mode), or measures the mips packed into a base level's tail
 // (--tail-check). The report lines go to standard output; what could not be
-// written, hints, and the count of dumps that --skip-pack left out go to
-// standard error.
+// written, hints, the count of dumps that --skip-pack left out and the
+// progress line of a long run on a terminal go to standard error.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -41,58 +41,73 @@ int RunNormalMode(const DumpToolOptions& options, mivo::ReplacedByPacks replaced
     return 1;
   }
 
-  mivo::NormalModeRun run;
-  run.replaced_by_packs = std::move(replaced_by_packs);
+  mivo::NormalModeRun normal;
+  normal.replaced_by_packs = std::move(replaced_by_packs);
+  normal.pool.pool = mivo::CreateDumpPool(options.jobs);
+  bool output_failed = false;
   // An unopenable report does not stop the run, but the run then fails.
-  if (!options.csv_path.empty()) {
-    errno = 0;
-    run.csv = std::fopen(options.csv_path.c_str(), "w");
-    if (run.csv == nullptr) {
-      SayFailure("cannot open the CSV report " + options.csv_path + ": " + Reason());
-      run.output_failed = true;
-    }
+  errno = 0;
+  std::FILE* csv = options.csv_path.empty() ? nullptr : std::fopen(options.csv_path.c_str(), "w");
+  if (!options.csv_path.empty() && csv == nullptr) {
+    SayFailure("cannot open the CSV report " + options.csv_path + ": " + Reason());
+    output_failed = true;
   }
-  if (run.csv != nullptr) std::fputs(mivo::kCsvHeader, run.csv);
+  normal.csv_open = csv != nullptr;
+  if (csv != nullptr) std::fputs(mivo::kCsvHeader, csv);
   if (!options.gallery_dir.empty()) {
-    run.gallery.dir = options.gallery_dir;
-    run.gallery.out_dir = options.out_dir;
+    normal.gallery.dir = options.gallery_dir;
+    normal.gallery.out_dir = options.out_dir;
     std::string failure;
-    if (!mivo::OpenGallery(run.gallery, failure)) {
+    if (!mivo::OpenGallery(normal.gallery, failure)) {
       SayFailure(failure);
-      run.gallery.dir.clear();
-      run.output_failed = true;
+      normal.gallery.dir.clear();
+      output_failed = true;
     }
   }
-  const bool walked =
-      mivo::ForEachDump(options.inputs, [&](const fs::path& dump) { mivo::ProcessDump(dump, options, run); });
-  if (run.csv != nullptr) std::fclose(run.csv);
+  int32_t textures = 0, failures = 0, skipped = 0, misnamed = 0;
+  const bool walked = mivo::RunOverDumps(
+      options,
+      [&](const mivo::DumpItem& dump, mivo::OrderedRun& run, size_t index, mivo::ItemOutput& output) {
+        mivo::ProcessDump(dump, options, normal, run, index, output);
+      },
+      [&](const mivo::ItemOutput& output) {
+        std::fputs(output.out.c_str(), stdout);
+        std::fputs(output.err.c_str(), stderr);
+        if (csv != nullptr) std::fputs(output.csv.c_str(), csv);
+        output_failed = output_failed || output.output_failed;
+        misnamed += output.misnamed;
+        textures += output.textures;
+        failures += output.failures;
+        skipped += output.skipped;
+      });
+  if (csv != nullptr) std::fclose(csv);
   if (!walked) return 1;
   // Written once, so it lists exactly the replacements that were written.
   if (!options.pack_template_dir.empty()) {
     errno = 0;
-    if (!mivo::WritePackManifest(run.template_entries, options.pack_template_dir)) {
+    if (!mivo::WritePackManifest(normal.template_entries, options.pack_template_dir)) {
       SayFailure("cannot write " + (options.pack_template_dir / "pack.txt").string() + ": " + Reason());
-      ++run.failures;
+      ++failures;
     }
-    if (run.misnamed != 0) {
+    if (misnamed != 0) {
       std::fprintf(stderr,
                    "mivo_texdump: hint: %d eligible dumps got no template entry: their names are not of the form "
                    "bf_XXXXXXXX_XXXXXXXX\n",
-                   run.misnamed);
+                   misnamed);
     }
   }
-  if (!run.gallery.dir.empty()) {
+  if (!normal.gallery.dir.empty()) {
     std::string failure;
-    if (!mivo::WriteGallery(run.gallery, failure)) {
+    if (!mivo::WriteGallery(normal.gallery, failure)) {
       SayFailure(failure);
-      run.output_failed = true;
+      output_failed = true;
     }
   }
 
   // Kept off standard output, which reads the same with or without the option.
-  if (!options.skip_packs.empty()) std::fprintf(stderr, "%d dumps skipped: already replaced by a pack\n", run.skipped);
-  std::printf("%d textures, %d failed\n", run.textures, run.failures);
-  return run.failures != 0 || run.output_failed ? 1 : 0;
+  if (!options.skip_packs.empty()) std::fprintf(stderr, "%d dumps skipped: already replaced by a pack\n", skipped);
+  std::printf("%d textures, %d failed\n", textures, failures);
+  return failures != 0 || output_failed ? 1 : 0;
 }
 
 }  // namespace

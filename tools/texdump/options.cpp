@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <system_error>
+#include <thread>
 
 namespace mivo {
 namespace {
@@ -9,7 +10,8 @@ namespace {
 namespace fs = std::filesystem;
 
 enum class OptionId {
-  out, csv, no_images, pack_template, pack_png, skip_pack, tail_check, tail_images, gallery, png_compress, help, version
+  out, csv, no_images, pack_template, pack_png, skip_pack, tail_check, tail_images, jobs, gallery, png_compress, help,
+  version
 };
 
 struct OptionRow {
@@ -31,6 +33,8 @@ constexpr OptionRow kOptions[] = {
     {"--tail-check", OptionId::tail_check, true,
      "--tail-check FILE    instead, check mips packed in the base level's tail; CSV to FILE"},
     {"--tail-images", OptionId::tail_images, true, "--tail-images DIR    with --tail-check, contact sheets into DIR"},
+    {"--jobs", OptionId::jobs, true,
+     "--jobs N             dumps processed at once, 1 to 256 (default: the processor count)"},
     {"--gallery", OptionId::gallery, true,
      "--gallery DIR        a page of every dump with its thumbnail: DIR/index.html"},
     {"--png-compress", OptionId::png_compress, true,
@@ -45,6 +49,16 @@ bool ParseCompression(const std::string& value, int& level) {
   if (value.size() != 1 || value[0] < '1' || value[0] > '9') return false;
   level = value[0] - '0';
   return true;
+}
+
+constexpr uint32_t kMaxJobs = 256;
+
+// A whole number from 1 to kMaxJobs, in decimal digits only; 0 otherwise.
+uint32_t ParseJobs(const std::string& text) {
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  if (text.empty() || text.size() > 3 || !std::all_of(text.begin(), text.end(), digit)) return 0;
+  const uint32_t value = uint32_t(std::stoul(text));
+  return value <= kMaxJobs ? value : 0;
 }
 
 const OptionRow* FindOption(const std::string& arg) {
@@ -71,6 +85,7 @@ void Apply(const OptionRow& option, const std::string& value, DumpToolOptions& o
     case OptionId::png_compress: break;  // checked by the parser
     case OptionId::help: options.show_help = true; break;
     case OptionId::version: options.show_version = true; break;
+    case OptionId::jobs: options.jobs = ParseJobs(value); break;
   }
 }
 
@@ -92,6 +107,10 @@ std::string DumpToolHelp() {
   return help;
 }
 
+uint32_t DefaultJobs() {
+  return std::clamp<uint32_t>(std::thread::hardware_concurrency(), 1, kMaxJobs);
+}
+
 bool ParseDumpToolArguments(const std::vector<std::string>& args, DumpToolOptions& options,
                             std::string& usage_error) {
   for (size_t i = 0; i < args.size(); ++i) {
@@ -106,6 +125,10 @@ bool ParseDumpToolArguments(const std::vector<std::string>& args, DumpToolOption
     if (option) {
       Apply(*option, option->takes_value ? args[++i] : std::string(), options);
       if (options.show_help || options.show_version) return true;
+      if (option->id == OptionId::jobs && options.jobs == 0) {
+        usage_error = "invalid --jobs value " + args[i] + "\n";
+        return false;
+      }
     } else if (arg.size() >= 2 && arg.compare(0, 2, "--") == 0) {
       usage_error = "unknown option " + arg + "\n";
       return false;
@@ -117,6 +140,7 @@ bool ParseDumpToolArguments(const std::vector<std::string>& args, DumpToolOption
     usage_error = kDumpToolUsage;
     return false;
   }
+  if (options.jobs == 0) options.jobs = DefaultJobs();
   return true;
 }
 

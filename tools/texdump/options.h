@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -26,15 +27,22 @@ struct DumpToolOptions {
   int png_compression = 0;                   // zlib level 1 to 9; 0 writes stored PNGs
   bool show_help = false;                    // --help or -h: print the help, run nothing
   bool show_version = false;
+  // Dumps processed at once (--jobs, 1 to 256); the parser sets the default,
+  // the number of hardware threads. Outputs are the same for any value.
+  uint32_t jobs = 0;
 };
 
 // The usage line, then one line per option.
 std::string DumpToolHelp();
 
+// The number of hardware threads, at least 1 and at most 256.
+uint32_t DefaultJobs();
+
 // Parses the arguments after the program name. On a usage error returns false
-// with the exact text to print ("unknown option ...\n", a bad --png-compress
-// level, or the usage line); the caller then exits with status 2. --help,
-// -h and --version end the parse with true and their flag set.
+// with the exact text to print ("unknown option ...\n", "invalid --jobs
+// value ...\n", a bad --png-compress level, or the usage line); the caller
+// then exits with status 2. --help, -h and --version end the parse with true
+// and their flag set.
 bool ParseDumpToolArguments(const std::vector<std::string>& args, DumpToolOptions& options,
                             std::string& usage_error);
 

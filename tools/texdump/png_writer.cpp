@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <stdexcept>
 
-#include <zlib.h>
-
+#include "texdump/checksums.h"
 #include "texdump/file_image.h"
 
 namespace mivo {
@@ -17,6 +18,7 @@ constexpr size_t kChunkOverhead = 12;             // length, type, CRC
 constexpr size_t kIhdrSize = 13;
 constexpr size_t kStoredHeaderSize = 5;           // BFINAL/BTYPE byte, LEN, NLEN
 constexpr size_t kMaxChunkData = 0x7FFFFFFF;
+constexpr size_t kBlocksPerBatch = 16;            // about 1 MiB handed to the file at a time
 
 // Appends without zero-filling first: the buffer is reserved to its final
 // size up front, so this is a plain copy.
@@ -30,20 +32,10 @@ void AppendBe32(std::vector<uint8_t>& out, uint32_t v) {
   Append(out, b, 4);
 }
 
-// zlib takes 32-bit lengths; longer runs are fed in pieces.
-uLong CrcUpdate(uLong crc, const uint8_t* bytes, size_t size) {
-  for (size_t done = 0; done < size;) {
-    const size_t piece = std::min<size_t>(size - done, size_t(1) << 30);
-    crc = crc32(crc, bytes + done, uInt(piece));
-    done += piece;
-  }
-  return crc;
-}
-
 // CRC-32 over a chunk's type and data, which start 4 bytes after `chunk_start`.
 void AppendChunkCrc(std::vector<uint8_t>& out, size_t chunk_start) {
   const size_t typed = chunk_start + 4;
-  AppendBe32(out, uint32_t(CrcUpdate(crc32(0L, Z_NULL, 0), out.data() + typed, out.size() - typed)));
+  AppendBe32(out, Crc32Update(Crc32Start(), out.data() + typed, out.size() - typed));
 }
 
 size_t CheckedMul(uint64_t a, uint64_t b) {
@@ -53,80 +45,94 @@ size_t CheckedMul(uint64_t a, uint64_t b) {
 
 }  // namespace
 
-std::vector<uint8_t> BuildPng(uint32_t width, uint32_t height, const uint8_t* pixels) {
+bool ProducePng(uint32_t width, uint32_t height, const uint8_t* pixels, const ByteSink& sink) {
   const size_t row_bytes = size_t(width) * 4;
   const size_t raw_size = CheckedMul(uint64_t(width) * 4 + 1, height);
   const size_t blocks = raw_size == 0 ? 1 : (raw_size + kMaxStoredBlock - 1) / kMaxStoredBlock;
   const size_t zlib_size = sizeof kZlibHeader + blocks * kStoredHeaderSize + raw_size + 4;
   // A chunk length is at most 2^31 - 1; past that no decoder could read the file.
   if (zlib_size > kMaxChunkData) throw std::length_error("PNG image too large");
-  std::vector<uint8_t> out;
-  out.reserve(sizeof kSignature + 3 * kChunkOverhead + kIhdrSize + zlib_size);
 
-  Append(out, kSignature, sizeof kSignature);
-
-  AppendBe32(out, uint32_t(kIhdrSize));
-  const size_t ihdr = out.size() - 4;
-  Append(out, "IHDR", 4);
-  AppendBe32(out, width);
-  AppendBe32(out, height);
+  std::vector<uint8_t> head;
+  head.reserve(sizeof kSignature + kChunkOverhead + kIhdrSize + 8 + sizeof kZlibHeader);
+  Append(head, kSignature, sizeof kSignature);
+  AppendBe32(head, uint32_t(kIhdrSize));
+  const size_t ihdr = head.size() - 4;
+  Append(head, "IHDR", 4);
+  AppendBe32(head, width);
+  AppendBe32(head, height);
   const uint8_t ihdr_tail[5] = {8, 6, 0, 0, 0};  // depth 8, RGBA, deflate, no filter, no interlace
-  Append(out, ihdr_tail, sizeof ihdr_tail);
-  AppendChunkCrc(out, ihdr);
+  Append(head, ihdr_tail, sizeof ihdr_tail);
+  AppendChunkCrc(head, ihdr);
+  AppendBe32(head, uint32_t(zlib_size));
+  const size_t idat_type = head.size();
+  Append(head, "IDAT", 4);
+  Append(head, kZlibHeader, sizeof kZlibHeader);
+  uint32_t crc = Crc32Update(Crc32Start(), head.data() + idat_type, head.size() - idat_type);
+  if (!sink(head.data(), head.size())) return false;
 
   // The scanline stream (a filter byte 0 before each row) is cut into stored
-  // blocks as it is produced, straight into the IDAT data, so the pixels are
-  // copied once; Adler-32 and the chunk's CRC-32 run over each block while it
-  // is still in cache.
-  AppendBe32(out, uint32_t(zlib_size));
-  size_t crc_from = out.size();
-  Append(out, "IDAT", 4);
-  Append(out, kZlibHeader, sizeof kZlibHeader);
-  uLong crc = crc32(0L, Z_NULL, 0);
-  uLong adler = adler32(0L, Z_NULL, 0);
+  // blocks as it is produced, a batch of blocks at a time, so the file is
+  // never whole in memory; Adler-32 and the chunk's CRC-32 run over each
+  // batch while it is still in cache.
+  const size_t batch_capacity = std::min(blocks, kBlocksPerBatch) * (kStoredHeaderSize + kMaxStoredBlock);
+  const std::unique_ptr<uint8_t[]> batch(new uint8_t[batch_capacity]);  // every byte is written before use
+  uint32_t adler = Adler32Start();
   size_t remaining = raw_size;
   uint32_t row = 0;
   size_t row_offset = 0;  // bytes of the current row (filter byte included) already emitted
   do {
-    const size_t piece = std::min<size_t>(remaining, kMaxStoredBlock);
-    remaining -= piece;
-    const uint8_t header[kStoredHeaderSize] = {uint8_t(remaining == 0 ? 1 : 0), uint8_t(piece), uint8_t(piece >> 8),
-                                               uint8_t(~piece), uint8_t(~piece >> 8)};
-    Append(out, header, sizeof header);
-    const size_t piece_start = out.size();
-    for (size_t left = piece; left > 0;) {
-      if (row_offset == 0) {
-        out.push_back(0);  // filter type None
-        row_offset = 1;
-        --left;
-        continue;
+    uint8_t* out = batch.get();
+    for (size_t b = 0; b < kBlocksPerBatch && (remaining > 0 || out == batch.get()); ++b) {
+      const size_t piece = std::min<size_t>(remaining, kMaxStoredBlock);
+      remaining -= piece;
+      const uint8_t header[kStoredHeaderSize] = {uint8_t(remaining == 0 ? 1 : 0), uint8_t(piece),
+                                                 uint8_t(piece >> 8), uint8_t(~piece), uint8_t(~piece >> 8)};
+      std::memcpy(out, header, sizeof header);
+      out += sizeof header;
+      uint8_t* const piece_start = out;
+      for (size_t left = piece; left > 0;) {
+        if (row_offset == 0) {
+          *out++ = 0;  // filter type None
+          row_offset = 1;
+          --left;
+          continue;
+        }
+        const size_t take = std::min(left, row_bytes + 1 - row_offset);
+        // Rows of width 0 have no pixels to copy (and `pixels` may be null).
+        if (take != 0) std::memcpy(out, pixels + size_t(row) * row_bytes + (row_offset - 1), take);
+        out += take;
+        left -= take;
+        row_offset += take;
+        if (row_offset == row_bytes + 1) {
+          row_offset = 0;
+          ++row;
+        }
       }
-      const size_t take = std::min(left, row_bytes + 1 - row_offset);
-      Append(out, pixels + size_t(row) * row_bytes + (row_offset - 1), take);
-      left -= take;
-      row_offset += take;
-      if (row_offset == row_bytes + 1) {
-        row_offset = 0;
-        ++row;
-      }
+      adler = Adler32Update(adler, piece_start, piece);
     }
-    adler = adler32(adler, out.data() + piece_start, uInt(piece));
-    crc = CrcUpdate(crc, out.data() + crc_from, out.size() - crc_from);
-    crc_from = out.size();
+    const size_t size = size_t(out - batch.get());
+    crc = Crc32Update(crc, batch.get(), size);
+    if (!sink(batch.get(), size)) return false;
   } while (remaining > 0);
-  AppendBe32(out, uint32_t(adler));
-  crc = CrcUpdate(crc, out.data() + crc_from, out.size() - crc_from);
-  AppendBe32(out, uint32_t(crc));
 
-  AppendBe32(out, 0);
-  const size_t iend = out.size() - 4;
-  Append(out, "IEND", 4);
-  AppendChunkCrc(out, iend);
-  return out;
+  std::vector<uint8_t> tail;
+  AppendBe32(tail, uint32_t(adler));
+  crc = Crc32Update(crc, tail.data(), tail.size());
+  AppendBe32(tail, uint32_t(crc));
+  AppendBe32(tail, 0);
+  const size_t iend = tail.size() - 4;
+  Append(tail, "IEND", 4);
+  AppendChunkCrc(tail, iend);
+  return sink(tail.data(), tail.size());
+}
+
+std::vector<uint8_t> BuildPng(uint32_t width, uint32_t height, const uint8_t* pixels) {
+  return CollectPieces([&](const ByteSink& sink) { return ProducePng(width, height, pixels, sink); });
 }
 
 bool WritePng(const std::string& path, uint32_t width, uint32_t height, const uint8_t* pixels) {
-  return WriteFileImage(path, BuildPng(width, height, pixels));
+  return WriteFileInPieces(path, [&](const ByteSink& sink) { return ProducePng(width, height, pixels, sink); });
 }
 
 }  // namespace mivo

@@ -6,15 +6,21 @@
 #include <string>
 #include <vector>
 
+#include "texdump/file_image.h"
+
 namespace mivo {
 
 constexpr uint32_t kMaxStoredBlock = 65535;  // deflate's stored-block limit
 
-// The complete PNG file for `height` rows of width x 4 bytes read from
+// The complete PNG file in memory, for `height` rows of width x 4 bytes read from
 // `pixels` (R, G, B, A per pixel, rows back to back).
 std::vector<uint8_t> BuildPng(uint32_t width, uint32_t height, const uint8_t* pixels);
 
-// BuildPng written to `path` with one fwrite; see WriteFileImage.
+// Hands the PNG file to `sink` in pieces of at most about 1 MiB; false as
+// soon as the sink refuses one.
+bool ProducePng(uint32_t width, uint32_t height, const uint8_t* pixels, const ByteSink& sink);
+
+// The PNG file written to `path` in pieces; see WriteFileInPieces.
 bool WritePng(const std::string& path, uint32_t width, uint32_t height, const uint8_t* pixels);
 
 }  // namespace mivo

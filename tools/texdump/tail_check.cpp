@@ -27,16 +27,6 @@ std::vector<Rgba8Level> ExtractLevels(const HostTextureData& texture) {
   return levels;
 }
 
-int32_t NumberContent(const HostTextureData& texture, DistinctMap& distinct, bool& seen) {
-  const uint64_t hash = HashHostData(texture.data.data(), texture.data.size());
-  const auto found = distinct.find(hash);
-  seen = found != distinct.end();
-  if (seen) return found->second;
-  const int32_t id = int32_t(distinct.size());
-  distinct.emplace(hash, id);
-  return id;
-}
-
 // Mean absolute difference per byte, or kNotMeasurable when the sizes differ.
 double MeanAbsoluteError(const std::vector<uint8_t>& level, const std::vector<uint8_t>& prediction) {
   if (level.empty() || level.size() != prediction.size()) return kNotMeasurable;
@@ -103,9 +93,22 @@ Rgba8Level BoxReduce(const Rgba8Level& previous, uint32_t width, uint32_t height
 }
 
 MipTailResult AnalyzeMipTail(const HostTextureData& texture, DistinctMap& distinct) {
+  MipTailResult result = MeasureMipTail(texture);
+  NumberMipTail(result, distinct);
+  return result;
+}
+
+void NumberMipTail(MipTailResult& result, DistinctMap& distinct) {
+  const auto found = distinct.find(result.host_hash);
+  result.seen = found != distinct.end();
+  result.distinct_id = result.seen ? found->second : int32_t(distinct.size());
+  if (!result.seen) distinct.emplace(result.host_hash, result.distinct_id);
+}
+
+MipTailResult MeasureMipTail(const HostTextureData& texture) {
   MipTailResult result;
   result.levels = ExtractLevels(texture);
-  result.distinct_id = NumberContent(texture, distinct, result.seen);
+  result.host_hash = HashHostData(texture.data.data(), texture.data.size());
   for (size_t k = 1; k < result.levels.size(); ++k) {
     const Rgba8Level& level = result.levels[k];
     Rgba8Level box = BoxReduce(result.levels[k - 1], level.width, level.height);

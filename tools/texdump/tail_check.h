@@ -31,6 +31,7 @@ struct MipTailResult {
   std::vector<double> flat_mae;
   double worst_box_mae = 0.0;
   double best_flat_mae = kNotMeasurable;
+  uint64_t host_hash = 0;  // of the texture's whole data
   int32_t distinct_id = 0;
   bool seen = false;  // the same host data already appeared in this run
 };
@@ -38,6 +39,11 @@ struct MipTailResult {
 // Extracts layer 0's levels as RGBA8 through the texture's view, numbers the
 // content in `distinct`, and measures each level against both predictions.
 MipTailResult AnalyzeMipTail(const HostTextureData& texture, DistinctMap& distinct);
+
+// AnalyzeMipTail in two steps, so that the measuring of many textures can run
+// at once while their numbering keeps the order of the run.
+MipTailResult MeasureMipTail(const HostTextureData& texture);
+void NumberMipTail(MipTailResult& result, DistinctMap& distinct);
 
 // `previous` shrunk by a 2x2 box filter (rounding +2) to width x height; the
 // last row and column repeat where `previous` is odd-sized or too small.

@@ -17,15 +17,17 @@ namespace mivo {
 
 namespace fs = std::filesystem;
 
-void ProcessTailDump(const fs::path& dump_path, const DumpToolOptions& options, std::FILE* csv, TailCheckRun& run) {
-  // Everything of this dump lives in this scope and is gone before the next one is read.
-  ++run.textures;
+void ProcessTailDump(const fs::path& dump_path, const DumpToolOptions& options, DistinctMap& distinct,
+                     OrderedRun& run, size_t index, ItemOutput& output) {
+  // Everything of this dump lives in this scope and is gone before the thread takes another.
+  output.textures = 1;
   TextureDump dump;
   std::string error;
   if (!ReadTextureDump(dump_path, dump, error)) {
-    ++run.failures;
+    output.failures = 1;
     return;
   }
+  output.input_bytes = dump.base_image.size() + dump.mip_image.size();
   // Decided on the fetch constant as captured: staging rebases its addresses.
   if (!HasMipsInBaseTail(dump.fetch)) return;
 
@@ -35,23 +37,27 @@ void ProcessTailDump(const fs::path& dump_path, const DumpToolOptions& options, 
   const std::string name = dump_path.stem().string();
   const char* format_name = GuestFormatName(FetchFormat(dump.fetch));
   if (!ok) {
-    WriteText(csv, TailFailureRow(name, format_name, error));
-    ++run.failures;
+    output.csv = TailFailureRow(name, format_name, error);
+    output.failures = 1;
     return;
   }
 
-  const MipTailResult result = AnalyzeMipTail(texture, run.distinct);
-  WriteText(csv, TailCsvRow(name, format_name, texture.width, texture.height, result));
-  ++run.in_tail;
+  MipTailResult result = MeasureMipTail(texture);
+  // Content is numbered in order of first appearance in the run.
+  if (!WaitForTurn(run.turn, index)) return;
+  NumberMipTail(result, distinct);
+  FinishTurn(run.turn, index);
+  output.csv = TailCsvRow(name, format_name, texture.width, texture.height, result);
+  output.in_tail = 1;
   if (!options.tail_images_dir.empty() && !result.seen && !result.levels.empty()) {
     const TailSheet sheet = BuildTailSheet(result);
     const std::string file = "tail-" + std::to_string(result.distinct_id) + "-" + name + ".png";
-    // A sheet that cannot be written costs the picture, not the measurement.
+    // A sheet that cannot be written costs the picture, not the measurement, but fails the run.
     const std::string path = (options.tail_images_dir / file).string();
     errno = 0;
     if (!WriteToolPng(path, sheet.width, sheet.height, sheet.pixels.data(), options.png_compression)) {
-      PrintFailures({CannotWrite(path)});
-      run.output_failed = true;
+      output.err = "mivo_texdump: " + CannotWrite(path) + "\n";
+      output.output_failed = true;
     }
   }
 }
@@ -69,14 +75,27 @@ int RunTailCheckMode(const DumpToolOptions& options) {
   if (!options.tail_images_dir.empty()) CreateFolder(options.tail_images_dir);  // failure shows as missing sheets
   WriteText(csv, kTailCsvHeader);
 
-  TailCheckRun run;
-  const bool walked =
-      ForEachDump(options.inputs, [&](const fs::path& dump) { ProcessTailDump(dump, options, csv, run); });
+  DistinctMap distinct;
+  int32_t textures = 0, in_tail = 0, failures = 0;
+  bool output_failed = false;
+  const bool walked = RunOverDumps(
+      options,
+      [&](const DumpItem& dump, OrderedRun& run, size_t index, ItemOutput& output) {
+        ProcessTailDump(dump.path, options, distinct, run, index, output);
+      },
+      [&](const ItemOutput& output) {
+        WriteText(csv, output.csv);
+        std::fputs(output.err.c_str(), stderr);
+        output_failed = output_failed || output.output_failed;
+        textures += output.textures;
+        in_tail += output.in_tail;
+        failures += output.failures;
+      });
   file.reset();
   if (!walked) return 1;
 
-  WriteText(stdout, TailSummaryLine(run.textures, run.in_tail, run.distinct.size(), run.failures));
-  return run.failures != 0 || run.output_failed ? 1 : 0;
+  WriteText(stdout, TailSummaryLine(textures, in_tail, distinct.size(), failures));
+  return failures != 0 || output_failed ? 1 : 0;
 }
 
 }  // namespace mivo

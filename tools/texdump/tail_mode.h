@@ -4,25 +4,18 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 
 #include "texdump/options.h"
+#include "texdump/ordered_run.h"
 #include "texdump/tail_check.h"
 
 namespace mivo {
 
-struct TailCheckRun {
-  int32_t textures = 0;
-  int32_t in_tail = 0;  // candidates that were read and measured
-  int32_t failures = 0;
-  DistinctMap distinct;
-  bool output_failed = false;  // a contact sheet could not be written: the run ends with status 1
-};
-
-// Reads, tests, measures and reports one dump, writing its row to `csv`.
-void ProcessTailDump(const std::filesystem::path& dump_path, const DumpToolOptions& options, std::FILE* csv,
-                     TailCheckRun& run);
+// Reads, tests and measures one dump into `output` (its row in output.csv).
+// Numbering its content in `distinct` is done in the dump's turn.
+void ProcessTailDump(const std::filesystem::path& dump_path, const DumpToolOptions& options, DistinctMap& distinct,
+                     OrderedRun& run, size_t index, ItemOutput& output);
 
 // The whole mode: opens the tail CSV, walks the inputs, prints the summary.
 // Returns the exit status.
