@@ -10,7 +10,6 @@
 
 #include "pack/content_key.h"
 #include "pack/png_decode.h"
-#include "support/platform.h"
 #include "texdump/png_writer.h"
 
 namespace mivo {
@@ -130,7 +129,12 @@ TEST(PngDecode, LimitsAreCheckedBeforeThePixelBufferIsAllocated) {
   EXPECT_EQ(Decode(small, PngLimits{3, 100}).status, bad_image);
   EXPECT_EQ(Decode(small, PngLimits{4, 16}).status, ok);
   // Within the limits, but the data holds a few bytes of a 128 MiB image.
-  const PngDecodeStatus broken = test::kPixelFaultsFailTheOpen ? bad_image : bad_pixels;
+#ifdef _WIN32
+  // Wine's imaging component decodes the image data when it opens the frame.
+  const PngDecodeStatus broken = bad_image;
+#else
+  const PngDecodeStatus broken = bad_pixels;
+#endif
   const Decoded d = Decode(ClaimingSize(1, 1, 8192, 4096));
   EXPECT_EQ(d.status, broken);
   EXPECT_EQ(d.rgba.capacity(), 0u);
