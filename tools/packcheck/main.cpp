@@ -7,7 +7,9 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
+#include "common/platform_text.h"
 #include "guest/formats.h"
 #include "pack/content_key.h"
 #include "pack/manifest.h"
@@ -19,10 +21,7 @@ namespace fs = std::filesystem;
 using mivo::ManifestEntry;
 using mivo::PackManifest;
 
-fs::path PathFromUtf8(const char* text) {
-  const std::string bytes(text);
-  return fs::path(std::u8string(bytes.begin(), bytes.end()));
-}
+fs::path PathFromUtf8(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
 
 std::string KeyString(const ManifestEntry& entry) { return mivo::FormatContentKey(entry.hash, entry.bf_name); }
 
@@ -76,9 +75,9 @@ uint32_t CheckUnlisted(const fs::path& pack_folder, const std::set<std::string>&
   uint32_t errors = 0;
   for (; it != fs::directory_iterator(); ++it) {
     const fs::path& path = it->path();
-    const std::string extension = path.extension().string();
+    const std::string extension = mivo::NarrowFromPath(path.extension());
     if (extension != ".dds" && extension != ".png") continue;
-    const std::string name = path.filename().string();
+    const std::string name = mivo::NarrowFromPath(path.filename());
     if (listed.count(name) == 0) {
       std::printf("UNLISTED/UNKNOWN FILE %s\n", name.c_str());
       ++errors;
@@ -105,12 +104,13 @@ int Run(const fs::path& pack_folder, const fs::path& template_folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
+  const std::vector<std::string> args = mivo::Utf8Arguments(argc, argv);
+  if (args.size() != 2) {
     std::printf("usage: mivo_packcheck PACK_FOLDER EXTRACTED_TEMPLATE_FOLDER\n");
     return 2;
   }
   try {
-    return Run(PathFromUtf8(argv[1]), PathFromUtf8(argv[2]));
+    return Run(PathFromUtf8(args[0]), PathFromUtf8(args[1]));
   } catch (const fs::filesystem_error& e) {
     // Only a folder listing that breaks part way gets here.
     std::printf("%s\n", e.what());

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "common/platform_text.h"
 #include "guest/expand.h"
 #include "texdump/dds_writer.h"
 #include "texdump/png_writer.h"
@@ -67,9 +68,9 @@ void WriteDumpImages(const std::filesystem::path& out_dir, const std::string& na
   const bool has_png = StackSlices(texture, pixels.get(), pool, filled, width);
   auto write = [&](uint32_t file) {
     if (file == 0) {
-      WriteDds((out_dir / (name + ".dds")).string(), texture);
+      WriteDds(out_dir / PathFromNarrow(name + ".dds"), texture);
     } else if (has_png) {
-      WritePng((out_dir / (name + ".png")).string(), width, StackedRows(filled, width), pixels.get());
+      WritePng(out_dir / PathFromNarrow(name + ".png"), width, StackedRows(filled, width), pixels.get());
     }
   };
   // With a pool the two files are written side by side.

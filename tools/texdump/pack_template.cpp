@@ -8,7 +8,7 @@ namespace mivo {
 namespace {
 
 // A replacement PNG shows the stored channels, whatever the texture's view.
-bool WriteReplacementPng(const std::string& path, const HostTextureData& texture) {
+bool WriteReplacementPng(const std::filesystem::path& path, const HostTextureData& texture) {
   HostTextureData plain = texture;
   plain.view = kIdentityView;
   const LevelRecord* base = FindLevel(plain, 0, 0);
@@ -26,7 +26,7 @@ TemplateOutcome AddTemplateReplacement(const std::filesystem::path& dir, bool pn
   // making the whole template unreadable.
   if (dir.empty() || key == 0 || known != nullptr || !IsManifestBfName(name)) return TemplateOutcome::skipped;
   const std::string file = pack_key + (png ? ".png" : ".dds");
-  const std::string path = (dir / file).string();
+  const std::filesystem::path path = dir / file;
   const bool written = png ? WriteReplacementPng(path, texture) : WriteDds(path, texture);
   if (!written) return TemplateOutcome::failed;
   entries.push_back({key, name, file, texture.host_format, texture.width, texture.height});
