@@ -2,7 +2,8 @@
 # Sets up, then runs the whole test suite in three builds: a normal build
 # (GCC), AddressSanitizer + UndefinedBehaviorSanitizer (Clang), and
 # ThreadSanitizer (Clang) for the threaded code, then a short run of each
-# fuzz target. Ends with one line that totals the three test runs.
+# fuzz target, then the Windows cross build and its tests under Wine. Ends
+# with one line that totals the three Linux test runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -28,6 +29,10 @@ TSAN_OPTIONS=halt_on_error=1 run_ctest build-tsan -L threads
 # Each fuzz target for a short while, so a regression in a reader surfaces
 # here; scripts/fuzz.sh runs them longer.
 scripts/fuzz.sh --seconds 15
+
+# The Windows programs, cross-built and run under Wine against the Linux ones.
+scripts/build-windows.sh
+scripts/test-windows.sh
 
 # ctest prints "N% tests passed, F tests failed out of T" per run.
 awk '/tests passed, [0-9]+ tests? failed out of/ { f += $4; t += $NF }

@@ -1,6 +1,7 @@
 #include "pack/manifest.h"
 
 #include "pack/content_key.h"
+#include "pack/open_file.h"
 
 #include <cstdio>
 #include <fstream>
@@ -227,7 +228,7 @@ bool WritePackManifest(const PackManifest& entries, const std::filesystem::path&
     text += e.replacement_file;
     text += '\n';
   }
-  std::FILE* file = std::fopen((folder / kManifestName).string().c_str(), "wb");
+  std::FILE* file = OpenFile(folder / kManifestName, "wb");
   if (!file) return false;
   bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
   // A full disk may only show when the buffered bytes are flushed at close.

@@ -1,4 +1,5 @@
-// The one place that knows which PNG decoder the library uses. Everything
+// PNG decoding for the library: libspng on Linux, the Windows Imaging
+// Component on Windows, one source file each, picked by the build. Everything
 // else sees 8-bit RGBA.
 #pragma once
 
@@ -21,10 +22,12 @@ struct PngLimits {
 
 // Decodes `size` bytes of PNG into `rgba`: width x height pixels, rows top to
 // bottom, 4 bytes each, not premultiplied. Grey is copied into R, G and B,
-// palettes and transparency chunks are expanded, alpha is 255 where the image
-// has none, and no gamma or colour profile is applied. Only the default image
-// of an animated PNG is decoded. The limits are checked before the pixel
-// buffer is allocated. `rgba` is unspecified unless the result is ok.
+// palettes and transparency chunks are expanded, and alpha is 255 where the
+// image has none. No colour management is asked for; libspng applies no gamma
+// or colour profile, and the README lists where the Windows decoder differs.
+// Only the default image of an animated PNG is decoded. The limits are
+// checked before the pixel buffer is allocated. `rgba` is unspecified unless
+// the result is ok.
 PngDecodeStatus DecodePngRgba8(const uint8_t* bytes, size_t size, const PngLimits& limits, uint32_t& width,
                                uint32_t& height, std::vector<uint8_t>& rgba);
 

@@ -1,30 +1,20 @@
-// Compressed PNGs read back by libspng; pngcheck and Pillow read the ones the
-// dump tool writes in the golden cases.
+// Compressed PNGs read back by the library's PNG decoder (libspng, or the
+// imaging component on Windows); pngcheck and Pillow read the ones the dump
+// tool writes in the golden cases.
 #include <gtest/gtest.h>
-
-#include <spng.h>
 
 #include <cstdint>
 #include <vector>
 
 #include "common/png_deflate.h"
+#include "pack/png_decode.h"
 
 namespace mivo {
 namespace {
 
 std::vector<uint8_t> Decode(const std::vector<uint8_t>& file, uint32_t& width, uint32_t& height) {
-  spng_ctx* ctx = spng_ctx_new(0);
-  spng_set_png_buffer(ctx, file.data(), file.size());
-  spng_ihdr ihdr{};
-  size_t size = 0;
   std::vector<uint8_t> rgba;
-  if (spng_get_ihdr(ctx, &ihdr) == 0 && spng_decoded_image_size(ctx, SPNG_FMT_RGBA8, &size) == 0) {
-    rgba.resize(size);
-    if (spng_decode_image(ctx, rgba.data(), size, SPNG_FMT_RGBA8, 0) != 0) rgba.clear();
-  }
-  spng_ctx_free(ctx);
-  width = ihdr.width;
-  height = ihdr.height;
+  if (DecodePngRgba8(file.data(), file.size(), PngLimits(), width, height, rgba) != PngDecodeStatus::ok) rgba.clear();
   return rgba;
 }
 

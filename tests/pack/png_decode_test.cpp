@@ -93,6 +93,15 @@ TEST(PngDecode, SuiteImagesDecodeToTheSameRgbaAsAnIndependentDecoder) {
   }
 }
 
+// Refused by the decoders of both platforms, without a crash.
+TEST(PngDecode, CorruptSuiteFilesAreRefused) {
+  for (const char* name : {"xc1n0g08.png", "xc9n2c08.png", "xcrn0g04.png", "xd0n2c08.png", "xd3n2c08.png",
+                           "xd9n2c08.png", "xdtn0g01.png", "xlfn0g04.png", "xs1n0g01.png", "xs2n0g01.png",
+                           "xs4n0g01.png", "xs7n0g01.png"}) {
+    EXPECT_NE(DecodeSuite(name).status, PngDecodeStatus::ok) << name;
+  }
+}
+
 TEST(PngDecode, EveryTruncationEitherFailsOrYieldsTheWholeImage) {
   for (const char* name : {"basi6a08.png", "basn3p08.png"}) {
     const std::vector<uint8_t> whole = ReadSuite(name);
@@ -120,10 +129,16 @@ TEST(PngDecode, LimitsAreCheckedBeforeThePixelBufferIsAllocated) {
   EXPECT_EQ(Decode(small, PngLimits{3, 100}).status, bad_image);
   EXPECT_EQ(Decode(small, PngLimits{4, 16}).status, ok);
   // Within the limits, but the data holds a few bytes of a 128 MiB image.
+#ifdef _WIN32
+  // Wine's imaging component decodes the image data when it opens the frame.
+  const PngDecodeStatus broken = bad_image;
+#else
+  const PngDecodeStatus broken = bad_pixels;
+#endif
   const Decoded d = Decode(ClaimingSize(1, 1, 8192, 4096));
-  EXPECT_EQ(d.status, bad_pixels);
+  EXPECT_EQ(d.status, broken);
   EXPECT_EQ(d.rgba.capacity(), 0u);
-  EXPECT_EQ(Decode(ClaimingSize(64, 32, 64, 64)).status, bad_pixels);
+  EXPECT_EQ(Decode(ClaimingSize(64, 32, 64, 64)).status, broken);
 }
 
 }  // namespace

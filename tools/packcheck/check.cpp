@@ -5,6 +5,7 @@
 #include <set>
 #include <system_error>
 
+#include "common/platform_text.h"
 #include "pack/content_key.h"
 #include "pack/manifest.h"
 #include "pack/replacement.h"
@@ -142,9 +143,9 @@ void CheckUnlisted(const fs::path& pack_folder, const std::set<std::string>& lis
   }
   for (; it != fs::directory_iterator(); ++it) {
     const fs::path& path = it->path();
-    const std::string extension = path.extension().string();
+    const std::string extension = NarrowFromPath(path.extension());
     if (extension != ".dds" && extension != ".png") continue;
-    const std::string name = path.filename().string();
+    const std::string name = NarrowFromPath(path.filename());
     if (listed.count(name) == 0) {
       std::printf("UNLISTED/UNKNOWN FILE %s\n", name.c_str());
       const std::u8string utf8 = path.filename().u8string();  // the page's encoding on every platform

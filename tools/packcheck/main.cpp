@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/platform_text.h"
 #include "common/version.h"
 #include "common/write_file.h"
 #include "packcheck/check.h"
@@ -33,12 +34,12 @@ struct Arguments {
 
 // --html takes the next argument whatever it looks like; as the last
 // argument it is a folder like any other word, as all words were before.
-Arguments ParseArguments(int argc, char** argv) {
+Arguments ParseArguments(const std::vector<std::string>& words) {
   Arguments args;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--html" && i + 1 < argc) {
-      args.html_path = argv[++i];
+  for (size_t i = 0; i < words.size(); ++i) {
+    const std::string& arg = words[i];
+    if (arg == "--html" && i + 1 < words.size()) {
+      args.html_path = words[++i];
     } else if (arg == "--help" || arg == "-h") {
       args.help = true;
     } else if (arg == "--version") {
@@ -72,7 +73,7 @@ int Run(const Arguments& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const Arguments args = ParseArguments(argc, argv);
+  const Arguments args = ParseArguments(mivo::Utf8Arguments(argc, argv));
   if (args.help) {
     std::fputs(kUsage, stdout);
     std::fputs(kOptionLines, stdout);

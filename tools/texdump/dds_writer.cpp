@@ -135,7 +135,7 @@ std::vector<uint8_t> BuildDds(const HostTextureData& t) {
   return CollectPieces([&](const ByteSink& sink) { return ProduceDds(t, sink); });
 }
 
-bool WriteDds(const std::string& path, const HostTextureData& texture) {
+bool WriteDds(const std::filesystem::path& path, const HostTextureData& texture) {
   if (DdsFileSize(texture) > kMaxDdsFileBytes) return false;
   return WriteFileInPieces(path, [&](const ByteSink& sink) { return ProduceDds(texture, sink); });
 }

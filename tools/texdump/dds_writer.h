@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,6 @@ bool ProduceDds(const HostTextureData& texture, const ByteSink& sink);
 
 // The DDS file written to `path` in pieces; false when the file would be
 // larger than kMaxDdsFileBytes (nothing is opened then) or the write fails.
-bool WriteDds(const std::string& path, const HostTextureData& texture);
+bool WriteDds(const std::filesystem::path& path, const HostTextureData& texture);
 
 }  // namespace mivo

@@ -5,6 +5,7 @@
 #include <string>
 #include <system_error>
 
+#include "common/platform_text.h"
 #include "guest/layout.h"
 #include "guest/read_texture.h"
 #include "texdump/dump_images.h"
@@ -45,7 +46,7 @@ bool RunOverDumps(const DumpToolOptions& options, const DumpWork& work, const It
       std::fprintf(stderr, "mivo_texdump: hint: the folder %s holds no *.bin file\n", input.string().c_str());
     }
     for (const fs::path& path : gathered) {
-      const auto [previous, first] = last_with_name.try_emplace(path.stem().string(), dumps.size());
+      const auto [previous, first] = last_with_name.try_emplace(NarrowFromPath(path.stem()), dumps.size());
       dumps.push_back({path, first ? DumpItem::kNone : previous->second});
       previous->second = dumps.size() - 1;
     }
@@ -154,7 +155,7 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
   TextureDump dump;
   std::string error;
   if (!ReadTextureDump(dump_path, dump, error)) {
-    output.out = UnreadableDumpLine(dump_path.string(), error);
+    output.out = UnreadableDumpLine(NarrowFromPath(dump_path), error);
     output.failures = 1;
     if (!normal.gallery.dir.empty()) {
       AddCard(normal.gallery, index, dump_path, UnreadableCard(error), nullptr, false, output);
@@ -173,7 +174,7 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
   std::string read_error;
   const bool ok = ReadGuestTexture(staged.fetch, staged.View(), texture, &read_error, 0, pool.get());
   std::vector<uint8_t>().swap(staged.memory);
-  DumpReport report = MakeDumpReport(dump_path.stem().string(), staged, base_image_size, mip_image_size,
+  DumpReport report = MakeDumpReport(NarrowFromPath(dump_path.stem()), staged, base_image_size, mip_image_size,
                                      dump.version1_shifted, texture, ok, read_error);
 
   // Only a template makes a dump depend on the ones before it.

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <memory>
 
+#include "common/platform_text.h"
 #include "guest/expand.h"
 #include "texdump/dds_writer.h"
 #include "texdump/png_output.h"
@@ -73,7 +74,7 @@ bool WriteDumpImages(const std::filesystem::path& out_dir, const std::string& na
   uint64_t filled = 0;
   uint32_t width = 0;
   const bool has_png = StackSlices(texture, pixels, pool, filled, width);
-  const std::string dds = (out_dir / (name + ".dds")).string(), png = (out_dir / (name + ".png")).string();
+  const std::filesystem::path dds = out_dir / PathFromNarrow(name + ".dds"), png = out_dir / PathFromNarrow(name + ".png");
   std::string failed[2];  // one per file, so that the two writes share nothing
   auto write = [&](uint32_t file) {
     errno = 0;

@@ -2,18 +2,20 @@
 
 #include <cstdio>
 
+#include "pack/open_file.h"
+
 namespace mivo {
 
-bool WriteFileImage(const std::string& path, const uint8_t* bytes, size_t size) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
+bool WriteFileImage(const std::filesystem::path& path, const uint8_t* bytes, size_t size) {
+  std::FILE* file = OpenFile(path, "wb");
   if (file == nullptr) return false;
   const bool written = size == 0 || std::fwrite(bytes, 1, size, file) == size;
   const bool closed = std::fclose(file) == 0;
   return written && closed;
 }
 
-bool WriteFileInPieces(const std::string& path, const FileProducer& produce) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
+bool WriteFileInPieces(const std::filesystem::path& path, const FileProducer& produce) {
+  std::FILE* file = OpenFile(path, "wb");
   if (file == nullptr) return false;
   bool written = false;
   try {

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/platform_text.h"
 #include "common/version.h"
 #include "pack/manifest.h"
 #include "texdump/driver.h"
@@ -115,7 +116,9 @@ int RunNormalMode(const DumpToolOptions& options, mivo::ReplacedByPacks replaced
 int main(int argc, char** argv) {
   DumpToolOptions options;
   std::string usage_error;
-  if (!mivo::ParseDumpToolArguments(std::vector<std::string>(argv + 1, argv + argc), options, usage_error)) {
+  const std::vector<std::string> utf8_args = mivo::Utf8Arguments(argc, argv);
+  if (!mivo::ParseDumpToolArguments(std::vector<std::string>(argv + 1, argv + argc), options, usage_error,
+                                    &utf8_args)) {
     std::fputs(usage_error.c_str(), stdout);
     return 2;
   }

@@ -4,6 +4,8 @@
 #include <system_error>
 #include <thread>
 
+#include "common/platform_text.h"
+
 namespace mivo {
 namespace {
 
@@ -71,17 +73,18 @@ const OptionRow* FindOption(const std::string& arg) {
 // Folder arguments other than --out are UTF-8 whatever the platform's narrow encoding is.
 fs::path PathFromUtf8(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
 
-void Apply(const OptionRow& option, const std::string& value, DumpToolOptions& options) {
+// `value` in the platform's narrow encoding, `utf8` the same argument as UTF-8.
+void Apply(const OptionRow& option, const std::string& value, const std::string& utf8, DumpToolOptions& options) {
   switch (option.id) {
-    case OptionId::out: options.out_dir = fs::path(value); break;
+    case OptionId::out: options.out_dir = PathFromNarrow(value); break;
     case OptionId::csv: options.csv_path = value; break;
     case OptionId::no_images: options.write_images = false; break;
-    case OptionId::pack_template: options.pack_template_dir = PathFromUtf8(value); break;
+    case OptionId::pack_template: options.pack_template_dir = PathFromUtf8(utf8); break;
     case OptionId::pack_png: options.pack_png = true; break;
-    case OptionId::skip_pack: options.skip_packs.push_back(PathFromUtf8(value)); break;
+    case OptionId::skip_pack: options.skip_packs.push_back(PathFromUtf8(utf8)); break;
     case OptionId::tail_check: options.tail_check_path = value; break;
-    case OptionId::tail_images: options.tail_images_dir = PathFromUtf8(value); break;
-    case OptionId::gallery: options.gallery_dir = PathFromUtf8(value); break;
+    case OptionId::tail_images: options.tail_images_dir = PathFromUtf8(utf8); break;
+    case OptionId::gallery: options.gallery_dir = PathFromUtf8(utf8); break;
     case OptionId::png_compress: break;  // checked by the parser
     case OptionId::help: options.show_help = true; break;
     case OptionId::version: options.show_version = true; break;
@@ -112,7 +115,8 @@ uint32_t DefaultJobs() {
 }
 
 bool ParseDumpToolArguments(const std::vector<std::string>& args, DumpToolOptions& options,
-                            std::string& usage_error) {
+                            std::string& usage_error, const std::vector<std::string>* utf8_args) {
+  if (utf8_args == nullptr || utf8_args->size() != args.size()) utf8_args = &args;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const OptionRow* option = FindOption(arg);
@@ -123,7 +127,9 @@ bool ParseDumpToolArguments(const std::vector<std::string>& args, DumpToolOption
       return false;
     }
     if (option) {
-      Apply(*option, option->takes_value ? args[++i] : std::string(), options);
+      if (option->takes_value) ++i;
+      Apply(*option, option->takes_value ? args[i] : std::string(), option->takes_value ? (*utf8_args)[i] : std::string(),
+            options);
       if (options.show_help || options.show_version) return true;
       if (option->id == OptionId::jobs && options.jobs == 0) {
         usage_error = "invalid --jobs value " + args[i] + "\n";
@@ -133,7 +139,7 @@ bool ParseDumpToolArguments(const std::vector<std::string>& args, DumpToolOption
       usage_error = "unknown option " + arg + "\n";
       return false;
     } else {
-      options.inputs.emplace_back(arg);
+      options.inputs.push_back(PathFromNarrow(arg));
     }
   }
   if (options.inputs.empty()) {
@@ -149,7 +155,7 @@ bool GatherDumpPaths(const fs::path& input, std::vector<fs::path>& dumps, std::s
   std::error_code ec;
   const fs::file_status status = fs::status(input, ec);
   if (ec && !IsNotFound(status, ec)) {
-    error = "cannot read the status of " + input.string() + ": " + ec.message();
+    error = "cannot read the status of " + NarrowFromPath(input) + ": " + ec.message();
     return false;
   }
   if (!fs::is_directory(status)) {
@@ -164,7 +170,7 @@ bool GatherDumpPaths(const fs::path& input, std::vector<fs::path>& dumps, std::s
   }
   if (ec) {
     dumps.clear();
-    error = "cannot list the folder " + input.string() + ": " + ec.message();
+    error = "cannot list the folder " + NarrowFromPath(input) + ": " + ec.message();
     return false;
   }
   std::sort(dumps.begin(), dumps.end());

@@ -38,13 +38,15 @@ std::string DumpToolHelp();
 // The number of hardware threads, at least 1 and at most 256.
 uint32_t DefaultJobs();
 
-// Parses the arguments after the program name. On a usage error returns false
-// with the exact text to print ("unknown option ...\n", "invalid --jobs
-// value ...\n", a bad --png-compress level, or the usage line); the caller
-// then exits with status 2. --help, -h and --version end the parse with true
-// and their flag set.
+// Parses the arguments after the program name, given in the platform's narrow
+// encoding; `utf8_args`, when given, holds the same arguments as UTF-8 for the
+// folders read in UTF-8 (where the narrow encoding is not UTF-8: Windows).
+// On a usage error returns false with the exact text to print ("unknown
+// option ...\n", "invalid --jobs value ...\n", a bad --png-compress level,
+// or the usage line); the caller then exits with status 2. --help, -h and
+// --version end the parse with true and their flag set.
 bool ParseDumpToolArguments(const std::vector<std::string>& args, DumpToolOptions& options,
-                            std::string& usage_error);
+                            std::string& usage_error, const std::vector<std::string>* utf8_args = nullptr);
 
 // The dump paths of one input: a folder gives its direct "*.bin" entries in
 // path order; anything else (a missing path too) is one dump path as given.

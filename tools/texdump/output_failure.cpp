@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/platform_text.h"
+
 namespace mivo {
 
-std::string CannotWrite(const std::string& path) {
-  return "cannot write " + path + ": " + (errno != 0 ? std::strerror(errno) : "write failed");
+std::string CannotWrite(const std::filesystem::path& path) {
+  return "cannot write " + NarrowFromPath(path) + ": " + (errno != 0 ? std::strerror(errno) : "write failed");
 }
 
 void PrintFailures(const OutputFailures& failures) {

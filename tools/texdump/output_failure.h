@@ -2,6 +2,7 @@
 // error and ends the run with status 1; standard output is left as it is.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,7 @@ namespace mivo {
 using OutputFailures = std::vector<std::string>;
 
 // "cannot write PATH: REASON", the reason from errno as the failing call left it.
-std::string CannotWrite(const std::string& path);
+std::string CannotWrite(const std::filesystem::path& path);
 
 // Prints "mivo_texdump: " and each failure on standard error.
 void PrintFailures(const OutputFailures& failures);

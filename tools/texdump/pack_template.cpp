@@ -10,7 +10,7 @@ namespace mivo {
 namespace {
 
 // A replacement PNG shows the stored channels, whatever the texture's view.
-bool WriteReplacementPng(const std::string& path, const HostTextureData& texture, int png_compression) {
+bool WriteReplacementPng(const std::filesystem::path& path, const HostTextureData& texture, int png_compression) {
   HostTextureData plain = texture;
   plain.view = kIdentityView;
   const LevelRecord* base = FindLevel(plain, 0, 0);
@@ -30,7 +30,7 @@ TemplateOutcome AddTemplateReplacement(const std::filesystem::path& dir, bool pn
   // making the whole template unreadable.
   if (!IsManifestBfName(name)) return TemplateOutcome::skipped_name;
   const std::string file = pack_key + (png ? ".png" : ".dds");
-  const std::string path = (dir / file).string();
+  const std::filesystem::path path = dir / file;
   errno = 0;
   const bool written = png ? WriteReplacementPng(path, texture, png_compression) : WriteDds(path, texture);
   if (!written) {

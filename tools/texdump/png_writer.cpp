@@ -131,7 +131,7 @@ std::vector<uint8_t> BuildPng(uint32_t width, uint32_t height, const uint8_t* pi
   return CollectPieces([&](const ByteSink& sink) { return ProducePng(width, height, pixels, sink); });
 }
 
-bool WritePng(const std::string& path, uint32_t width, uint32_t height, const uint8_t* pixels) {
+bool WritePng(const std::filesystem::path& path, uint32_t width, uint32_t height, const uint8_t* pixels) {
   return WriteFileInPieces(path, [&](const ByteSink& sink) { return ProducePng(width, height, pixels, sink); });
 }
 

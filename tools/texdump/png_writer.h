@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,6 @@ std::vector<uint8_t> BuildPng(uint32_t width, uint32_t height, const uint8_t* pi
 bool ProducePng(uint32_t width, uint32_t height, const uint8_t* pixels, const ByteSink& sink);
 
 // The PNG file written to `path` in pieces; see WriteFileInPieces.
-bool WritePng(const std::string& path, uint32_t width, uint32_t height, const uint8_t* pixels);
+bool WritePng(const std::filesystem::path& path, uint32_t width, uint32_t height, const uint8_t* pixels);
 
 }  // namespace mivo

@@ -7,7 +7,9 @@
 namespace mivo {
 namespace {
 
-#if defined(__GNUC__)
+#if defined(__MINGW32__)
+__attribute__((format(gnu_printf, 1, 2)))  // mingw-w64's C99 printf, not msvcrt's
+#elif defined(__GNUC__)
 __attribute__((format(printf, 1, 2)))
 #endif
 std::string Format(const char* format, ...) {

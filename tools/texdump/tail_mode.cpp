@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "common/platform_text.h"
 #include "guest/describe.h"
 #include "guest/read_texture.h"
 #include "texdump/driver.h"
@@ -34,7 +35,7 @@ void ProcessTailDump(const fs::path& dump_path, const DumpToolOptions& options, 
   const StagedDump staged = StageDumpInGuestMemory(dump);
   HostTextureData texture;
   const bool ok = ReadGuestTexture(staged.fetch, staged.View(), texture, &error, 1, nullptr);
-  const std::string name = dump_path.stem().string();
+  const std::string name = NarrowFromPath(dump_path.stem());
   const char* format_name = GuestFormatName(FetchFormat(dump.fetch));
   if (!ok) {
     output.csv = TailFailureRow(name, format_name, error);
@@ -53,7 +54,7 @@ void ProcessTailDump(const fs::path& dump_path, const DumpToolOptions& options, 
     const TailSheet sheet = BuildTailSheet(result);
     const std::string file = "tail-" + std::to_string(result.distinct_id) + "-" + name + ".png";
     // A sheet that cannot be written costs the picture, not the measurement, but fails the run.
-    const std::string path = (options.tail_images_dir / file).string();
+    const std::filesystem::path path = options.tail_images_dir / PathFromNarrow(file);
     errno = 0;
     if (!WriteToolPng(path, sheet.width, sheet.height, sheet.pixels.data(), options.png_compression)) {
       output.err = "mivo_texdump: " + CannotWrite(path) + "\n";

@@ -1,0 +1,180 @@
+#!/usr/bin/env bash
+# Tests the Windows build (scripts/build-windows.sh) under Wine: runs the test
+# program (its PNG suite tests hold the Windows decoder to the same pixels as
+# libspng), then checks end to end that the Windows programs agree with the
+# Linux ones (build/, built here when missing): the same files byte for byte,
+# the same console lines and CSV text once Windows line ends are read as line
+# feeds, and the same exit statuses.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+win_bin=$root/build-windows/bin
+work=$root/build-windows/e2e
+
+# Quiet, with a prefix of its own. Under a UTF-8 locale Wine's ANSI code page
+# is 1252, so the narrow-encoded arguments below use characters from it.
+export WINEPREFIX=$root/build-windows/wine-prefix WINEDEBUG=-all LANG=C.UTF-8 LC_ALL=C.UTF-8
+export WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  wine wineboot --init >/dev/null 2>&1 || true
+fi
+
+echo "== test program under Wine"
+(cd build-windows && wine "$win_bin/mivo_tests.exe" --gtest_brief=1)
+
+echo "== Windows programs against Linux programs"
+[ -x build/tools/texdump/mivo_texdump ] || scripts/setup.sh build
+cmake --build build --target mivo_texdump mivo_packcheck >/dev/null
+linux_texdump=$root/build/tools/texdump/mivo_texdump
+linux_packcheck=$root/build/tools/packcheck/mivo_packcheck
+
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+rm -rf "$work"
+mkdir -p "$work/linux" "$work/windows"
+for side in linux windows; do
+  cp -r samples "$work/$side/samples"
+  mkdir -p "$work/$side/échantillons"
+  cp samples/*.bin "$work/$side/échantillons/"
+  cp samples/bf_0A000001_5E1C0001.bin "$work/$side/échantillons/café.bin"
+done
+
+# run TAG PROGRAM ARGS...: both platforms' PROGRAM with ARGS in their own
+# folders; stdout to TAG.out, stderr to TAG.err (compared here), exit status
+# to TAG.status.
+run() {
+  local tag=$1 program=$2
+  shift 2
+  local linux_program status
+  case $program in
+    texdump) linux_program=$linux_texdump ;;
+    packcheck) linux_program=$linux_packcheck ;;
+  esac
+  status=0
+  (cd "$work/linux" && "$linux_program" "$@") >"$work/linux/$tag.out" 2>"$work/linux/$tag.err" || status=$?
+  echo "$status" >"$work/linux/$tag.status"
+  status=0
+  (cd "$work/windows" && wine "$win_bin/mivo_$program.exe" "$@") >"$work/windows/$tag.out" 2>"$work/windows/$tag.err" ||
+    status=$?
+  echo "$status" >"$work/windows/$tag.status"
+  cmp -s "$work/linux/$tag.status" "$work/windows/$tag.status" ||
+    fail "$tag: exit status $(cat "$work/linux/$tag.status") on Linux, $(cat "$work/windows/$tag.status") on Windows"
+  same_text "$tag.err"
+}
+
+# same_text FILE [FILTER]: a text file written on both; the Windows one ends
+# every line with CR LF and, read as text (and through FILTER), equals the
+# Linux one.
+same_text() {
+  local file=$1 filter=${2:-cat}
+  if [ ! -f "$work/linux/$file" ] || [ ! -f "$work/windows/$file" ]; then
+    fail "$file: missing"
+    return
+  fi
+  if [ -s "$work/windows/$file" ] && grep -q $'[^\r]$' "$work/windows/$file"; then
+    fail "$file: a Windows line without CR LF"
+  fi
+  if ! tr -d '\r' <"$work/windows/$file" | $filter | cmp -s - "$work/linux/$file"; then
+    fail "$file differs"
+    tr -d '\r' <"$work/windows/$file" | $filter | diff - "$work/linux/$file" | head -5 || true
+  fi
+}
+
+# same_files FOLDER: byte for byte, including pack.txt with its bare line feeds.
+same_files() {
+  diff -r "$work/linux/$1" "$work/windows/$1" >/dev/null || fail "$1/ differs: $(diff -rq "$work/linux/$1" "$work/windows/$1" | head -3)"
+}
+
+# Console names are in the narrow encoding: code page 1252 under Wine.
+from_cp1252() { iconv -f CP1252 -t UTF-8; }
+
+run normal texdump --out out --csv report.csv --pack-template tpl samples
+same_text normal.out
+same_text report.csv
+same_files out
+same_files tpl
+
+run png texdump --no-images --pack-template tplpng --pack-png samples
+same_text png.out
+same_files tplpng
+
+run tail texdump --tail-check tail.csv --tail-images sheets samples
+same_text tail.out
+same_text tail.csv
+same_files sheets
+
+# Folders with names outside ASCII: the inputs, --out and --csv are narrow
+# (code page 1252 here), --pack-template and --tail-images UTF-8 and may hold
+# any character.
+run accents texdump --out "sortie-é" --csv "rapport-é.csv" --pack-template "modèle-日本" échantillons
+same_text accents.out from_cp1252
+same_text "rapport-é.csv" from_cp1252
+same_files "sortie-é"
+same_files "modèle-日本"
+grep -q 'café: ' "$work/linux/accents.out" || fail "accents: no line for café.bin"
+run accents_skip texdump --no-images --skip-pack "modèle-日本" --pack-template "reste-日本" échantillons
+same_text accents_skip.out from_cp1252
+same_files "reste-日本"
+run accents_tail texdump --tail-check "queue-é.csv" --tail-images "planches-日本" échantillons
+same_text "queue-é.csv" from_cp1252
+same_files "planches-日本"
+
+# packcheck: UNLISTED lines in listing order, which no platform fixes, so
+# they are compared as a set and the other lines in order.
+same_packcheck() {
+  local tag=$1
+  for side in linux windows; do
+    tr -d '\r' <"$work/$side/$tag.out" | grep -v '^UNLISTED/UNKNOWN FILE ' >"$work/$side/$tag.lines" || true
+    tr -d '\r' <"$work/$side/$tag.out" | grep '^UNLISTED/UNKNOWN FILE ' | sort >"$work/$side/$tag.unlisted" || true
+  done
+  cmp -s "$work/linux/$tag.lines" "$work/windows/$tag.lines" ||
+    { fail "$tag: lines differ"; diff "$work/windows/$tag.lines" "$work/linux/$tag.lines" | head -5 || true; }
+  cmp -s "$work/linux/$tag.unlisted" "$work/windows/$tag.unlisted" || fail "$tag: unlisted files differ"
+}
+
+run check_tpl packcheck tpl tpl
+same_packcheck check_tpl
+# The PNG template as a pack: every replacement decoded by the platform's decoder.
+run check_png packcheck tplpng tpl
+same_packcheck check_png
+for side in linux windows; do
+  cp -r "$work/$side/tplpng" "$work/$side/paquet-é-日本"
+  cp samples/bf_0A000001_5E1C0001.bin "$work/$side/paquet-é-日本/stray.png"
+done
+run check_accents packcheck "paquet-é-日本" "modèle-日本"
+same_packcheck check_accents
+
+# A pack of the suite's 8-bit PNG files (bit depth byte 8; the corrupt x*
+# files included) under every pack format family, with a template listing
+# the same rows, and two stray files.
+formats=(RGBA8_UNORM BC1_UNORM RG8_UNORM R8_UNORM RG8_SNORM BC5_UNORM BC7_UNORM)
+manifest=$'MVTP 1\n# hash bf_name original_host_format original_width original_height replacement_file\n'
+mkdir -p "$work/suite"
+i=0
+for png in tests/data/pngsuite/*.png; do
+  [ "$(od -An -tu1 -j24 -N1 "$png" | tr -d ' ')" = 8 ] || continue
+  i=$((i + 1))
+  key=$(printf '%016X__bf_%08X_%08X' "$i" "$i" "$i")
+  cp "$png" "$work/suite/$key.png"
+  manifest+="$(printf '%016X bf_%08X_%08X %s 32 32 %s.png' "$i" "$i" "$i" "${formats[i % ${#formats[@]}]}" "$key")"$'\n'
+done
+printf '%s' "$manifest" >"$work/suite/pack.txt"
+cp tests/data/pngsuite/basn6a08.png "$work/suite/stray.png"
+cp samples/bf_0A000001_5E1C0001.bin "$work/suite/stray.dds"
+for side in linux windows; do
+  cp -r "$work/suite" "$work/$side/suite"
+  mkdir -p "$work/$side/suite-template"
+  cp "$work/suite/pack.txt" "$work/$side/suite-template/"
+done
+run check_suite packcheck suite suite-template
+same_packcheck check_suite
+
+if [ "$failures" -ne 0 ]; then
+  echo "windows: $failures end-to-end differences"
+  exit 1
+fi
+echo "windows: test program passed, programs agree with the Linux build"
