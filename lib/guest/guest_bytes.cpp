@@ -43,21 +43,39 @@ void CopySwapped(uint32_t endian, const uint8_t* src, uint8_t* dst, size_t count
   }
 }
 
-bool SizeGuestCopy(const GuestMemoryView& view, uint32_t address, uint64_t count, GuestRegionCopy& out,
-                   const uint8_t*& from) {
-  out.bytes.clear();
+bool FindGuestRegion(const GuestMemoryView& view, uint32_t address, uint64_t count, uint32_t endian,
+                     GuestRegionSource& out) {
+  out = GuestRegionSource();
   out.size = (count + 3) & ~uint64_t(3);
-  from = nullptr;
+  out.endian = endian & 3u;
   if (count == 0) return true;
   if (view.data == nullptr || address < view.guest_address || address - view.guest_address >= view.size) {
     return false;
   }
   const uint64_t start = address - view.guest_address;
-  // Only what exists is held: an untrusted size must not become an allocation.
-  const uint64_t present = std::min<uint64_t>(view.size - start, out.size) & ~uint64_t(3);
-  out.bytes.resize(size_t(present));
-  from = view.data + start;
+  out.bytes = view.data + start;
+  out.held = std::min<uint64_t>(view.size - start, out.size) & ~uint64_t(3);
   return true;
+}
+
+GuestRegionSource CopySource(const GuestRegionCopy& copy) {
+  GuestRegionSource source;
+  source.bytes = copy.bytes.data();
+  source.held = copy.bytes.size();
+  source.size = copy.size;
+  return source;
+}
+
+bool SizeGuestCopy(const GuestMemoryView& view, uint32_t address, uint64_t count, GuestRegionCopy& out,
+                   const uint8_t*& from) {
+  GuestRegionSource source;
+  const bool found = FindGuestRegion(view, address, count, 0, source);
+  out.bytes.clear();
+  out.size = source.size;
+  from = source.bytes;
+  // Only what exists is held: an untrusted size must not become an allocation.
+  if (found) out.bytes.resize(size_t(source.held));
+  return found;
 }
 
 bool ReadGuestBytes(const GuestMemoryView& view, uint32_t address, uint64_t count, uint32_t endian,

@@ -10,8 +10,6 @@ namespace mivo {
 namespace {
 
 constexpr uint64_t kPooledReadBytes = 0x40000;  // below this a pool is not worth waking
-constexpr uint64_t kPooledCopyBytes = 0x100000;  // smaller region copies are not worth splitting
-constexpr uint64_t kCopyPieceBytes = 0x40000;    // region bytes swapped per pooled piece
 constexpr uint64_t kPieceBytes = 0x20000;        // untiled blocks converted at a time, kept in cache
 constexpr uint64_t kPooledPieceBytes = 0x8000;   // untiled blocks per pooled piece: small, for balance
 constexpr uint32_t kMaxThreads = 4;              // a pool has at most three workers, plus the caller
@@ -29,7 +27,7 @@ struct LevelSource {
 
 struct ReadJob {
   const GuestLayout* layout = nullptr;
-  const GuestRegionCopies* regions = nullptr;
+  const GuestRegionSources* regions = nullptr;
   HostTextureData* texture = nullptr;
   uint32_t bpb = 0;
   uint32_t block_height = 1;
@@ -112,48 +110,6 @@ void ConvertRows(const ReadJob& job, const LevelRecord& record, const LevelSourc
   }
 }
 
-// The held bytes of one region copy and where they come from.
-struct SwapSpan {
-  const uint8_t* from = nullptr;
-  uint8_t* to = nullptr;
-  uint64_t bytes = 0;
-};
-
-// Swaps bytes [first, end) of the two spans taken end to end.
-void SwapRange(uint32_t endian, const SwapSpan (&spans)[2], uint64_t first, uint64_t end) {
-  for (const SwapSpan& span : spans) {
-    const uint64_t stop = std::min(end, span.bytes);
-    if (first < stop) CopySwapped(endian, span.from + first, span.to + first, size_t(stop - first));
-    first = first > span.bytes ? first - span.bytes : 0;
-    end = end > span.bytes ? end - span.bytes : 0;
-  }
-}
-
-// Swaps both region copies and sizes the host data. On a pool the copies are
-// swapped in pieces in one job, and participant 0 first sizes the data: its
-// zero-fill then overlaps the copying instead of running alone.
-//
-// In pooled jobs the participants take pieces from a shared counter until
-// none is left: with more threads than cores some start late, and they then
-// simply take fewer pieces instead of holding up the job.
-void CopyRegions(uint32_t endian, const SwapSpan (&spans)[2], std::vector<uint8_t>& data, size_t data_size,
-                 WorkerPool* pool) {
-  const uint64_t total = spans[0].bytes + spans[1].bytes;
-  if (pool == nullptr || total < kPooledCopyBytes) {
-    SwapRange(endian, spans, 0, total);
-    data.resize(data_size);
-    return;
-  }
-  const uint64_t pieces = (total + kCopyPieceBytes - 1) / kCopyPieceBytes;
-  std::atomic<uint64_t> next{0};
-  ParallelFor(*pool, uint32_t(std::min(WorkerCount(*pool) + 1, pieces)), [&](uint32_t i) {
-    if (i == 0) data.resize(data_size);
-    for (uint64_t p = next++; p < pieces; p = next++) {
-      SwapRange(endian, spans, p * kCopyPieceBytes, std::min(total, (p + 1) * kCopyPieceBytes));
-    }
-  });
-}
-
 // Rows [first, end) of one level record: a piece of the pooled conversion.
 struct RowPiece {
   size_t record = 0;
@@ -161,7 +117,9 @@ struct RowPiece {
 };
 
 // Converts every level record in one job, in pieces of a few rows taken from
-// a shared counter (see CopyRegions); each participant has its own scratch.
+// a shared counter until none is left: with more threads than cores some
+// participants start late, and they then simply take fewer pieces instead of
+// holding up the job. Each participant has its own scratch.
 void ConvertPooled(const ReadJob& job, const std::vector<LevelSource>& sources, WorkerPool& pool,
                    std::vector<uint8_t> (&scratch)[kMaxThreads]) {
   const std::vector<LevelRecord>& records = job.texture->level_records;
@@ -202,27 +160,23 @@ bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, H
   std::vector<LevelSource> sources;
   if (!PlanLevels(texture, layout, extents, records, sources)) return Fail(error, "texture too large");
 
-  // The region copies are sized here, where a bad address fails, and
-  // swapped below together with sizing the host data.
-  GuestRegionCopies regions;
-  SwapSpan spans[2];
+  // The regions are read where they lie in guest memory, swapped block by
+  // block as they are gathered: a copy of them would double the memory that
+  // reading a texture takes.
+  GuestRegionSources regions;
+  const uint32_t endian = FetchEndian(fetch);
   if ((extents.base_size != 0 &&
-       !SizeGuestCopy(view, extents.base_address, extents.base_size, regions.base, spans[0].from)) ||
-      (extents.mip_size != 0 &&
-       !SizeGuestCopy(view, extents.mip_address, extents.mip_size, regions.mip, spans[1].from))) {
+       !FindGuestRegion(view, extents.base_address, extents.base_size, endian, regions.base)) ||
+      (extents.mip_size != 0 && !FindGuestRegion(view, extents.mip_address, extents.mip_size, endian, regions.mip))) {
     return Fail(error, "texture memory outside guest memory");
   }
   if (records.empty()) return Fail(error, "no level could be read");
-  spans[0].to = regions.base.bytes.data();
-  spans[0].bytes = regions.base.bytes.size();
-  spans[1].to = regions.mip.bytes.data();
-  spans[1].bytes = regions.mip.bytes.size();
 
   WorkerPool* const read_pool =
       pool != nullptr && extents.base_size + extents.mip_size >= kPooledReadBytes ? pool : nullptr;
   texture.level_records = std::move(records);
   const LevelRecord& last = texture.level_records.back();
-  CopyRegions(FetchEndian(fetch), spans, texture.data, size_t(last.offset + last.size), read_pool);
+  texture.data.resize(size_t(last.offset + last.size));
 
   const GuestFormatInfo& guest = GuestFormatRow(layout.format);
   ReadJob job;

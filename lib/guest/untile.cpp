@@ -8,33 +8,71 @@
 namespace mivo {
 namespace {
 
-// One block from the region copy: bytes past the copy's held part read as
-// zero, and a block that does not end inside the touched size is zero.
-// kBpb != 0 makes the common sizes one fixed-size move.
-template <uint32_t kBpb>
-inline void CopyBlock(const GuestRegionCopy& src, uint64_t off, uint8_t* dst, uint32_t bpb) {
+uint32_t Load32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+
+void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+
+template <uint32_t kEndian>
+inline uint32_t Swap32(uint32_t v) {
+  if constexpr (kEndian == 1) return ((v & 0x00FF00FFu) << 8) | ((v >> 8) & 0x00FF00FFu);
+  if constexpr (kEndian == 2) return (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24);
+  if constexpr (kEndian == 3) return (v << 16) | (v >> 16);
+  return v;
+}
+
+// The swaps only exchange bytes inside a 4-byte unit of the region: swapped
+// byte o is unswapped byte o XOR this.
+constexpr uint32_t kSwapXor[4] = {0, 1, 3, 2};
+
+// n held bytes of the region from offset off (off + n <= held), swapped.
+template <uint32_t kEndian>
+inline void CopyHeld(const GuestRegionSource& src, uint64_t off, uint8_t* dst, size_t n) {
+  const uint8_t* from = src.bytes;
+  if constexpr (kEndian == 0) {
+    std::memcpy(dst, from + off, n);
+  } else {
+    size_t i = 0;
+    if ((off & 3) == 0) {
+      for (; i + 4 <= n; i += 4) Store32(dst + i, Swap32<kEndian>(Load32(from + off + i)));
+    }
+    // A unit that lies only partly in the block (bytes per block below 4, or
+    // the end of a row) is never past `held`, which whole units make up.
+    for (; i < n; ++i) dst[i] = from[(off + i) ^ kSwapXor[kEndian]];
+  }
+}
+
+// One block from the region: bytes past its held part read as zero, and a
+// block that does not end inside the touched size is zero. kBpb != 0 makes
+// the common sizes one fixed-size move.
+template <uint32_t kBpb, uint32_t kEndian>
+inline void CopyBlock(const GuestRegionSource& src, uint64_t off, uint8_t* dst, uint32_t bpb) {
   const uint32_t n = kBpb != 0 ? kBpb : bpb;
-  const uint64_t held = src.bytes.size();
-  if (off + n <= held) {
-    std::memcpy(dst, src.bytes.data() + off, n);
-  } else if (off + n <= src.size && off < held) {
-    const size_t part = size_t(held - off);
-    std::memcpy(dst, src.bytes.data() + off, part);
+  if (off + n <= src.held) {
+    CopyHeld<kEndian>(src, off, dst, n);
+  } else if (off + n <= src.size && off < src.held) {
+    const size_t part = size_t(src.held - off);
+    CopyHeld<kEndian>(src, off, dst, part);
     std::memset(dst + part, 0, n - part);
   } else {
     std::memset(dst, 0, n);
   }
 }
 
-template <uint32_t kBpb, typename Address>
-inline void GatherRow(const GuestRegionCopy& src, uint64_t start, uint32_t bx, uint32_t ox, uint32_t bpb,
+template <uint32_t kBpb, uint32_t kEndian, typename Address>
+inline void GatherRow(const GuestRegionSource& src, uint64_t start, uint32_t bx, uint32_t ox, uint32_t bpb,
                       const Address& address, uint8_t* dst) {
   const uint32_t n = kBpb != 0 ? kBpb : bpb;
-  for (uint32_t j = 0; j < bx; ++j) CopyBlock<kBpb>(src, start + address(j + ox), dst + uint64_t(j) * n, bpb);
+  for (uint32_t j = 0; j < bx; ++j) {
+    CopyBlock<kBpb, kEndian>(src, start + address(j + ox), dst + uint64_t(j) * n, bpb);
+  }
 }
 
-template <uint32_t kBpb>
-void GatherRowsFor(const GuestLayout& layout, const GuestRegionCopy& src, const LevelLocation& loc,
+template <uint32_t kBpb, uint32_t kEndian>
+void GatherRowsFor(const GuestLayout& layout, const GuestRegionSource& src, const LevelLocation& loc,
                    uint32_t first_row, uint32_t row_count, uint8_t* out) {
   const uint32_t bpb = GuestBytesPerBlock(GuestFormatRow(layout.format));
   const uint32_t log2bpb = FloorLog2(bpb);
@@ -48,33 +86,46 @@ void GatherRowsFor(const GuestLayout& layout, const GuestRegionCopy& src, const 
     if (!layout.tiled) {
       const uint64_t row_start = loc.start + (uint64_t(z) * rec.height_blocks + y) * rec.row_pitch;
       const uint64_t first = row_start + uint64_t(loc.tail.x) * bpb;
-      if (first + row_bytes <= src.bytes.size()) {
-        std::memcpy(dst, src.bytes.data() + first, size_t(row_bytes));  // the whole row exists
+      if (first + row_bytes <= src.held) {
+        CopyHeld<kEndian>(src, first, dst, size_t(row_bytes));  // the whole row exists
       } else {
-        GatherRow<kBpb>(src, row_start, loc.bx, loc.tail.x, bpb, [&](uint32_t x) { return uint64_t(x) * bpb; }, dst);
+        GatherRow<kBpb, kEndian>(src, row_start, loc.bx, loc.tail.x, bpb,
+                                 [&](uint32_t x) { return uint64_t(x) * bpb; }, dst);
       }
     } else if (layout.dim != kDim3D) {
       const uint32_t pitch = rec.pitch_blocks;
-      GatherRow<kBpb>(src, loc.start, loc.bx, loc.tail.x, bpb,
-                      [&](uint32_t x) { return uint64_t(TiledAddress2D(x, y, pitch, log2bpb)); }, dst);
+      GatherRow<kBpb, kEndian>(src, loc.start, loc.bx, loc.tail.x, bpb,
+                               [&](uint32_t x) { return uint64_t(TiledAddress2D(x, y, pitch, log2bpb)); }, dst);
     } else {
       const uint32_t pitch = rec.pitch_blocks, height = rec.height_blocks;
-      GatherRow<kBpb>(src, loc.start, loc.bx, loc.tail.x, bpb,
-                      [&](uint32_t x) { return uint64_t(TiledAddress3D(x, y, z, pitch, height, log2bpb)); }, dst);
+      GatherRow<kBpb, kEndian>(
+          src, loc.start, loc.bx, loc.tail.x, bpb,
+          [&](uint32_t x) { return uint64_t(TiledAddress3D(x, y, z, pitch, height, log2bpb)); }, dst);
     }
+  }
+}
+
+template <uint32_t kBpb>
+void GatherRowsSwapped(const GuestLayout& layout, const GuestRegionSource& src, const LevelLocation& loc,
+                       uint32_t first_row, uint32_t row_count, uint8_t* out) {
+  switch (src.endian & 3u) {
+    case 0: GatherRowsFor<kBpb, 0>(layout, src, loc, first_row, row_count, out); break;
+    case 1: GatherRowsFor<kBpb, 1>(layout, src, loc, first_row, row_count, out); break;
+    case 2: GatherRowsFor<kBpb, 2>(layout, src, loc, first_row, row_count, out); break;
+    default: GatherRowsFor<kBpb, 3>(layout, src, loc, first_row, row_count, out); break;
   }
 }
 
 }  // namespace
 
-void GatherRows(const GuestLayout& layout, const GuestRegionCopies& regions, const LevelLocation& location,
+void GatherRows(const GuestLayout& layout, const GuestRegionSources& regions, const LevelLocation& location,
                 uint32_t first_row, uint32_t row_count, uint8_t* out) {
-  const GuestRegionCopy& src = location.region == GuestRegion::base ? regions.base : regions.mip;
+  const GuestRegionSource& src = location.region == GuestRegion::base ? regions.base : regions.mip;
   switch (GuestBytesPerBlock(GuestFormatRow(layout.format))) {
-    case 16: GatherRowsFor<16>(layout, src, location, first_row, row_count, out); break;
-    case 8: GatherRowsFor<8>(layout, src, location, first_row, row_count, out); break;
-    case 4: GatherRowsFor<4>(layout, src, location, first_row, row_count, out); break;
-    default: GatherRowsFor<0>(layout, src, location, first_row, row_count, out); break;
+    case 16: GatherRowsSwapped<16>(layout, src, location, first_row, row_count, out); break;
+    case 8: GatherRowsSwapped<8>(layout, src, location, first_row, row_count, out); break;
+    case 4: GatherRowsSwapped<4>(layout, src, location, first_row, row_count, out); break;
+    default: GatherRowsSwapped<0>(layout, src, location, first_row, row_count, out); break;
   }
 }
 
@@ -89,7 +140,8 @@ bool UntileRows(const GuestLayout& layout, const GuestRegionCopies& regions, uin
   if (!located || uint64_t(first_row) + row_count > uint64_t(location.by) * location.bz) return false;
   const uint32_t bpb = GuestBytesPerBlock(GuestFormatRow(layout.format));
   out.data.resize(size_t(uint64_t(row_count) * location.bx * bpb));
-  GatherRows(layout, regions, location, first_row, row_count, out.data.data());
+  GatherRows(layout, {CopySource(regions.base), CopySource(regions.mip)}, location, first_row, row_count,
+             out.data.data());
   return true;
 }
 

@@ -228,6 +228,37 @@ TEST(PooledRead, MemoryCutShortReadsTheSameAsTheSequentialRead) {
   }
 }
 
+// Swapped as it is gathered, guest memory reads as the same memory swapped
+// beforehand and read unswapped: blocks of every size, blocks sharing a
+// 4-byte unit, and memory ending inside blocks and inside a unit.
+TEST(ReadGuestTexture, SwapWhileGatheringEqualsMemorySwappedBefore) {
+  using G = GuestFormat;
+  const FetchFields cases[] = {
+      Fields(G::k_8, kDim2D, 100, 60, 1, false, 2, 0),   Fields(G::k_8_8, kDim2D, 70, 64, 1, true, 1, 2),
+      Fields(G::k_5_6_5, kDim3D, 40, 24, 6, true, 3, 2),  Fields(G::k_8_8_8_8, kDim2D, 64, 64, 1, false, 2, 4),
+      Fields(G::k_DXT1, kDim2D, 128, 128, 1, true, 1, 0), Fields(G::k_DXT4_5, kDim2D, 128, 128, 1, true, 3, 0),
+  };
+  uint32_t seed = 1;
+  for (const FetchFields& f : cases) {
+    FetchFields unswapped = f;
+    unswapped.endian = 0;
+    const GuestExtents e = ComputeGuestExtents(MakeFetchConstant(f), 0);
+    // Cut 0x17 bytes past the middle of the last region: inside a unit, and inside a block of 8 or 16 bytes.
+    const uint64_t cut = e.mip_size != 0 ? e.mip_address + (e.mip_size / 2 & ~0xFFu) + 0x17
+                                         : e.base_address + (e.base_size / 2 & ~0xFFu) + 0x17;
+    for (const bool cut_short : {false, true}) {
+      Memory memory = RandomMemory(MakeFetchConstant(f), seed++);
+      if (cut_short) memory.bytes.resize(size_t(cut));
+      Memory swapped = memory;  // both regions start on a page, so units line up with the buffer's
+      CopySwapped(f.endian, swapped.bytes.data(), swapped.bytes.data(), swapped.bytes.size());
+      HostTextureData got, want;
+      ASSERT_TRUE(ReadGuestTexture(MakeFetchConstant(f), memory.View(), got));
+      ASSERT_TRUE(ReadGuestTexture(MakeFetchConstant(unswapped), swapped.View(), want));
+      ExpectSameTexture(got, want, GuestFormatName(uint32_t(f.format)) + std::string(cut_short ? " cut" : ""));
+    }
+  }
+}
+
 // The tiled samples hold the pictures of their linear twins (another layout
 // and endian swap), and the golden twins one texture with and without mips.
 TEST(TiledTwins, DecodeToTheSameTexture) {

@@ -153,8 +153,9 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
   // Everything of this dump lives in this scope and is gone before the thread takes another.
   output.textures = 1;
   TextureDump dump;
+  StagedDump staged;
   std::string error;
-  if (!ReadTextureDump(dump_path, dump, error)) {
+  if (!ReadStagedDump(dump_path, dump, staged, error)) {
     output.out = UnreadableDumpLine(NarrowFromPath(dump_path), error);
     output.failures = 1;
     if (!normal.gallery.dir.empty()) {
@@ -162,20 +163,16 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
     }
     return;
   }
-  const uint64_t base_image_size = dump.base_image.size();
-  const uint64_t mip_image_size = dump.mip_image.size();
-  output.input_bytes = base_image_size + mip_image_size;
-  StagedDump staged = StageDumpInGuestMemory(dump);
-  std::vector<uint8_t>().swap(dump.base_image);  // staged copies hold them now
-  std::vector<uint8_t>().swap(dump.mip_image);
+  output.input_bytes = staged.base_image_size + staged.mip_image_size;
 
   const PoolLoan pool(normal.pool, run);
   HostTextureData texture;
   std::string read_error;
   const bool ok = ReadGuestTexture(staged.fetch, staged.View(), texture, &read_error, 0, pool.get());
+  // Gone before the images are made: only the texture is needed from here on.
   std::vector<uint8_t>().swap(staged.memory);
-  DumpReport report = MakeDumpReport(NarrowFromPath(dump_path.stem()), staged, base_image_size, mip_image_size,
-                                     dump.version1_shifted, texture, ok, read_error);
+  DumpReport report = MakeDumpReport(NarrowFromPath(dump_path.stem()), staged, staged.base_image_size,
+                                     staged.mip_image_size, dump.version1_shifted, texture, ok, read_error);
 
   // Only a template makes a dump depend on the ones before it.
   const bool ordered = !options.pack_template_dir.empty() && report.content_key != 0;

@@ -15,17 +15,21 @@ uint32_t LoadLe32(const uint8_t* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
+bool ReadExactly(std::ifstream& in, uint8_t* out, uint32_t size) {
+  return size == 0 || in.read(reinterpret_cast<char*>(out), size).gcount() == std::streamsize(size);
+}
+
 bool ReadExactly(std::ifstream& in, std::vector<uint8_t>& out, uint32_t size) {
   out.resize(size);
-  return size == 0 || in.read(reinterpret_cast<char*>(out.data()), size).gcount() == std::streamsize(size);
+  return ReadExactly(in, out.data(), size);
 }
 
 // Version-1 dumps of high-address textures carry their image one page late.
-bool ShiftOnePageDown(std::vector<uint8_t>& image) {
-  if (image.empty()) return false;
-  const size_t n = std::min<size_t>(image.size(), 4096);
-  std::memmove(image.data(), image.data() + n, image.size() - n);
-  std::fill(image.end() - n, image.end(), uint8_t(0));
+bool ShiftOnePageDown(uint8_t* image, size_t size) {
+  if (size == 0) return false;
+  const size_t n = std::min<size_t>(size, 4096);
+  std::memmove(image, image + n, size - n);
+  std::fill(image + size - n, image + size, uint8_t(0));
   return true;
 }
 
@@ -71,20 +75,27 @@ bool ParseDumpHeader(const uint8_t* header, TextureDump& dump, uint32_t& base_si
   return true;
 }
 
-void ApplyVersion1FixUp(TextureDump& dump) {
+// The images wherever they are held: in the dump or already staged.
+void ApplyVersion1FixUp(TextureDump& dump, uint8_t* base, size_t base_size, uint8_t* mip, size_t mip_size) {
   if (dump.version != 1) return;
-  if (dump.fetch.words[1] >= 0xE0000000u && ShiftOnePageDown(dump.base_image)) dump.version1_shifted = true;
-  if (dump.fetch.words[5] >= 0xE0000000u && ShiftOnePageDown(dump.mip_image)) dump.version1_shifted = true;
+  if (dump.fetch.words[1] >= 0xE0000000u && ShiftOnePageDown(base, base_size)) dump.version1_shifted = true;
+  if (dump.fetch.words[5] >= 0xE0000000u && ShiftOnePageDown(mip, mip_size)) dump.version1_shifted = true;
 }
 
-}  // namespace
+void ApplyVersion1FixUp(TextureDump& dump) {
+  ApplyVersion1FixUp(dump, dump.base_image.data(), dump.base_image.size(), dump.mip_image.data(),
+                     dump.mip_image.size());
+}
 
-bool ReadTextureDump(const std::filesystem::path& path, TextureDump& dump, std::string& error) {
+// Opens a dump and reads its header; false with the reader's message. The
+// image sizes are checked against the file's size before anything is
+// allocated, in 64 bits.
+bool OpenDump(const std::filesystem::path& path, std::ifstream& file, TextureDump& dump, uint32_t& base_size,
+              uint32_t& mip_size, std::string& error) {
   // Only regular files are read: a folder or a pipe named *.bin must fail, not hang.
   std::error_code ec;
   const bool regular = std::filesystem::is_regular_file(path, ec);
   const uint64_t file_size = regular ? std::filesystem::file_size(path, ec) : 0;
-  std::ifstream file;
   if (regular && !ec) file.open(path, std::ios::binary);
 
   uint8_t header[kDumpHeaderSize];
@@ -92,15 +103,78 @@ bool ReadTextureDump(const std::filesystem::path& path, TextureDump& dump, std::
     error = "not a MVTX file";
     return false;
   }
-  uint32_t base_size = 0, mip_size = 0;
   if (!ParseDumpHeader(header, dump, base_size, mip_size, error)) return false;
-  // Checked against the file's size before anything is allocated, in 64 bits.
-  if (kDumpHeaderSize + uint64_t(base_size) + mip_size > file_size ||
-      !ReadExactly(file, dump.base_image, base_size) || !ReadExactly(file, dump.mip_image, mip_size)) {
+  if (kDumpHeaderSize + uint64_t(base_size) + mip_size > file_size) {
+    error = "truncated";
+    return false;
+  }
+  return true;
+}
+
+// Sizes the staged memory (zero-filled) for images of these sizes, places
+// them and rebases the fetch constant; the images are not copied.
+void PlaceImages(const FetchConstant& fetch, uint64_t base_bytes, uint64_t mip_bytes, StagedDump& staged) {
+  staged.fetch = fetch;
+  staged.base_address = FetchBaseAddress(fetch);
+  staged.mip_address = FetchMipAddress(fetch);
+  staged.base_image_size = base_bytes;
+  staged.mip_image_size = mip_bytes;
+  // An empty first page, the base image, at least one empty page, the mip image, one empty page.
+  // 64-bit: a base image near 4 GiB must not wrap the offset and overrun the buffer.
+  staged.base_offset = 0x1000;
+  staged.mip_offset = PageEnd(base_bytes) + 0x2000;
+  uint64_t base_region = 0, mip_region = 0;
+  if (mip_bytes != 0 && RegionSizes(fetch, base_region, mip_region)) {
+    // An image shorter than its region must read zeros past its end, not the
+    // other image. The image placed last gets them for free, past the end of
+    // the memory; the first one needs real zero pages up to its region's end.
+    // So the image whose region overshoots it more goes last: a fetch
+    // constant claiming a huge base region must not cost that much memory.
+    const uint64_t base_over = base_region > base_bytes ? base_region - base_bytes : 0;
+    const uint64_t mip_over = mip_region > mip_bytes ? mip_region - mip_bytes : 0;
+    const uint64_t base_after_mip = OffsetPastRegion(std::max(mip_region, mip_bytes));
+    if (base_over > mip_over && staged.base_address != 0 && staged.mip_address != 0 && base_after_mip != 0) {
+      staged.mip_offset = 0x1000;
+      staged.base_offset = base_after_mip;
+    } else {
+      staged.mip_offset = std::max(staged.mip_offset, OffsetPastRegion(base_region));
+    }
+  }
+  const uint64_t end = std::max(staged.base_offset + base_bytes, staged.mip_offset + mip_bytes) + 0x1000;
+  staged.memory.assign(size_t(end), 0);
+
+  if (staged.base_address != 0) {
+    staged.fetch.words[1] = (staged.fetch.words[1] & 0xFFFu) | uint32_t(staged.base_offset);
+  }
+  if (staged.mip_address != 0) staged.fetch.words[5] = (staged.fetch.words[5] & 0xFFFu) | uint32_t(staged.mip_offset);
+}
+
+}  // namespace
+
+bool ReadTextureDump(const std::filesystem::path& path, TextureDump& dump, std::string& error) {
+  std::ifstream file;
+  uint32_t base_size = 0, mip_size = 0;
+  if (!OpenDump(path, file, dump, base_size, mip_size, error)) return false;
+  if (!ReadExactly(file, dump.base_image, base_size) || !ReadExactly(file, dump.mip_image, mip_size)) {
     error = "truncated";
     return false;
   }
   ApplyVersion1FixUp(dump);
+  return true;
+}
+
+bool ReadStagedDump(const std::filesystem::path& path, TextureDump& dump, StagedDump& staged, std::string& error) {
+  std::ifstream file;
+  uint32_t base_size = 0, mip_size = 0;
+  if (!OpenDump(path, file, dump, base_size, mip_size, error)) return false;
+  PlaceImages(dump.fetch, base_size, mip_size, staged);
+  uint8_t* const base = staged.memory.data() + staged.base_offset;
+  uint8_t* const mip = staged.memory.data() + staged.mip_offset;
+  if (!ReadExactly(file, base, base_size) || !ReadExactly(file, mip, mip_size)) {
+    error = "truncated";
+    return false;
+  }
+  ApplyVersion1FixUp(dump, base, base_size, mip, mip_size);
   return true;
 }
 
@@ -124,41 +198,9 @@ bool ParseTextureDump(const uint8_t* bytes, size_t size, TextureDump& dump, std:
 
 StagedDump StageDumpInGuestMemory(const TextureDump& dump) {
   StagedDump staged;
-  staged.fetch = dump.fetch;
-  staged.base_address = FetchBaseAddress(dump.fetch);
-  staged.mip_address = FetchMipAddress(dump.fetch);
-
-  const uint64_t base_bytes = dump.base_image.size();
-  const uint64_t mip_bytes = dump.mip_image.size();
-  // An empty first page, the base image, at least one empty page, the mip image, one empty page.
-  // 64-bit: a base image near 4 GiB must not wrap the offset and overrun the buffer.
-  staged.mip_offset = PageEnd(base_bytes) + 0x2000;
-  uint64_t base_region = 0, mip_region = 0;
-  if (mip_bytes != 0 && RegionSizes(dump.fetch, base_region, mip_region)) {
-    // An image shorter than its region must read zeros past its end, not the
-    // other image. The image placed last gets them for free, past the end of
-    // the memory; the first one needs real zero pages up to its region's end.
-    // So the image whose region overshoots it more goes last: a fetch
-    // constant claiming a huge base region must not cost that much memory.
-    const uint64_t base_over = base_region > base_bytes ? base_region - base_bytes : 0;
-    const uint64_t mip_over = mip_region > mip_bytes ? mip_region - mip_bytes : 0;
-    const uint64_t base_after_mip = OffsetPastRegion(std::max(mip_region, mip_bytes));
-    if (base_over > mip_over && staged.base_address != 0 && staged.mip_address != 0 && base_after_mip != 0) {
-      staged.mip_offset = 0x1000;
-      staged.base_offset = base_after_mip;
-    } else {
-      staged.mip_offset = std::max(staged.mip_offset, OffsetPastRegion(base_region));
-    }
-  }
-  const uint64_t end = std::max(staged.base_offset + base_bytes, staged.mip_offset + mip_bytes) + 0x1000;
-  staged.memory.assign(size_t(end), 0);
+  PlaceImages(dump.fetch, dump.base_image.size(), dump.mip_image.size(), staged);
   std::copy(dump.base_image.begin(), dump.base_image.end(), staged.memory.begin() + staged.base_offset);
   std::copy(dump.mip_image.begin(), dump.mip_image.end(), staged.memory.begin() + staged.mip_offset);
-
-  if (staged.base_address != 0) {
-    staged.fetch.words[1] = (staged.fetch.words[1] & 0xFFFu) | uint32_t(staged.base_offset);
-  }
-  if (staged.mip_address != 0) staged.fetch.words[5] = (staged.fetch.words[5] & 0xFFFu) | uint32_t(staged.mip_offset);
   return staged;
 }
 

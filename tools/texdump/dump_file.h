@@ -43,9 +43,17 @@ struct StagedDump {
   uint32_t mip_address = 0;     // as read from the dump
   uint64_t base_offset = 0x1000;  // where the base image was placed
   uint64_t mip_offset = 0;        // where the mip image was placed
+  uint64_t base_image_size = 0;   // bytes of the base image
+  uint64_t mip_image_size = 0;    // bytes of the mip image
   GuestMemoryView View() const { return {memory.data(), memory.size(), 0}; }
 };
 
 StagedDump StageDumpInGuestMemory(const TextureDump& dump);
+
+// ReadTextureDump and StageDumpInGuestMemory in one, with the same results
+// and messages, reading the file's images straight into the staged memory:
+// the images are never held twice. `dump` gets everything but the images,
+// which stay empty.
+bool ReadStagedDump(const std::filesystem::path& path, TextureDump& dump, StagedDump& staged, std::string& error);
 
 }  // namespace mivo

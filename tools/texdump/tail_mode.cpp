@@ -23,18 +23,19 @@ void ProcessTailDump(const fs::path& dump_path, const DumpToolOptions& options, 
   // Everything of this dump lives in this scope and is gone before the thread takes another.
   output.textures = 1;
   TextureDump dump;
+  StagedDump staged;
   std::string error;
-  if (!ReadTextureDump(dump_path, dump, error)) {
+  if (!ReadStagedDump(dump_path, dump, staged, error)) {
     output.failures = 1;
     return;
   }
-  output.input_bytes = dump.base_image.size() + dump.mip_image.size();
+  output.input_bytes = staged.base_image_size + staged.mip_image_size;
   // Decided on the fetch constant as captured: staging rebases its addresses.
   if (!HasMipsInBaseTail(dump.fetch)) return;
 
-  const StagedDump staged = StageDumpInGuestMemory(dump);
   HostTextureData texture;
   const bool ok = ReadGuestTexture(staged.fetch, staged.View(), texture, &error, 1, nullptr);
+  std::vector<uint8_t>().swap(staged.memory);  // only the texture is needed from here on
   const std::string name = NarrowFromPath(dump_path.stem());
   const char* format_name = GuestFormatName(FetchFormat(dump.fetch));
   if (!ok) {
