@@ -7,7 +7,8 @@ cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
           libxxhash-dev libspng-dev zlib1g-dev libgtest-dev libbenchmark-dev
-          libsquish-dev python3 python3-pil pngcheck)
+          libsquish-dev python3 python3-pil pngcheck
+          chromium chromium-driver python3-selenium)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -102,36 +102,50 @@ bool ReadFileUpTo(const std::filesystem::path& path, uint64_t max_bytes, std::ve
 
 struct RowCheck {
   const char* error = nullptr;  // null: accepted
+  const char* field = "";       // the field that failed
   ManifestEntry entry;
 };
+
+RowCheck Refuse(RowCheck check, const char* error, const char* field) {
+  check.error = error;
+  check.field = field;
+  return check;
+}
 
 // Steps that need no memory of earlier rows, in the order their messages rank.
 RowCheck CheckRowFields(std::string_view line, size_t accepted) {
   RowCheck check;
-  check.error = kInvalidRow;
   std::vector<std::string_view> words = SplitWords(line, kRowFields);
-  if (words.size() != kRowFields) return check;
+  if (words.size() != kRowFields) return Refuse(check, kInvalidRow, "field count");
   ManifestEntry& e = check.entry;
-  if (!ParseUint32(words[3], e.original_width) || !ParseUint32(words[4], e.original_height)) return check;
+  if (!ParseUint32(words[3], e.original_width)) return Refuse(check, kInvalidRow, "original_width");
+  if (!ParseUint32(words[4], e.original_height)) return Refuse(check, kInvalidRow, "original_height");
   std::string_view hash = words[0];
-  if (hash.size() != 16 || !IsHexRun(hash)) return check;
+  if (hash.size() != 16 || !IsHexRun(hash)) return Refuse(check, kInvalidRow, "hash");
   e.hash = ParseHex64(hash);
-  if (e.hash == 0) return check;
-  if (!IsManifestBfName(words[1])) return check;
-  if (!IsSizeInRange(e.original_width) || !IsSizeInRange(e.original_height)) return check;
-  if (accepted >= kMaxManifestEntries) return check;
+  if (e.hash == 0) return Refuse(check, kInvalidRow, "hash");
+  if (!IsManifestBfName(words[1])) return Refuse(check, kInvalidRow, "bf_name");
+  if (!IsSizeInRange(e.original_width)) return Refuse(check, kInvalidRow, "original_width");
+  if (!IsSizeInRange(e.original_height)) return Refuse(check, kInvalidRow, "original_height");
+  if (accepted >= kMaxManifestEntries) return Refuse(check, kInvalidRow, "row count");
 
-  check.error = kMismatch;
   e.original_host_format = PackFormatByName(words[2]);
-  if (e.original_host_format == HostFormat::UNKNOWN) return check;
+  if (e.original_host_format == HostFormat::UNKNOWN) return Refuse(check, kMismatch, "original_host_format");
   e.bf_name = std::string(words[1]);
   e.replacement_file = std::string(words[5]);
   // The name must be the key string plus a lower-case ".dds" or ".png"; that
   // also rules out folder parts, since key strings hold no separators.
   std::string key = FormatContentKey(e.hash, e.bf_name);
-  if (e.replacement_file != key + ".dds" && e.replacement_file != key + ".png") return check;
-  check.error = nullptr;
+  if (e.replacement_file != key + ".dds" && e.replacement_file != key + ".png") {
+    return Refuse(check, kMismatch, "replacement_file");
+  }
   return check;
+}
+
+bool Fail(std::string& error, const char* message, ManifestFailure* where, size_t line, const char* field) {
+  error = message;
+  if (where != nullptr) *where = {line, field};
+  return false;
 }
 
 }  // namespace
@@ -152,53 +166,44 @@ bool ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& byte
   return ReadFileUpTo(path, kMaxWholeFileBytes, bytes);
 }
 
-bool ReadPackManifest(const std::filesystem::path& folder, PackManifest& entries, std::string& error) {
+bool ReadPackManifest(const std::filesystem::path& folder, PackManifest& entries, std::string& error,
+                      ManifestFailure* where) {
   entries.clear();
   std::vector<uint8_t> bytes;
   // An oversized manifest is refused before it is read, not after.
   if (!ReadFileUpTo(folder / kManifestName, kMaxManifestBytes, bytes)) {
-    error = kMissingOrOversized;
-    return false;
+    return Fail(error, kMissingOrOversized, where, 0, "");
   }
   return ParsePackManifestText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), entries,
-                               error);
+                               error, where);
 }
 
-bool ParsePackManifestText(std::string_view text, PackManifest& entries, std::string& error) {
+bool ParsePackManifestText(std::string_view text, PackManifest& entries, std::string& error, ManifestFailure* where) {
   entries.clear();
-  if (text.size() > kMaxManifestBytes) {
-    error = kMissingOrOversized;
-    return false;
-  }
+  if (text.size() > kMaxManifestBytes) return Fail(error, kMissingOrOversized, where, 0, "");
   size_t line_end = text.find('\n');
   std::string_view header = text.substr(0, line_end);
-  if (header != kHeader && header != kHeaderCr) {
-    error = kUnsupportedVersion;
-    return false;
-  }
+  if (header != kHeader && header != kHeaderCr) return Fail(error, kUnsupportedVersion, where, 1, "header");
 
   std::unordered_set<std::string> keys;
   std::unordered_set<ContentIdentity> identities;
+  size_t line_number = 1;
   while (line_end != std::string_view::npos) {
     size_t start = line_end + 1;
+    ++line_number;
     line_end = text.find('\n', start);
     std::string_view line = text.substr(start, line_end == std::string_view::npos ? line_end : line_end - start);
     if (line.empty() || line == "\r" || line[0] == '#') continue;
 
     RowCheck check = CheckRowFields(line, entries.size());
-    if (check.error) {
-      error = check.error;
-      return false;
-    }
+    if (check.error) return Fail(error, check.error, where, line_number, check.field);
     ManifestEntry& e = check.entry;
     if (!keys.insert(FormatContentKey(e.hash, e.bf_name)).second) {
-      error = kMismatch;
-      return false;
+      return Fail(error, kMismatch, where, line_number, "key");
     }
     if (!identities.insert(MakeContentIdentity(e.hash, e.original_host_format, e.original_width, e.original_height))
              .second) {
-      error = kDuplicateContent;
-      return false;
+      return Fail(error, kDuplicateContent, where, line_number, "content");
     }
     entries.push_back(std::move(e));
   }

@@ -44,16 +44,28 @@ bool IsManifestBfName(std::string_view name);
 // read or is larger than kMaxWholeFileBytes (then nothing is allocated).
 bool ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& bytes);
 
+// Where a manifest was refused, for people fixing it by hand: the 1-based
+// line (0 when the file itself is missing or too large) and the offending
+// field ("header", "field count", "hash", "bf_name", "original_width",
+// "original_height", "row count", "original_host_format", "replacement_file",
+// "key" for a repeated key, "content" for a repeated original).
+struct ManifestFailure {
+  size_t line = 0;
+  const char* field = "";
+};
+
 // Reads and validates folder/"pack.txt". On false, `error` holds one of
 // "missing/oversized pack.txt", "unsupported pack version",
 // "invalid manifest row",
 // "unsupported format, duplicate key or filename does not match identity",
 // "duplicate original content: keep one canonical BF alias", and `entries`
 // holds the rows accepted before the failing one.
-bool ReadPackManifest(const std::filesystem::path& folder, PackManifest& entries, std::string& error);
+bool ReadPackManifest(const std::filesystem::path& folder, PackManifest& entries, std::string& error,
+                      ManifestFailure* where = nullptr);
 
 // The same checks on manifest text already in memory.
-bool ParsePackManifestText(std::string_view text, PackManifest& entries, std::string& error);
+bool ParsePackManifestText(std::string_view text, PackManifest& entries, std::string& error,
+                           ManifestFailure* where = nullptr);
 
 // Writes folder/"pack.txt" from the entries as given, unvalidated. True when
 // the open, the write and the close all succeeded.

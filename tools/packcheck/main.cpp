@@ -1,116 +1,94 @@
-// mivo_packcheck PACK_FOLDER EXTRACTED_TEMPLATE_FOLDER: compares a pack's
-// manifest with the template it was made from, loads every replacement the
-// pack lists, and reports replacement files that no row lists.
-#include <cstdint>
+// mivo_packcheck [--html FILE] PACK_FOLDER EXTRACTED_TEMPLATE_FOLDER:
+// compares a pack's manifest with the template it was made from, loads every
+// replacement the pack lists, reports replacement files that no row lists,
+// and with --html writes a review page of it all.
 #include <cstdio>
 #include <filesystem>
-#include <map>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "common/platform_text.h"
-#include "guest/formats.h"
-#include "pack/content_key.h"
-#include "pack/manifest.h"
-#include "pack/replacement.h"
+#include "common/version.h"
+#include "common/write_file.h"
+#include "packcheck/check.h"
+#include "packcheck/report_page.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using mivo::ManifestEntry;
-using mivo::PackManifest;
 
-fs::path PathFromUtf8(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
+constexpr const char* kUsage = "usage: mivo_packcheck PACK_FOLDER EXTRACTED_TEMPLATE_FOLDER\n";
+constexpr const char* kOptionLines =
+    "  PACK_FOLDER                folder holding pack.txt and the replacement files\n"
+    "  EXTRACTED_TEMPLATE_FOLDER  the template folder mivo_texdump --pack-template wrote\n"
+    "  --html FILE                also write a review page: every row's verdict, original beside replacement\n"
+    "  -h, --help                 print this help and exit\n"
+    "  --version                  print the version and exit\n";
 
-std::string KeyString(const ManifestEntry& entry) { return mivo::FormatContentKey(entry.hash, entry.bf_name); }
+struct Arguments {
+  std::vector<std::string> folders;
+  std::string html_path;  // empty: no page
+  bool help = false;
+  bool version = false;
+};
 
-bool SameOriginal(const ManifestEntry& a, const ManifestEntry& b) {
-  return a.original_host_format == b.original_host_format && a.original_width == b.original_width &&
-         a.original_height == b.original_height;
-}
-
-// Checks every pack row against the template and loads its file; returns the
-// number of errors and collects the file names the rows list.
-uint32_t CheckRows(const fs::path& pack_folder, const PackManifest& pack, const PackManifest& templ,
-                   std::set<std::string>& listed) {
-  std::map<std::string, const ManifestEntry*> index;
-  for (const ManifestEntry& row : templ) index.emplace(KeyString(row), &row);  // the first row of a key stays
-
-  uint32_t errors = 0;
-  mivo::HostTextureData texture;
-  for (const ManifestEntry& row : pack) {
-    listed.insert(row.replacement_file);
-    const std::string key = KeyString(row);
-    const auto found = index.find(key);
-    if (found == index.end()) {
-      std::printf("UNKNOWN KEY %s\n", key.c_str());
-      ++errors;
-      continue;
-    }
-    if (!SameOriginal(*found->second, row)) {
-      std::printf("ORIGINAL MISMATCH %s\n", key.c_str());
-      ++errors;
-      continue;
-    }
-    texture = mivo::HostTextureData{};
-    std::string error;
-    if (mivo::LoadReplacement(pack_folder, row, texture, error)) {
-      std::printf("OK %s: %ux%u %s, %u mips, %zu bytes\n", row.replacement_file.c_str(), texture.width,
-                  texture.height, mivo::HostFormatName(texture.host_format), texture.levels, texture.data.size());
+// --html takes the next argument whatever it looks like; as the last
+// argument it is a folder like any other word, as all words were before.
+Arguments ParseArguments(const std::vector<std::string>& words) {
+  Arguments args;
+  for (size_t i = 0; i < words.size(); ++i) {
+    const std::string& arg = words[i];
+    if (arg == "--html" && i + 1 < words.size()) {
+      args.html_path = words[++i];
+    } else if (arg == "--help" || arg == "-h") {
+      args.help = true;
+    } else if (arg == "--version") {
+      args.version = true;
     } else {
-      std::printf("INVALID %s: %s\n", row.replacement_file.c_str(), error.c_str());
-      ++errors;
+      args.folders.push_back(arg);
     }
   }
-  return errors;
+  return args;
 }
 
-// Replacement files in the pack folder (not its subfolders) that no row
-// lists. Only the exact lower-case extensions count; other files are notes.
-uint32_t CheckUnlisted(const fs::path& pack_folder, const std::set<std::string>& listed) {
-  std::error_code ec;
-  fs::directory_iterator it(pack_folder, ec);
-  if (ec) return 1;
-  uint32_t errors = 0;
-  for (; it != fs::directory_iterator(); ++it) {
-    const fs::path& path = it->path();
-    const std::string extension = mivo::NarrowFromPath(path.extension());
-    if (extension != ".dds" && extension != ".png") continue;
-    const std::string name = mivo::NarrowFromPath(path.filename());
-    if (listed.count(name) == 0) {
-      std::printf("UNLISTED/UNKNOWN FILE %s\n", name.c_str());
-      ++errors;
+fs::path PathFromUtf8(const std::string& bytes) { return fs::path(std::u8string(bytes.begin(), bytes.end())); }
+
+int Run(const Arguments& args) {
+  const bool page = !args.html_path.empty();
+  const mivo::CheckResult result = mivo::CheckPack(PathFromUtf8(args.folders[0]), PathFromUtf8(args.folders[1]), page);
+  int status = result.manifests_read && result.errors == 0 ? 0 : 1;
+  if (page) {
+    std::string error;
+    const std::string html = mivo::BuildReportPage(result, args.folders[0], args.folders[1]);
+    if (!mivo::WriteWholeFile(PathFromUtf8(args.html_path), html, error)) {
+      // The page was asked for: not writing it is a failure, said on stderr
+      // so that the report lines stay as they are.
+      std::fprintf(stderr, "mivo_packcheck: cannot write %s: %s\n", args.html_path.c_str(), error.c_str());
+      status = 1;
     }
   }
-  return errors;
-}
-
-int Run(const fs::path& pack_folder, const fs::path& template_folder) {
-  PackManifest pack;
-  PackManifest templ;
-  std::string error;
-  if (!mivo::ReadPackManifest(pack_folder, pack, error) || !mivo::ReadPackManifest(template_folder, templ, error)) {
-    std::printf("manifest: %s\n", error.c_str());
-    return 1;
-  }
-  std::set<std::string> listed;
-  uint32_t errors = CheckRows(pack_folder, pack, templ, listed);
-  errors += CheckUnlisted(pack_folder, listed);
-  std::printf("%zu entries, %u errors\n", pack.size(), errors);
-  return errors == 0 ? 0 : 1;
+  return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> args = mivo::Utf8Arguments(argc, argv);
-  if (args.size() != 2) {
-    std::printf("usage: mivo_packcheck PACK_FOLDER EXTRACTED_TEMPLATE_FOLDER\n");
+  const Arguments args = ParseArguments(mivo::Utf8Arguments(argc, argv));
+  if (args.help) {
+    std::fputs(kUsage, stdout);
+    std::fputs(kOptionLines, stdout);
+    return 0;
+  }
+  if (args.version) {
+    std::printf("mivo_packcheck %s\n", mivo::kMivoVersion);
+    return 0;
+  }
+  if (args.folders.size() != 2) {
+    std::fputs(kUsage, stdout);
     return 2;
   }
   try {
-    return Run(PathFromUtf8(args[0]), PathFromUtf8(args[1]));
+    return Run(args);
   } catch (const fs::filesystem_error& e) {
     // Only a folder listing that breaks part way gets here.
     std::printf("%s\n", e.what());

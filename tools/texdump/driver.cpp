@@ -42,6 +42,9 @@ bool RunOverDumps(const DumpToolOptions& options, const DumpWork& work, const It
   std::map<std::string, size_t> last_with_name;
   for (const fs::path& input : options.inputs) {
     if (!GatherDumpPaths(input, gathered, walk_error)) break;
+    if (gathered.empty()) {
+      std::fprintf(stderr, "mivo_texdump: hint: the folder %s holds no *.bin file\n", input.string().c_str());
+    }
     for (const fs::path& path : gathered) {
       const auto [previous, first] = last_with_name.try_emplace(NarrowFromPath(path.stem()), dumps.size());
       dumps.push_back({path, first ? DumpItem::kNone : previous->second});
@@ -96,11 +99,17 @@ namespace {
 
 enum class DumpOutcome { done, failed, skipped };
 
+// Standard error text for outputs that could not be written.
+void AddFailures(const OutputFailures& failures, ItemOutput& output) {
+  for (const std::string& failure : failures) output.err += "mivo_texdump: " + failure + "\n";
+  if (!failures.empty()) output.output_failed = true;
+}
+
 // The order-dependent part of a dump: its pack key (which names the first
 // dump of the same content) and its template replacement. Runs in the dump's
 // turn when a template is built.
 DumpOutcome ReportAndTemplate(const DumpToolOptions& options, NormalModeRun& normal, const HostTextureData& texture,
-                              DumpReport& report, ItemOutput& output) {
+                              DumpReport& report, ItemOutput& output, OutputFailures& failures) {
   const ManifestEntry* known = nullptr;
   const std::string* replaced = nullptr;
   if (report.content_key != 0) {
@@ -119,10 +128,21 @@ DumpOutcome ReportAndTemplate(const DumpToolOptions& options, NormalModeRun& nor
   // Its line and row keep the record complete; its files would only repeat the pack's work.
   if (replaced != nullptr) return DumpOutcome::skipped;
   // A replacement that cannot be written fails the dump before its images.
-  return AddTemplateReplacement(options.pack_template_dir, options.pack_png, texture, report.content_key, report.name,
-                                report.pack_key, known, normal.template_entries) == TemplateOutcome::failed
-             ? DumpOutcome::failed
-             : DumpOutcome::done;
+  const TemplateOutcome outcome =
+      AddTemplateReplacement(options.pack_template_dir, options.pack_png, options.png_compression, texture,
+                             report.content_key, report.name, report.pack_key, known, normal.template_entries,
+                             failures);
+  if (outcome == TemplateOutcome::skipped_name) output.misnamed = 1;
+  return outcome == TemplateOutcome::failed ? DumpOutcome::failed : DumpOutcome::done;
+}
+
+// Completes the card on this thread and puts it in its place in input order.
+void AddCard(Gallery& gallery, size_t index, const fs::path& dump_path, GalleryCard card, const StackedImage* image,
+             bool png_written, ItemOutput& output) {
+  OutputFailures failures;
+  CompleteGalleryCard(gallery, index, dump_path, image, png_written, card, failures);
+  PlaceGalleryCard(gallery, index, std::move(card));
+  AddFailures(failures, output);
 }
 
 }  // namespace
@@ -138,6 +158,9 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
   if (!ReadStagedDump(dump_path, dump, staged, error)) {
     output.out = UnreadableDumpLine(NarrowFromPath(dump_path), error);
     output.failures = 1;
+    if (!normal.gallery.dir.empty()) {
+      AddCard(normal.gallery, index, dump_path, UnreadableCard(error), nullptr, false, output);
+    }
     return;
   }
   output.input_bytes = staged.base_image_size + staged.mip_image_size;
@@ -154,15 +177,34 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
   // Only a template makes a dump depend on the ones before it.
   const bool ordered = !options.pack_template_dir.empty() && report.content_key != 0;
   if (ordered && !WaitForTurn(run.turn, index)) return;
-  const DumpOutcome outcome = ReportAndTemplate(options, normal, texture, report, output);
+  OutputFailures failures;
+  const DumpOutcome outcome = ReportAndTemplate(options, normal, texture, report, output, failures);
   FinishTurn(run.turn, index);
 
   output.failures = outcome == DumpOutcome::failed ? 1 : 0;
   output.skipped = outcome == DumpOutcome::skipped ? 1 : 0;
+  const bool gallery = !normal.gallery.dir.empty();
+  StackedImage image;
+  bool has_image = false, png_written = false;
+  const bool images = outcome == DumpOutcome::done && options.write_images;
   // Dumps of the same name write the same files: the later one's must win.
-  if (outcome != DumpOutcome::done || !options.write_images) return;
-  if (item.same_name_before != DumpItem::kNone && !WaitForItem(run, item.same_name_before)) return;
-  WriteDumpImages(options.out_dir, report.name, texture, pool.get());
+  if (images && item.same_name_before != DumpItem::kNone && !WaitForItem(run, item.same_name_before)) return;
+  if (images) {
+    png_written = WriteDumpImages(options.out_dir, report.name, texture, pool.get(), options.png_compression, failures,
+                                  gallery ? &image : nullptr);
+    has_image = gallery && !image.pixels.empty();
+  } else if (gallery && report.ok) {
+    has_image = StackFirstLevel(texture, image);
+  }
+  if (gallery) {
+    GalleryCard card = CardFromReport(report);
+    if (report.ok && outcome == DumpOutcome::failed) {
+      card.failed = true;
+      card.error = "its template replacement could not be written";
+    }
+    AddCard(normal.gallery, index, dump_path, std::move(card), has_image ? &image : nullptr, png_written, output);
+  }
+  AddFailures(failures, output);
 }
 
 }  // namespace mivo

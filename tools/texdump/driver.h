@@ -17,6 +17,7 @@
 #include "pack/content_key.h"
 #include "pack/manifest.h"
 #include "texdump/dump_file.h"
+#include "texdump/gallery.h"
 #include "texdump/options.h"
 #include "texdump/ordered_run.h"
 #include "texdump/report.h"
@@ -53,6 +54,7 @@ struct NormalModeRun {
   std::vector<ManifestEntry> template_entries;
   ReplacedByPacks replaced_by_packs;  // from --skip-pack; read before the run starts, only read after
   SharedPool pool;
+  Gallery gallery;  // gallery.dir empty: no gallery
 };
 
 // The first template row with this content key whose original matches the
@@ -75,9 +77,10 @@ using DumpWork = std::function<void(const DumpItem& dump, OrderedRun& run, size_
 
 // Gathers the dumps of every input, then runs `work` on them with
 // options.jobs threads and hands the outputs to `emit` in input order, with a
-// progress line on a terminal's standard error. When an input cannot be
-// walked, the dumps of the inputs before it are run, the line that names the
-// operation and path is printed, and the result is false.
+// progress line on a terminal's standard error; a folder without any dump
+// gets a hint there too. When an input cannot be walked, the dumps of the
+// inputs before it are run, the line that names the operation and path is
+// printed, and the result is false.
 bool RunOverDumps(const DumpToolOptions& options, const DumpWork& work, const ItemEmit& emit);
 
 // Reads, decodes and reports one dump into `output`. An unreadable dump gives

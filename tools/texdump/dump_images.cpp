@@ -1,11 +1,12 @@
 #include "texdump/dump_images.h"
 
+#include <cerrno>
 #include <memory>
 
 #include "common/platform_text.h"
 #include "guest/expand.h"
 #include "texdump/dds_writer.h"
-#include "texdump/png_writer.h"
+#include "texdump/png_output.h"
 
 namespace mivo {
 namespace {
@@ -59,18 +60,28 @@ bool StackFirstLevel(const HostTextureData& texture, StackedImage& image) {
   return found;
 }
 
-void WriteDumpImages(const std::filesystem::path& out_dir, const std::string& name, const HostTextureData& texture,
-                     WorkerPool* pool) {
+bool WriteDumpImages(const std::filesystem::path& out_dir, const std::string& name, const HostTextureData& texture,
+                     WorkerPool* pool, int png_compression, OutputFailures& failures, StackedImage* keep) {
+  const uint64_t capacity = StackCapacity(texture);
   // Not cleared first: the expansion writes every byte the encoder reads.
-  const std::unique_ptr<uint8_t[]> pixels(new uint8_t[StackCapacity(texture)]);
+  std::unique_ptr<uint8_t[]> owned;
+  if (keep != nullptr) {
+    keep->pixels.resize(capacity);
+  } else {
+    owned.reset(new uint8_t[capacity]);
+  }
+  uint8_t* const pixels = keep != nullptr ? keep->pixels.data() : owned.get();
   uint64_t filled = 0;
   uint32_t width = 0;
-  const bool has_png = StackSlices(texture, pixels.get(), pool, filled, width);
+  const bool has_png = StackSlices(texture, pixels, pool, filled, width);
+  const std::filesystem::path dds = out_dir / PathFromNarrow(name + ".dds"), png = out_dir / PathFromNarrow(name + ".png");
+  std::string failed[2];  // one per file, so that the two writes share nothing
   auto write = [&](uint32_t file) {
+    errno = 0;
     if (file == 0) {
-      WriteDds(out_dir / PathFromNarrow(name + ".dds"), texture);
+      if (!WriteDds(dds, texture)) failed[0] = CannotWrite(dds);
     } else if (has_png) {
-      WritePng(out_dir / PathFromNarrow(name + ".png"), width, StackedRows(filled, width), pixels.get());
+      if (!WriteToolPng(png, width, StackedRows(filled, width), pixels, png_compression)) failed[1] = CannotWrite(png);
     }
   };
   // With a pool the two files are written side by side.
@@ -80,6 +91,15 @@ void WriteDumpImages(const std::filesystem::path& out_dir, const std::string& na
     write(0);
     write(1);
   }
+  for (const std::string& failure : failed) {
+    if (!failure.empty()) failures.push_back(failure);
+  }
+  if (keep != nullptr) {
+    keep->pixels.resize(filled);
+    keep->width = width;
+    keep->height = StackedRows(filled, width);
+  }
+  return has_png && failed[1].empty();
 }
 
 }  // namespace mivo

@@ -9,6 +9,7 @@
 
 #include "guest/formats.h"
 #include "guest/worker_pool.h"
+#include "texdump/output_failure.h"
 
 namespace mivo {
 
@@ -23,10 +24,12 @@ struct StackedImage {
 };
 bool StackFirstLevel(const HostTextureData& texture, StackedImage& image);
 
-// out_dir/name.dds and out_dir/name.png. Failed writes are not reported:
-// an image that cannot be written does not fail the dump.
-// A pool, when given, shares out the expansion of a large image.
-void WriteDumpImages(const std::filesystem::path& out_dir, const std::string& name, const HostTextureData& texture,
-                     WorkerPool* pool = nullptr);
+// out_dir/name.dds and out_dir/name.png, compressed at `png_compression`
+// (0: stored). An image that cannot be written does not fail the dump; it
+// is added to `failures`. A pool, when given, shares out the expansion of a
+// large image. With `keep`, the stacked first level is left there (for the
+// gallery). True when the PNG was written.
+bool WriteDumpImages(const std::filesystem::path& out_dir, const std::string& name, const HostTextureData& texture,
+                     WorkerPool* pool, int png_compression, OutputFailures& failures, StackedImage* keep = nullptr);
 
 }  // namespace mivo

@@ -1,9 +1,11 @@
 // mivo_texdump: decodes texture dump files into host formats and images
 // (normal mode), or measures the mips packed into a base level's tail
-// (--tail-check). Every line goes to standard output except the count of
-// dumps that --skip-pack left out and the progress line of a long run on a
-// terminal, which go to standard error.
+// (--tail-check). The report lines go to standard output; what could not be
+// written, hints, the count of dumps that --skip-pack left out and the
+// progress line of a long run on a terminal go to standard error.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
 #include <system_error>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "common/platform_text.h"
+#include "common/version.h"
 #include "pack/manifest.h"
 #include "texdump/driver.h"
 #include "texdump/options.h"
@@ -23,20 +26,46 @@ namespace {
 using mivo::DumpToolOptions;
 namespace fs = std::filesystem;
 
+void SayFailure(const std::string& line) { std::fprintf(stderr, "mivo_texdump: %s\n", line.c_str()); }
+
+std::string Reason() { return errno != 0 ? std::strerror(errno) : "failed"; }
+
 int RunNormalMode(const DumpToolOptions& options, mivo::ReplacedByPacks replaced_by_packs) {
-  // A failure here is not fatal: the image writes then fail, silently.
+  // A failure here is not fatal: the image writes then fail, each with its line.
   std::error_code ignored;
   fs::create_directories(options.out_dir, ignored);
-  if (!options.pack_template_dir.empty() && !mivo::CreateFolder(options.pack_template_dir)) return 1;
+  if (!options.pack_template_dir.empty() && !mivo::CreateFolder(options.pack_template_dir)) {
+    std::error_code ec;
+    fs::create_directories(options.pack_template_dir, ec);
+    SayFailure("cannot create the pack-template folder " + options.pack_template_dir.string() + ": " +
+               (ec ? ec.message() : std::string("not a folder")));
+    return 1;
+  }
 
   mivo::NormalModeRun normal;
   normal.replaced_by_packs = std::move(replaced_by_packs);
   normal.pool.pool = mivo::CreateDumpPool(options.jobs);
-  // An unopenable report is not fatal either: the run goes on without it.
+  bool output_failed = false;
+  // An unopenable report does not stop the run, but the run then fails.
+  errno = 0;
   std::FILE* csv = options.csv_path.empty() ? nullptr : std::fopen(options.csv_path.c_str(), "w");
+  if (!options.csv_path.empty() && csv == nullptr) {
+    SayFailure("cannot open the CSV report " + options.csv_path + ": " + Reason());
+    output_failed = true;
+  }
   normal.csv_open = csv != nullptr;
   if (csv != nullptr) std::fputs(mivo::kCsvHeader, csv);
-  int32_t textures = 0, failures = 0, skipped = 0;
+  if (!options.gallery_dir.empty()) {
+    normal.gallery.dir = options.gallery_dir;
+    normal.gallery.out_dir = options.out_dir;
+    std::string failure;
+    if (!mivo::OpenGallery(normal.gallery, failure)) {
+      SayFailure(failure);
+      normal.gallery.dir.clear();
+      output_failed = true;
+    }
+  }
+  int32_t textures = 0, failures = 0, skipped = 0, misnamed = 0;
   const bool walked = mivo::RunOverDumps(
       options,
       [&](const mivo::DumpItem& dump, mivo::OrderedRun& run, size_t index, mivo::ItemOutput& output) {
@@ -44,7 +73,10 @@ int RunNormalMode(const DumpToolOptions& options, mivo::ReplacedByPacks replaced
       },
       [&](const mivo::ItemOutput& output) {
         std::fputs(output.out.c_str(), stdout);
+        std::fputs(output.err.c_str(), stderr);
         if (csv != nullptr) std::fputs(output.csv.c_str(), csv);
+        output_failed = output_failed || output.output_failed;
+        misnamed += output.misnamed;
         textures += output.textures;
         failures += output.failures;
         skipped += output.skipped;
@@ -52,15 +84,31 @@ int RunNormalMode(const DumpToolOptions& options, mivo::ReplacedByPacks replaced
   if (csv != nullptr) std::fclose(csv);
   if (!walked) return 1;
   // Written once, so it lists exactly the replacements that were written.
-  if (!options.pack_template_dir.empty() &&
-      !mivo::WritePackManifest(normal.template_entries, options.pack_template_dir)) {
-    ++failures;
+  if (!options.pack_template_dir.empty()) {
+    errno = 0;
+    if (!mivo::WritePackManifest(normal.template_entries, options.pack_template_dir)) {
+      SayFailure("cannot write " + (options.pack_template_dir / "pack.txt").string() + ": " + Reason());
+      ++failures;
+    }
+    if (misnamed != 0) {
+      std::fprintf(stderr,
+                   "mivo_texdump: hint: %d eligible dumps got no template entry: their names are not of the form "
+                   "bf_XXXXXXXX_XXXXXXXX\n",
+                   misnamed);
+    }
+  }
+  if (!normal.gallery.dir.empty()) {
+    std::string failure;
+    if (!mivo::WriteGallery(normal.gallery, failure)) {
+      SayFailure(failure);
+      output_failed = true;
+    }
   }
 
   // Kept off standard output, which reads the same with or without the option.
   if (!options.skip_packs.empty()) std::fprintf(stderr, "%d dumps skipped: already replaced by a pack\n", skipped);
   std::printf("%d textures, %d failed\n", textures, failures);
-  return failures != 0 ? 1 : 0;
+  return failures != 0 || output_failed ? 1 : 0;
 }
 
 }  // namespace
@@ -73,6 +121,14 @@ int main(int argc, char** argv) {
                                     &utf8_args)) {
     std::fputs(usage_error.c_str(), stdout);
     return 2;
+  }
+  if (options.show_help) {
+    std::fputs(mivo::DumpToolHelp().c_str(), stdout);
+    return 0;
+  }
+  if (options.show_version) {
+    std::printf("mivo_texdump %s\n", mivo::kMivoVersion);
+    return 0;
   }
   // The packs are read before anything is created or truncated, so a bad one
   // ends the run as a usage error with nothing written.

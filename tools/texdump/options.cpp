@@ -11,25 +11,47 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum class OptionId { out, csv, no_images, pack_template, pack_png, skip_pack, tail_check, tail_images, jobs };
+enum class OptionId {
+  out, csv, no_images, pack_template, pack_png, skip_pack, tail_check, tail_images, jobs, gallery, png_compress, help,
+  version
+};
 
 struct OptionRow {
   const char* name;
   OptionId id;
   bool takes_value;
+  const char* help;  // the option and its value as --help shows them, then what it does
 };
 
 constexpr OptionRow kOptions[] = {
-    {"--out", OptionId::out, true},
-    {"--csv", OptionId::csv, true},
-    {"--no-images", OptionId::no_images, false},
-    {"--pack-template", OptionId::pack_template, true},
-    {"--pack-png", OptionId::pack_png, false},
-    {"--skip-pack", OptionId::skip_pack, true},
-    {"--tail-check", OptionId::tail_check, true},
-    {"--tail-images", OptionId::tail_images, true},
-    {"--jobs", OptionId::jobs, true},
+    {"--out", OptionId::out, true, "--out DIR            folder for each dump's DDS and PNG (default: .)"},
+    {"--csv", OptionId::csv, true, "--csv FILE           write the CSV report, one row per dump"},
+    {"--no-images", OptionId::no_images, false, "--no-images          write no DDS and no PNG"},
+    {"--pack-template", OptionId::pack_template, true,
+     "--pack-template DIR  write a replacement-pack template: files named by key, and pack.txt"},
+    {"--pack-png", OptionId::pack_png, false, "--pack-png           template replacement files as PNG, not DDS"},
+    {"--skip-pack", OptionId::skip_pack, true,
+     "--skip-pack DIR      leave out textures the pack in DIR already replaces (repeatable)"},
+    {"--tail-check", OptionId::tail_check, true,
+     "--tail-check FILE    instead, check mips packed in the base level's tail; CSV to FILE"},
+    {"--tail-images", OptionId::tail_images, true, "--tail-images DIR    with --tail-check, contact sheets into DIR"},
+    {"--jobs", OptionId::jobs, true,
+     "--jobs N             dumps processed at once, 1 to 256 (default: the processor count)"},
+    {"--gallery", OptionId::gallery, true,
+     "--gallery DIR        a page of every dump with its thumbnail: DIR/index.html"},
+    {"--png-compress", OptionId::png_compress, true,
+     "--png-compress N     compress PNG files with zlib level N, 1 to 9 (default: stored)"},
+    {"--help", OptionId::help, false, "-h, --help           print this help and exit"},
+    {"-h", OptionId::help, false, nullptr},
+    {"--version", OptionId::version, false, "--version            print the version and exit"},
 };
+
+// "1" to "9" only: a level outside zlib's range is a usage error, not a guess.
+bool ParseCompression(const std::string& value, int& level) {
+  if (value.size() != 1 || value[0] < '1' || value[0] > '9') return false;
+  level = value[0] - '0';
+  return true;
+}
 
 constexpr uint32_t kMaxJobs = 256;
 
@@ -62,6 +84,10 @@ void Apply(const OptionRow& option, const std::string& value, const std::string&
     case OptionId::skip_pack: options.skip_packs.push_back(PathFromUtf8(utf8)); break;
     case OptionId::tail_check: options.tail_check_path = value; break;
     case OptionId::tail_images: options.tail_images_dir = PathFromUtf8(utf8); break;
+    case OptionId::gallery: options.gallery_dir = PathFromUtf8(utf8); break;
+    case OptionId::png_compress: break;  // checked by the parser
+    case OptionId::help: options.show_help = true; break;
+    case OptionId::version: options.show_version = true; break;
     case OptionId::jobs: options.jobs = ParseJobs(value); break;
   }
 }
@@ -75,6 +101,15 @@ bool IsNotFound(const fs::file_status& status, const std::error_code& ec) {
 
 }  // namespace
 
+std::string DumpToolHelp() {
+  std::string help = kDumpToolUsage;
+  for (const OptionRow& row : kOptions) {
+    if (row.help != nullptr) help += std::string("  ") + row.help + "\n";
+  }
+  help += "  FILE_OR_DIR          dump files, or folders whose *.bin files are read in name order\n";
+  return help;
+}
+
 uint32_t DefaultJobs() {
   return std::clamp<uint32_t>(std::thread::hardware_concurrency(), 1, kMaxJobs);
 }
@@ -87,10 +122,15 @@ bool ParseDumpToolArguments(const std::vector<std::string>& args, DumpToolOption
     const OptionRow* option = FindOption(arg);
     // An option whose value is missing is not recognised as that option.
     if (option && option->takes_value && i + 1 == args.size()) option = nullptr;
+    if (option && option->id == OptionId::png_compress && !ParseCompression(args[i + 1], options.png_compression)) {
+      usage_error = "--png-compress takes a level from 1 to 9, not " + args[i + 1] + "\n";
+      return false;
+    }
     if (option) {
       if (option->takes_value) ++i;
       Apply(*option, option->takes_value ? args[i] : std::string(), option->takes_value ? (*utf8_args)[i] : std::string(),
             options);
+      if (options.show_help || options.show_version) return true;
       if (option->id == OptionId::jobs && options.jobs == 0) {
         usage_error = "invalid --jobs value " + args[i] + "\n";
         return false;

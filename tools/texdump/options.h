@@ -23,10 +23,17 @@ struct DumpToolOptions {
   std::string tail_check_path;               // not empty: run the mip tail check instead
   std::filesystem::path tail_images_dir;     // empty: no contact sheets
   std::vector<std::filesystem::path> inputs; // dump files or folders, in command-line order
+  std::filesystem::path gallery_dir;         // empty: no gallery page
+  int png_compression = 0;                   // zlib level 1 to 9; 0 writes stored PNGs
+  bool show_help = false;                    // --help or -h: print the help, run nothing
+  bool show_version = false;
   // Dumps processed at once (--jobs, 1 to 256); the parser sets the default,
   // the number of hardware threads. Outputs are the same for any value.
   uint32_t jobs = 0;
 };
+
+// The usage line, then one line per option.
+std::string DumpToolHelp();
 
 // The number of hardware threads, at least 1 and at most 256.
 uint32_t DefaultJobs();
@@ -35,8 +42,9 @@ uint32_t DefaultJobs();
 // encoding; `utf8_args`, when given, holds the same arguments as UTF-8 for the
 // folders read in UTF-8 (where the narrow encoding is not UTF-8: Windows).
 // On a usage error returns false with the exact text to print ("unknown
-// option ...\n", "invalid --jobs value ...\n" or the usage line); the caller
-// then exits with status 2.
+// option ...\n", "invalid --jobs value ...\n", a bad --png-compress level,
+// or the usage line); the caller then exits with status 2. --help, -h and
+// --version end the parse with true and their flag set.
 bool ParseDumpToolArguments(const std::vector<std::string>& args, DumpToolOptions& options,
                             std::string& usage_error, const std::vector<std::string>* utf8_args = nullptr);
 

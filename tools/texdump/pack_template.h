@@ -9,17 +9,21 @@
 #include "guest/formats.h"
 #include "pack/content_key.h"
 #include "pack/manifest.h"
+#include "texdump/output_failure.h"
 
 namespace mivo {
 
-enum class TemplateOutcome { skipped, written, failed };
+// skipped_name: eligible, but the dump's name is not an alias a manifest accepts.
+enum class TemplateOutcome { skipped, skipped_name, written, failed };
 
 // When the texture has a key, no earlier row lists its content (`known` is
 // null) and the dump's name is an alias a manifest accepts, writes
-// dir/pack_key".dds" (or ".png") and appends its row to `entries`. Skipping
-// is not a failure; a replacement that cannot be written is.
-TemplateOutcome AddTemplateReplacement(const std::filesystem::path& dir, bool png, const HostTextureData& texture,
-                                       ContentKey key, const std::string& name, const std::string& pack_key,
-                                       const ManifestEntry* known, std::vector<ManifestEntry>& entries);
+// dir/pack_key".dds" (or ".png", compressed at `png_compression`) and
+// appends its row to `entries`. Skipping is not a failure; a replacement
+// that cannot be written is, and is added to `failures`.
+TemplateOutcome AddTemplateReplacement(const std::filesystem::path& dir, bool png, int png_compression,
+                                       const HostTextureData& texture, ContentKey key, const std::string& name,
+                                       const std::string& pack_key, const ManifestEntry* known,
+                                       std::vector<ManifestEntry>& entries, OutputFailures& failures);
 
 }  // namespace mivo

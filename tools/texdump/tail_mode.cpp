@@ -1,5 +1,7 @@
 #include "texdump/tail_mode.h"
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -8,7 +10,8 @@
 #include "guest/read_texture.h"
 #include "texdump/driver.h"
 #include "texdump/dump_file.h"
-#include "texdump/png_writer.h"
+#include "texdump/output_failure.h"
+#include "texdump/png_output.h"
 #include "texdump/report.h"
 
 namespace mivo {
@@ -51,8 +54,13 @@ void ProcessTailDump(const fs::path& dump_path, const DumpToolOptions& options, 
   if (!options.tail_images_dir.empty() && !result.seen && !result.levels.empty()) {
     const TailSheet sheet = BuildTailSheet(result);
     const std::string file = "tail-" + std::to_string(result.distinct_id) + "-" + name + ".png";
-    // A sheet that cannot be written costs the picture, not the measurement.
-    WritePng(options.tail_images_dir / PathFromNarrow(file), sheet.width, sheet.height, sheet.pixels.data());
+    // A sheet that cannot be written costs the picture, not the measurement, but fails the run.
+    const std::filesystem::path path = options.tail_images_dir / PathFromNarrow(file);
+    errno = 0;
+    if (!WriteToolPng(path, sheet.width, sheet.height, sheet.pixels.data(), options.png_compression)) {
+      output.err = "mivo_texdump: " + CannotWrite(path) + "\n";
+      output.output_failed = true;
+    }
   }
 }
 
@@ -60,13 +68,18 @@ int RunTailCheckMode(const DumpToolOptions& options) {
   // Closed on every way out, an unexpected file-system error included.
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(options.tail_check_path.c_str(), "w"),
                                                              &std::fclose);
-  if (file == nullptr) return 1;
+  if (file == nullptr) {
+    std::fprintf(stderr, "mivo_texdump: cannot open the tail report %s: %s\n", options.tail_check_path.c_str(),
+                 std::strerror(errno));
+    return 1;
+  }
   std::FILE* const csv = file.get();
   if (!options.tail_images_dir.empty()) CreateFolder(options.tail_images_dir);  // failure shows as missing sheets
   WriteText(csv, kTailCsvHeader);
 
   DistinctMap distinct;
   int32_t textures = 0, in_tail = 0, failures = 0;
+  bool output_failed = false;
   const bool walked = RunOverDumps(
       options,
       [&](const DumpItem& dump, OrderedRun& run, size_t index, ItemOutput& output) {
@@ -74,6 +87,8 @@ int RunTailCheckMode(const DumpToolOptions& options) {
       },
       [&](const ItemOutput& output) {
         WriteText(csv, output.csv);
+        std::fputs(output.err.c_str(), stderr);
+        output_failed = output_failed || output.output_failed;
         textures += output.textures;
         in_tail += output.in_tail;
         failures += output.failures;
@@ -82,7 +97,7 @@ int RunTailCheckMode(const DumpToolOptions& options) {
   if (!walked) return 1;
 
   WriteText(stdout, TailSummaryLine(textures, in_tail, distinct.size(), failures));
-  return failures != 0 ? 1 : 0;
+  return failures != 0 || output_failed ? 1 : 0;
 }
 
 }  // namespace mivo

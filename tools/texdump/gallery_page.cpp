@@ -1,0 +1,99 @@
+#include "texdump/gallery_page.h"
+
+#include "common/html.h"
+
+namespace mivo {
+namespace {
+
+constexpr const char* kHead =
+    "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><link rel=\"icon\" href=\"data:,\">"
+    "<meta name=\"viewport\" content=\"width=device-width\"><title>mivo_texdump gallery</title><style>"
+    "body{font:13px/1.35 system-ui,sans-serif;margin:0;color:#222;background:#fafafa}"
+    "header{position:sticky;top:0;background:#fff;border-bottom:1px solid #ddd;padding:.6em 1em;display:flex;"
+    "gap:1em;align-items:center;flex-wrap:wrap;z-index:1}"
+    "#grid{display:flex;flex-wrap:wrap;gap:10px;padding:10px}[hidden]{display:none!important}"
+    ".card{width:190px;background:#fff;border:1px solid #ddd;border-radius:4px;padding:6px;"
+    "content-visibility:auto;contain-intrinsic-size:190px 260px;overflow-wrap:anywhere}"
+    ".card.bad{border-color:#d66;background:#fff5f5}"
+    ".pic{display:flex;align-items:center;justify-content:center;width:128px;height:128px;margin:0 auto 4px;"
+    "background:repeating-conic-gradient(#ddd 0 25%,#fff 0 50%) 0 0/16px 16px;color:#777}"
+    ".pic img{width:128px;height:128px;object-fit:contain;image-rendering:pixelated}"
+    ".n{font-weight:600}.k{font:11px ui-monospace,monospace;color:#555}.e{color:#b3261e}"
+    "</style></head><body>\n";
+
+// Filtering hides cards; sorting moves them. Both work on data read from the
+// cards once, so ten thousand cards take a few milliseconds.
+constexpr const char* kScript =
+    "<script>\n"
+    "(function(){\n"
+    "const grid=document.getElementById('grid'),filter=document.getElementById('filter'),"
+    "sort=document.getElementById('sort'),failed=document.getElementById('failed'),"
+    "count=document.getElementById('count');\n"
+    "const text=(c,k)=>{const e=c.querySelector(k);return e?e.textContent:'';};\n"
+    "const items=Array.from(grid.children,(c,i)=>({c:c,i:i,n:text(c,'.n'),f:text(c,'.f'),s:Number(c.dataset.s),"
+    "t:c.textContent.toLowerCase(),bad:c.classList.contains('bad')}));\n"
+    "const cmp=(a,b)=>a<b?-1:a>b?1:0;\n"
+    "const orders={input:(a,b)=>a.i-b.i,name:(a,b)=>cmp(a.n,b.n)||a.i-b.i,"
+    "format:(a,b)=>cmp(a.f,b.f)||cmp(a.n,b.n)||a.i-b.i,size:(a,b)=>b.s-a.s||a.i-b.i};\n"
+    "function apply(){const q=filter.value.trim().toLowerCase(),only=failed.checked;let shown=0;"
+    "for(const it of items){const v=(!q||it.t.includes(q))&&(!only||it.bad);it.c.hidden=!v;if(v)shown++;}"
+    "count.textContent=shown+' of '+items.length+' dumps shown';}\n"
+    "function order(){const f=document.createDocumentFragment();"
+    "for(const it of items.slice().sort(orders[sort.value]))f.appendChild(it.c);grid.appendChild(f);}\n"
+    "filter.addEventListener('input',apply);failed.addEventListener('change',apply);"
+    "sort.addEventListener('change',order);apply();\n"
+    "})();\n"
+    "</script>\n";
+
+std::string Attr(const std::string& text) { return "\"" + HtmlEscape(text) + "\""; }
+
+std::string Picture(const GalleryCard& card) {
+  if (card.thumbnail.empty()) return "<div class=\"pic\">no image</div>";
+  std::string img = "<img loading=\"lazy\" alt=\"\" src=" + Attr(UrlEncodePath(card.thumbnail)) + " width=\"" +
+                    std::to_string(card.thumbnail_width) + "\" height=\"" + std::to_string(card.thumbnail_height) +
+                    "\">";
+  if (!card.full_image.empty()) img = "<a href=" + Attr(UrlEncodePath(card.full_image)) + ">" + img + "</a>";
+  return "<div class=\"pic\">" + img + "</div>";
+}
+
+std::string Card(const GalleryCard& card) {
+  // The script reads name, formats and the text to filter on from the card
+  // itself, so nothing is written twice.
+  const uint64_t texels = uint64_t(card.width) * card.height * card.depth_or_layers;
+  std::string html = "<div class=\"card" + std::string(card.failed ? " bad" : "") + "\" data-s=\"" +
+                     std::to_string(card.described ? texels : 0) + "\">" + Picture(card) + "<div class=\"n\">" +
+                     HtmlEscape(card.name) + "</div>";
+  if (card.described) {
+    html += "<div class=\"f\">" + HtmlEscape(card.guest_format) + " &rarr; " + HtmlEscape(card.host_format) +
+            "</div><div>" +
+            std::to_string(card.width) + "x" + std::to_string(card.height) + "x" +
+            std::to_string(card.depth_or_layers) + ", " + std::to_string(card.levels) +
+            (card.levels == 1 ? " level, " : " levels, ") + (card.tiled ? "tiled" : "linear") + "</div>";
+  }
+  if (!card.content_key.empty()) html += "<div class=\"k\">key " + HtmlEscape(card.content_key) + "</div>";
+  if (!card.pack_key.empty()) html += "<div class=\"k\">pack " + HtmlEscape(card.pack_key) + "</div>";
+  if (card.failed) html += "<div class=\"e\">" + HtmlEscape(card.error) + "</div>";
+  return html + "</div>\n";
+}
+
+}  // namespace
+
+std::string BuildGalleryPage(const std::vector<GalleryCard>& cards) {
+  size_t failed = 0;
+  for (const GalleryCard& card : cards) failed += card.failed ? 1 : 0;
+  std::string html = kHead;
+  html += "<header><strong>" + std::to_string(cards.size()) + " dumps, " + std::to_string(failed) +
+          " failed</strong>"
+          "<input id=\"filter\" type=\"search\" placeholder=\"filter: name, key or format\" size=\"30\">"
+          "<label>sort <select id=\"sort\"><option value=\"input\">input order</option><option value=\"name\">name"
+          "</option><option value=\"format\">format</option><option value=\"size\">size, largest first</option>"
+          "</select></label><label><input id=\"failed\" type=\"checkbox\"> failed only</label>"
+          "<span id=\"count\"></span></header>\n<main id=\"grid\">\n";
+  html.reserve(html.size() + cards.size() * 400);
+  for (const GalleryCard& card : cards) html += Card(card);
+  html += "</main>\n";
+  html += kScript;
+  return html + "</body></html>\n";
+}
+
+}  // namespace mivo

@@ -1,0 +1,14 @@
+#include "texdump/png_output.h"
+
+#include "common/png_deflate.h"
+#include "texdump/file_image.h"
+#include "texdump/png_writer.h"
+
+namespace mivo {
+
+bool WriteToolPng(const std::filesystem::path& path, uint32_t width, uint32_t height, const uint8_t* pixels, int compression) {
+  if (compression == 0) return WritePng(path, width, height, pixels);
+  return WriteFileImage(path, BuildCompressedPng(width, height, pixels, compression));
+}
+
+}  // namespace mivo
