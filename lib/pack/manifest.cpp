@@ -10,7 +10,6 @@
 namespace mivo {
 namespace {
 
-constexpr const char* kManifestName = "pack.txt";
 constexpr std::string_view kHeader = "MVTP 1";
 constexpr std::string_view kHeaderCr = "MVTP 1\r";
 constexpr std::string_view kHeaderAndComment =
@@ -171,7 +170,7 @@ bool ReadPackManifest(const std::filesystem::path& folder, PackManifest& entries
   entries.clear();
   std::vector<uint8_t> bytes;
   // An oversized manifest is refused before it is read, not after.
-  if (!ReadFileUpTo(folder / kManifestName, kMaxManifestBytes, bytes)) {
+  if (!ReadFileUpTo(folder / kManifestFileName, kMaxManifestBytes, bytes)) {
     return Fail(error, kMissingOrOversized, where, 0, "");
   }
   return ParsePackManifestText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), entries,
@@ -228,7 +227,7 @@ bool WritePackManifest(const PackManifest& entries, const std::filesystem::path&
     text += e.replacement_file;
     text += '\n';
   }
-  std::FILE* file = OpenFile(folder / kManifestName, "wb");
+  std::FILE* file = OpenFile(folder / kManifestFileName, "wb");
   if (!file) return false;
   bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
   // A full disk may only show when the buffered bytes are flushed at close.

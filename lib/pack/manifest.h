@@ -28,6 +28,8 @@ using PackManifest = std::vector<ManifestEntry>;
 // "HASH:FORMAT:WIDTH:HEIGHT": rows with equal identities describe one original.
 using ContentIdentity = std::string;
 
+constexpr const char* kManifestFileName = "pack.txt";
+
 constexpr uint64_t kMaxManifestBytes = 8388608;  // 8 MiB, inclusive
 constexpr size_t kMaxManifestEntries = 32768;
 // The largest DDS a pack may hold: magic, both headers and 128 MiB of texels.

@@ -4,11 +4,13 @@
 // batches on its own worker pool. No call ever waits for loading.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "guest/formats.h"
 #include "pack/content_key.h"
@@ -20,6 +22,8 @@ constexpr size_t kMaxWaitingRequests = 256;
 constexpr size_t kMaxRequestedIdentities = 65536;
 constexpr uint32_t kMaxBatchRequests = 4;
 constexpr uint64_t kReadyBudgetBytes = 268435456;  // 256 MiB of loaded, untaken texel data
+// How often a pack maker's edits are looked for, when asked to (WatchPackFiles).
+constexpr std::chrono::milliseconds kPackWatchInterval{500};
 
 // One request waiting to be loaded.
 struct PackRequest {
@@ -79,9 +83,24 @@ class PackLoader {
   std::shared_ptr<HostTextureData> TakeReplacement(ContentKey key, const GuestTextureInfo& info,
                                                    uint64_t byte_limit);
 
+  // For pack makers: looks every `interval` (0, the default: never) for
+  // edited files of the pack, on the background thread. A listed file that
+  // changed is loaded again when next requested, even one whose load failed;
+  // an edited "pack.txt" is read again (while it fails to read, the rows
+  // read before stay and its message is the status). Best turned on before
+  // the folder is set: edits are seen from the first look on.
+  void WatchPackFiles(std::chrono::milliseconds interval);
+
+  // The keys whose replacement changed on disk since the last call (file
+  // edited, added or removed, or row added, changed or removed in
+  // "pack.txt"), ascending. What the host holds for them is out of date:
+  // drop it and request them again. Emptied by SetPackFolder.
+  std::vector<ContentKey> CollectChangedKeys();
+
   // "N entries" after a manifest was read, the manifest's or the latest
-  // failing load's message, "too many textures requested", the message of
-  // an error that made the loader drop a batch, or empty.
+  // failing load's message (back to "N entries" once that texture loads),
+  // "too many textures requested", the message of an error that made the
+  // loader drop a batch, or empty.
   std::string Status() const;
 
   PackLoaderStats Stats() const;
