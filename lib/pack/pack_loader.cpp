@@ -235,7 +235,8 @@ void PackLoader::Impl::ApplyEdits(const Work& work, const IndexPtr& next,
     status = *manifest_status;  // the rows read before stay
     failed_identity.clear();
   }
-  for (const auto& [identity, key] : edits) {
+  for (const auto& edit : edits) {
+    const ContentIdentity& identity = edit.first;  // a name a lambda may capture
     if (const auto found = ready.find(identity); found != ready.end()) {
       ready_bytes -= found->second->data.size();
       ready.erase(found);
@@ -244,7 +245,7 @@ void PackLoader::Impl::ApplyEdits(const Work& work, const IndexPtr& next,
     if (std::none_of(queue.begin(), queue.end(), [&](const PackRequest& r) { return r.identity == identity; })) {
       requested.erase(identity);
     }
-    changed_keys.insert(key);
+    changed_keys.insert(edit.second);
   }
 }
 
