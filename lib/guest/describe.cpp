@@ -217,4 +217,9 @@ std::string FlagsText(uint8_t flags) {
   return text.empty() ? "-" : text;
 }
 
+bool DescribeTexture(const FetchConstant& fetch, GuestTextureInfo& info, std::string& error,
+                     uint8_t assume_mips_in_base_tail) {
+  return DescribeTexture(fetch, info, &error, assume_mips_in_base_tail);
+}
+
 }  // namespace mivo

@@ -40,7 +40,7 @@ LevelRange ComputeLevelRange(const FetchConstant& fetch, uint8_t assume_mips_in_
 bool HasMipsInBaseTail(const FetchConstant& fetch);
 
 // Fills `info` (reset first) or returns false with one fixed message in
-// *error when `error` is not null.
+// *error when `error` is not null. (Hosts use the form in mivo/guest.h.)
 bool DescribeTexture(const FetchConstant& fetch, GuestTextureInfo& info, std::string* error,
                      uint8_t assume_mips_in_base_tail = 0);
 

@@ -1,15 +1,4 @@
-// A read-only window of guest memory, as the texture reader sees it.
+// GuestMemoryView, the guest memory the texture reader reads, is public.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
-
-namespace mivo {
-
-struct GuestMemoryView {
-  const uint8_t* data = nullptr;  // only read
-  size_t size = 0;                // bytes in the buffer
-  uint32_t guest_address = 0;     // guest address of data[0]
-};
-
-}  // namespace mivo
+#include "mivo/guest.h"

@@ -199,4 +199,9 @@ bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, H
   return true;
 }
 
+bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, HostTextureData& texture,
+                      std::string& error, uint8_t assume_mips_in_base_tail) {
+  return ReadGuestTexture(fetch, view, texture, &error, assume_mips_in_base_tail, nullptr);
+}
+
 }  // namespace mivo

@@ -4,7 +4,7 @@
 
 #include <system_error>
 
-#include "pack/manifest.h"
+#include "pack/whole_file.h"
 
 namespace mivo {
 

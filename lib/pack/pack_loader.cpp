@@ -23,6 +23,13 @@ namespace mivo {
 
 namespace {
 
+// One request waiting to be loaded.
+struct PackRequest {
+  ContentKey key = 0;
+  GuestTextureInfo info;
+  ContentIdentity identity;
+};
+
 using TexturePtr = std::shared_ptr<HostTextureData>;
 using ManifestIndex = std::map<ContentIdentity, ManifestEntry>;
 // Built once per folder by the background thread and read-only afterwards,

@@ -23,9 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "pack/content_key.h"
-#include "pack/manifest.h"
-#include "pack/pack_loader.h"
+#include <mivo/pack.h>
 
 namespace {
 
