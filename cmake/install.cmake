@@ -23,5 +23,6 @@ install(FILES ${PROJECT_BINARY_DIR}/mivoConfig.cmake ${PROJECT_BINARY_DIR}/mivoC
 
 # The prefix is found from the file's own place, so the package can move.
 file(RELATIVE_PATH MIVO_PC_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+string(REGEX REPLACE "/$" "" MIVO_PC_PREFIX "${MIVO_PC_PREFIX}")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/mivo.pc.in ${PROJECT_BINARY_DIR}/mivo.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/mivo.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
