@@ -92,6 +92,11 @@ inline const HostFormatInfo& HostFormatRow(HostFormat f) { return HostFormatRow(
 const char* GuestFormatName(uint32_t code);
 const char* EndianName(uint32_t code);
 const char* DimensionName(uint32_t code);
+// A code inside the host format table. The lookups above clamp a code past
+// it to the last row, BC7, for its name; anything that decides by the row
+// (family, packable, sizes) asks this first, so a stray code never passes
+// as BC7.
+inline bool IsKnownHostFormat(HostFormat f) { return uint32_t(f) < kHostFormatCount; }
 TextureFamily GetTextureFamily(HostFormat f);  // none for codes outside the table
 bool IsBlockCompressed(HostFormat f);  // BC1..BC7
 bool IsFloatFormat(HostFormat f);      // the six float host formats
