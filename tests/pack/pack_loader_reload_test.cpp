@@ -136,8 +136,9 @@ TEST_F(PackLoaderReload, AFolderSwitchForgetsPendingChangesAndWatchesTheNewPack)
   EXPECT_EQ(Changes(c_.entry.hash), std::set<ContentKey>{c_.entry.hash});
 }
 
-// One thread saves files, valid or not, while others request, take and
-// collect changes; afterwards each texture arrives in its last version.
+// One thread saves files, valid or not, and now and then sets the folder
+// again, while others request, take and collect changes; afterwards each
+// texture arrives in its last version.
 TEST_F(PackLoaderReload, SavesDuringRequestsAndTakesEndWithTheLastVersions) {
   std::atomic<bool> done = false;
   std::vector<std::thread> threads;
@@ -155,6 +156,7 @@ TEST_F(PackLoaderReload, SavesDuringRequestsAndTakesEndWithTheLastVersions) {
   std::mt19937 random(7);
   for (auto end = std::chrono::steady_clock::now() + 1500ms; std::chrono::steady_clock::now() < end;) {
     Rewrite(random() % 2 ? a_ : b_, random() % 4 ? MakeFlatRgba8Dds(4, 4, random()) : std::vector<uint8_t>{1});
+    if (random() % 64 == 0) loader_.SetPackFolder(temp_.path().string());
   }
   Rewrite(a_, MakeFlatRgba8Dds(4, 4, 0xAF));
   Rewrite(b_, MakeFlatRgba8Dds(4, 4, 0xBF));
