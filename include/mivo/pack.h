@@ -11,7 +11,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -94,14 +93,6 @@ struct PackLoaderStats {
   bool idle = false;         // nothing queued, no folder change pending, no batch loading
 };
 
-// Called on a loader thread just before a listed replacement is loaded.
-using PackLoadHook = std::function<void(const ContentIdentity& identity)>;
-
-// Test only: called on the background thread, holding the loader's lock, as
-// each loaded texture is entered into the ready map, so that a test can make
-// the merge fail. It must not call the loader.
-using PackMergeHook = std::function<void(const ContentIdentity& identity)>;
-
 // Run-time replacement service for an embedding host: the host requests a
 // texture's replacement by content key and collects it later; a background
 // thread reads the pack's manifest and loads requested files in small
@@ -163,12 +154,9 @@ class PackLoader {
 
   PackLoaderStats Stats() const;
 
-  // Takes effect from the next batch; an empty hook removes it.
-  void SetLoadHook(PackLoadHook hook);
-  // Takes effect from the next merge; an empty hook removes it.
-  void SetMergeHook(PackMergeHook hook);
-
  private:
+  friend struct PackLoaderTesting;  // the library's own tests
+
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

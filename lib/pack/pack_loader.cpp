@@ -478,14 +478,14 @@ std::vector<ContentKey> PackLoader::CollectChangedKeys() {
   return keys;
 }
 
-void PackLoader::SetLoadHook(PackLoadHook hook) {
-  std::lock_guard lock(impl_->mutex);
-  impl_->hook = std::move(hook);
+void PackLoaderTesting::SetLoadHook(PackLoader& loader, PackLoadHook hook) {
+  std::lock_guard lock(loader.impl_->mutex);
+  loader.impl_->hook = std::move(hook);
 }
 
-void PackLoader::SetMergeHook(PackMergeHook hook) {
-  std::lock_guard lock(impl_->mutex);
-  impl_->merge_hook = std::move(hook);
+void PackLoaderTesting::SetMergeHook(PackLoader& loader, PackMergeHook hook) {
+  std::lock_guard lock(loader.impl_->mutex);
+  loader.impl_->merge_hook = std::move(hook);
 }
 
 }  // namespace mivo

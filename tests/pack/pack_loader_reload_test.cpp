@@ -89,7 +89,7 @@ TEST_F(PackLoaderReload, AFileTurnedInvalidServesNothingAndIsTriedAgainOnlyWhenS
   EXPECT_EQ(Fetch(a_.entry, 300ms), 0u);
   EXPECT_EQ(loader_.Status(), "invalid DDS header");
   std::atomic<int> loads = 0;
-  loader_.SetLoadHook([&](const ContentIdentity&) { ++loads; });
+  PackLoaderTesting::SetLoadHook(loader_, [&](const ContentIdentity&) { ++loads; });
   EXPECT_EQ(Fetch(a_.entry, 100ms), 0u);
   EXPECT_EQ(loads.load(), 0);
   Rewrite(a_, MakeFlatRgba8Dds(4, 4, 0xA2));
@@ -118,7 +118,7 @@ TEST_F(PackLoaderReload, ManifestGainingAndLosingRowsReportsThoseRowsOnly) {
 
 TEST_F(PackLoaderReload, ASaveWhileTheOldVersionLoadsIsServedAfterIt) {
   std::atomic<bool> saved = false;
-  loader_.SetMergeHook([&](const ContentIdentity&) {
+  PackLoaderTesting::SetMergeHook(loader_, [&](const ContentIdentity&) {
     if (!saved.exchange(true)) Rewrite(a_, MakeFlatRgba8Dds(4, 4, 0xA2));
   });
   loader_.RequestReplacement(a_.entry.hash, test::OriginalInfo(a_.entry));
