@@ -236,10 +236,10 @@ void PackLoader::Impl::ApplyEdits(const Work& work, const IndexPtr& next,
                                   const std::optional<std::string>& manifest_status, const Edits& edits) {
   std::lock_guard lock(mutex);
   if (generation != work.generation) return;
-  if (next != index) {
+  if (manifest_status && next != index) {
     SetIndex(next, *manifest_status);
   } else if (manifest_status) {
-    status = *manifest_status;  // the rows read before stay
+    status = *manifest_status;  // it failed to read: the rows read before stay
     failed_identity.clear();
   }
   for (const auto& edit : edits) {
