@@ -11,11 +11,11 @@
 // The textures "in use" are the originals that the pack's manifest lists. A
 // real host has the key from ComputeContentKey and the description from
 // DescribeTexture of the texture it has just decoded.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <memory>
