@@ -4,27 +4,61 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <set>
 #include <thread>
 
 #include "pack/pack_loader.h"
-#include "support/pack_builder.h"
 #include "support/temp_folder.h"
 
 namespace mivo {
 namespace {
 
 using namespace std::chrono_literals;
-using test::MakeFlatRgba8Dds;
-using test::MakePackFile;
-using test::PackFile;
+
+// A 4x4 RGBA8 DDS with its complete chain, every texel `texel` (R first).
+std::vector<uint8_t> FlatDds(uint32_t texel) {
+  std::vector<uint8_t> file(148 + 21 * 4);
+  const auto put = [&](size_t at, uint32_t value) { std::memcpy(&file[at], &value, 4); };
+  std::memcpy(&file[0], "DDS ", 4);
+  std::memcpy(&file[84], "DX10", 4);
+  for (auto [at, value] : {std::pair{4, 124}, {12, 4}, {16, 4}, {28, 3}, {76, 32}, {80, 4}, {128, 28}, {132, 3}, {140, 1}}) {
+    put(at, value);
+  }
+  for (size_t at = 148; at < file.size(); at += 4) put(at, texel >> 24 | (texel >> 8 & 0xFF00) | (texel << 8 & 0xFF0000) | texel << 24);
+  return file;
+}
+
+struct PackFile {
+  ManifestEntry entry;
+  std::vector<uint8_t> bytes;
+};
+
+// A 16x16 RGBA8 original whose replacement is a flat DDS.
+PackFile MakePackFile(uint64_t hash, uint32_t texel) {
+  char alias[21];
+  std::snprintf(alias, sizeof alias, "bf_%08X_00000000", unsigned(hash));
+  const ManifestEntry e{hash, alias, FormatContentKey(hash, alias) + ".dds", HostFormat::RGBA8_UNORM, 16, 16};
+  return {e, FlatDds(texel)};
+}
+
+GuestTextureInfo OriginalInfo(const ManifestEntry& e) {
+  GuestTextureInfo info;
+  info.host_format = e.original_host_format;
+  info.width = e.original_width;
+  info.height = e.original_height;
+  return info;
+}
 
 class PackLoaderReload : public ::testing::Test {
  protected:
   PackLoaderReload() {
-    test::WritePack(temp_.path(), {a_, b_});
+    for (const PackFile* file : {&a_, &b_}) Rewrite(*file, file->bytes);
+    List({a_, b_});
     loader_.WatchPackFiles(5ms);
     loader_.SetPackFolder(temp_.path().string());
   }
@@ -34,10 +68,10 @@ class PackLoaderReload : public ::testing::Test {
         .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   }
   // Writes "pack.txt" alone, in one write.
-  void List(const std::vector<PackFile>& files) {
+  void List(const std::vector<PackFile>& files, const std::filesystem::path& folder = {}) {
     PackManifest rows;
     for (const PackFile& file : files) rows.push_back(file.entry);
-    ASSERT_TRUE(WritePackManifest(rows, temp_.path()));
+    ASSERT_TRUE(WritePackManifest(rows, folder.empty() ? temp_.path() : folder));
   }
   // The keys reported within `wait`, gathered until `key` is among them.
   std::set<ContentKey> Changes(ContentKey key = 0, std::chrono::milliseconds wait = 100ms) {
@@ -51,8 +85,8 @@ class PackLoaderReload : public ::testing::Test {
   // Requests until the replacement arrives: its first texel, or 0 when nothing came.
   uint32_t Fetch(const ManifestEntry& e, std::chrono::milliseconds wait = 20s) {
     for (auto end = std::chrono::steady_clock::now() + wait; std::chrono::steady_clock::now() < end;) {
-      loader_.RequestReplacement(e.hash, test::OriginalInfo(e));
-      if (auto t = loader_.TakeReplacement(e.hash, test::OriginalInfo(e), kReadyBudgetBytes)) {
+      loader_.RequestReplacement(e.hash, OriginalInfo(e));
+      if (auto t = loader_.TakeReplacement(e.hash, OriginalInfo(e), kReadyBudgetBytes)) {
         return uint32_t(t->data[0]) << 24 | t->data[1] << 16 | t->data[2] << 8 | t->data[3];
       }
       std::this_thread::sleep_for(1ms);
@@ -67,16 +101,16 @@ class PackLoaderReload : public ::testing::Test {
   }
 
   test::TempFolder temp_;
-  const PackFile a_ = MakePackFile(0xA, HostFormat::RGBA8_UNORM, 16, 16, ".dds", MakeFlatRgba8Dds(4, 4, 0xA1));
-  const PackFile b_ = MakePackFile(0xB, HostFormat::RGBA8_UNORM, 16, 16, ".dds", MakeFlatRgba8Dds(4, 4, 0xB1));
-  const PackFile c_ = MakePackFile(0xC, HostFormat::RGBA8_UNORM, 16, 16, ".dds", MakeFlatRgba8Dds(4, 4, 0xC1));
+  const PackFile a_ = MakePackFile(0xA, 0xA1);
+  const PackFile b_ = MakePackFile(0xB, 0xB1);
+  const PackFile c_ = MakePackFile(0xC, 0xC1);
   PackLoader loader_{2};
 };
 
 TEST_F(PackLoaderReload, QuickSameSizeSavesEndWithTheLastAndUnchangedBytesReportNothing) {
   ASSERT_EQ(Fetch(a_.entry), 0xA1u);
-  Rewrite(a_, MakeFlatRgba8Dds(4, 4, 0xA2));
-  Rewrite(a_, MakeFlatRgba8Dds(4, 4, 0xA3));
+  Rewrite(a_, FlatDds(0xA2));
+  Rewrite(a_, FlatDds(0xA3));
   Rewrite(b_, b_.bytes, true);
   EXPECT_EQ(Changes(a_.entry.hash), std::set<ContentKey>{a_.entry.hash});
   EXPECT_EQ(FetchLatest(a_.entry), 0xA3u);
@@ -84,7 +118,7 @@ TEST_F(PackLoaderReload, QuickSameSizeSavesEndWithTheLastAndUnchangedBytesReport
 
 TEST_F(PackLoaderReload, AFileTurnedInvalidServesNothingAndIsTriedAgainOnlyWhenSavedAgain) {
   ASSERT_EQ(Fetch(a_.entry), 0xA1u);
-  Rewrite(a_, test::MakeFlatPng(4, 4, 0));
+  Rewrite(a_, {'D', 'D', 'S', ' '});
   Changes(a_.entry.hash);
   EXPECT_EQ(Fetch(a_.entry, 300ms), 0u);
   EXPECT_EQ(loader_.Status(), "invalid DDS header");
@@ -92,7 +126,7 @@ TEST_F(PackLoaderReload, AFileTurnedInvalidServesNothingAndIsTriedAgainOnlyWhenS
   PackLoaderTesting::SetLoadHook(loader_, [&](const ContentIdentity&) { ++loads; });
   EXPECT_EQ(Fetch(a_.entry, 100ms), 0u);
   EXPECT_EQ(loads.load(), 0);
-  Rewrite(a_, MakeFlatRgba8Dds(4, 4, 0xA2));
+  Rewrite(a_, FlatDds(0xA2));
   Changes(a_.entry.hash);
   EXPECT_EQ(FetchLatest(a_.entry), 0xA2u);
   EXPECT_EQ(loader_.Status(), "2 entries");
@@ -119,17 +153,19 @@ TEST_F(PackLoaderReload, ManifestGainingAndLosingRowsReportsThoseRowsOnly) {
 TEST_F(PackLoaderReload, ASaveWhileTheOldVersionLoadsIsServedAfterIt) {
   std::atomic<bool> saved = false;
   PackLoaderTesting::SetMergeHook(loader_, [&](const ContentIdentity&) {
-    if (!saved.exchange(true)) Rewrite(a_, MakeFlatRgba8Dds(4, 4, 0xA2));
+    if (!saved.exchange(true)) Rewrite(a_, FlatDds(0xA2));
   });
-  loader_.RequestReplacement(a_.entry.hash, test::OriginalInfo(a_.entry));
+  loader_.RequestReplacement(a_.entry.hash, OriginalInfo(a_.entry));
   Changes(a_.entry.hash);  // the old version, ready by now, is not handed out
   EXPECT_EQ(FetchLatest(a_.entry), 0xA2u);
 }
 
 TEST_F(PackLoaderReload, AFolderSwitchForgetsPendingChangesAndWatchesTheNewPack) {
-  Rewrite(a_, MakeFlatRgba8Dds(4, 4, 0xA2));
+  Rewrite(a_, FlatDds(0xA2));
   std::this_thread::sleep_for(100ms);
-  test::WritePack(temp_ / "other", {c_});
+  std::filesystem::create_directory(temp_ / "other");
+  std::ofstream(temp_ / "other" / c_.entry.replacement_file);
+  List({c_}, temp_ / "other");
   loader_.SetPackFolder((temp_ / "other").string());
   EXPECT_EQ(Changes(), std::set<ContentKey>{});
   std::ofstream(temp_ / "other" / c_.entry.replacement_file) << "broken";
@@ -147,19 +183,19 @@ TEST_F(PackLoaderReload, SavesDuringRequestsAndTakesEndWithTheLastVersions) {
       std::mt19937 random(t);
       while (!done) {
         const ManifestEntry& e = random() % 2 ? a_.entry : b_.entry;
-        loader_.RequestReplacement(e.hash, test::OriginalInfo(e));
-        loader_.TakeReplacement(e.hash, test::OriginalInfo(e), kReadyBudgetBytes);
+        loader_.RequestReplacement(e.hash, OriginalInfo(e));
+        loader_.TakeReplacement(e.hash, OriginalInfo(e), kReadyBudgetBytes);
         if (t == 0) loader_.CollectChangedKeys();
       }
     });
   }
   std::mt19937 random(7);
   for (auto end = std::chrono::steady_clock::now() + 1500ms; std::chrono::steady_clock::now() < end;) {
-    Rewrite(random() % 2 ? a_ : b_, random() % 4 ? MakeFlatRgba8Dds(4, 4, random()) : std::vector<uint8_t>{1});
+    Rewrite(random() % 2 ? a_ : b_, random() % 4 ? FlatDds(random()) : std::vector<uint8_t>{1});
     if (random() % 64 == 0) loader_.SetPackFolder(temp_.path().string());
   }
-  Rewrite(a_, MakeFlatRgba8Dds(4, 4, 0xAF));
-  Rewrite(b_, MakeFlatRgba8Dds(4, 4, 0xBF));
+  Rewrite(a_, FlatDds(0xAF));
+  Rewrite(b_, FlatDds(0xBF));
   done = true;
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(FetchLatest(a_.entry), 0xAFu);
