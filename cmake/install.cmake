@@ -1,9 +1,18 @@
-# `cmake --install`: the static library with its public headers, a CMake
-# package exporting mivo::mivo, a pkg-config file, and the two programs.
+# `cmake --install` on Linux: the static library with its public headers, a
+# CMake package exporting mivo::mivo, a pkg-config file, and the two programs.
+# (The Windows build ships as a zip of its own.)
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-install(TARGETS mivo EXPORT mivoTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+# With the interface targets the library links its dependencies through,
+# where the build makes them.
+set(MIVO_EXPORTED_TARGETS mivo)
+foreach(target mivo_xxhash mivo_zlib mivo_png_backend)
+  if(TARGET ${target})
+    list(APPEND MIVO_EXPORTED_TARGETS ${target})
+  endif()
+endforeach()
+install(TARGETS ${MIVO_EXPORTED_TARGETS} EXPORT mivoTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/mivo DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 foreach(program mivo_texdump mivo_packcheck)
   if(TARGET ${program})
