@@ -6,7 +6,7 @@
 #include <string>
 
 #include "guest/formats.h"
-#include "guest/guest_memory.h"
+#include "mivo/guest.h"
 #include "guest/layout.h"
 #include "guest/untile.h"
 #include "guest/worker_pool.h"
