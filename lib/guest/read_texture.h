@@ -6,10 +6,10 @@
 #include <string>
 
 #include "guest/formats.h"
-#include "mivo/guest.h"
 #include "guest/layout.h"
 #include "guest/untile.h"
 #include "guest/worker_pool.h"
+#include "mivo/guest.h"
 
 namespace mivo {
 
