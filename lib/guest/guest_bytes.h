@@ -1,4 +1,5 @@
-// Copying guest regions out of guest memory with their endian swap.
+// Guest regions: copied out of guest memory with their endian swap, or
+// found in it to be swapped as they are read.
 #pragma once
 
 #include <cstddef>
@@ -56,5 +57,29 @@ bool ReadGuestBytes(const GuestMemoryView& view, uint32_t address, uint64_t coun
 // `from` at them in the view.
 bool SizeGuestCopy(const GuestMemoryView& view, uint32_t address, uint64_t count, GuestRegionCopy& out,
                    const uint8_t*& from);
+
+// One region as the gathering reads it: the region copy's bytes, or the
+// guest memory's own bytes swapped as each block is taken, so that a texture
+// is read without a second copy of its guest memory. Bytes from `held` up to
+// `size` read as zero.
+struct GuestRegionSource {
+  const uint8_t* bytes = nullptr;
+  uint64_t held = 0;    // a multiple of 4, at most `size`
+  uint64_t size = 0;    // touched size rounded up to a multiple of 4
+  uint32_t endian = 0;  // the swap of `bytes`; 0 for a region copy
+};
+
+struct GuestRegionSources {
+  GuestRegionSource base;
+  GuestRegionSource mip;
+};
+
+// The region at guest `address` as it lies in the view, with the checks and
+// the held size of ReadGuestBytes.
+bool FindGuestRegion(const GuestMemoryView& view, uint32_t address, uint64_t count, uint32_t endian,
+                     GuestRegionSource& out);
+
+// A region copy as a source (already swapped).
+GuestRegionSource CopySource(const GuestRegionCopy& copy);
 
 }  // namespace mivo

@@ -255,8 +255,9 @@ TEST(ReadGuestTexture, SwapWhileGatheringEqualsMemorySwappedBefore) {
       Memory swapped = memory;  // both regions start on a page, so units line up with the buffer's
       CopySwapped(f.endian, swapped.bytes.data(), swapped.bytes.data(), swapped.bytes.size());
       HostTextureData got, want;
-      ASSERT_TRUE(ReadGuestTexture(MakeFetchConstant(f), memory.View(), got));
-      ASSERT_TRUE(ReadGuestTexture(MakeFetchConstant(unswapped), swapped.View(), want));
+      std::string error;
+      ASSERT_TRUE(ReadGuestTexture(MakeFetchConstant(f), memory.View(), got, error)) << error;
+      ASSERT_TRUE(ReadGuestTexture(MakeFetchConstant(unswapped), swapped.View(), want, error)) << error;
       ExpectSameTexture(got, want, GuestFormatName(uint32_t(f.format)) + std::string(cut_short ? " cut" : ""));
     }
   }
