@@ -46,8 +46,9 @@ void RunRead(benchmark::State& state, GuestFormat format, uint32_t max_level) {
   const uint32_t workers = uint32_t(state.range(0));
   auto pool = workers != 0 ? CreateWorkerPool(workers) : nullptr;
   HostTextureData texture;
+  std::string error;
   for (auto _ : state) {
-    if (!ReadGuestTexture(p.fetch, {p.memory.data(), p.memory.size(), 0}, texture, nullptr, 0, pool.get())) state.SkipWithError("read failed");
+    if (!ReadGuestTexture(p.fetch, {p.memory.data(), p.memory.size(), 0}, texture, error, 0, pool.get())) state.SkipWithError("read failed");
     benchmark::DoNotOptimize(texture.data.data());
   }
   state.SetBytesProcessed(int64_t(state.iterations() * p.guest_bytes));

@@ -30,7 +30,7 @@ constexpr uint64_t kMaxFuzzedTextureBytes = uint64_t(1) << 20;
 
 uint64_t DecodedSizeBound(const FetchConstant& fetch, uint8_t assume_mips_in_base_tail) {
   GuestTextureInfo info;
-  if (!DescribeTexture(fetch, info, nullptr, assume_mips_in_base_tail)) return 0;
+  if (std::string error; !DescribeTexture(fetch, info, error, assume_mips_in_base_tail)) return 0;
   const uint64_t slices = uint64_t(info.depth) * info.layers;
   return HostSliceSize(info.host_format, info.width, info.height) * slices * 2;
 }
@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (uint8_t assume_mips_in_base_tail : {0, 1}) {
     HostTextureData texture;
     std::string read_error;
-    const bool ok = ReadGuestTexture(staged.fetch, staged.View(), texture, &read_error, assume_mips_in_base_tail);
+    const bool ok = ReadGuestTexture(staged.fetch, staged.View(), texture, read_error, assume_mips_in_base_tail);
     // A failure always says why; a success never carries a message.
     if (ok != read_error.empty()) __builtin_trap();
     if (assume_mips_in_base_tail == 0) {

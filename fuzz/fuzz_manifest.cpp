@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "guest/formats.h"
 #include "pack/content_key.h"
 #include "pack/manifest.h"
 

@@ -94,14 +94,14 @@ bool HasMipsInBaseTail(const FetchConstant& fetch) {
 
 namespace {
 
-bool Fail(std::string* error, std::string message) {
-  if (error) *error = std::move(message);
+bool Fail(std::string& error, std::string message) {
+  error = std::move(message);
   return false;
 }
 
 }  // namespace
 
-bool DescribeTexture(const FetchConstant& fetch, GuestTextureInfo& info, std::string* error,
+bool DescribeTexture(const FetchConstant& fetch, GuestTextureInfo& info, std::string& error,
                      uint8_t assume_mips_in_base_tail) {
   info = GuestTextureInfo{};
   const uint32_t type = FetchType(fetch);

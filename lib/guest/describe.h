@@ -39,11 +39,6 @@ LevelRange ComputeLevelRange(const FetchConstant& fetch, uint8_t assume_mips_in_
 // base level that already lies in the packed tail.
 bool HasMipsInBaseTail(const FetchConstant& fetch);
 
-// Fills `info` (reset first) or returns false with one fixed message in
-// *error when `error` is not null.
-bool DescribeTexture(const FetchConstant& fetch, GuestTextureInfo& info, std::string* error,
-                     uint8_t assume_mips_in_base_tail = 0);
-
 // Report texts.
 constexpr const char* kSignLetters = "uSbg";          // by 2-bit sign
 constexpr const char* kGuestSwizzleLetters = "XYZW01??";  // by 3-bit guest swizzle

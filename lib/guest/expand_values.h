@@ -20,7 +20,7 @@ namespace mivo::expand {
 constexpr uint64_t kSignedFormats = 0xA00409054ull;
 
 inline bool IsSignedFormat(HostFormat format) {
-  return uint32_t(format) < 36 && ((kSignedFormats >> uint32_t(format)) & 1) != 0;
+  return IsKnownHostFormat(format) && ((kSignedFormats >> uint32_t(format)) & 1) != 0;
 }
 
 inline uint32_t Load16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }

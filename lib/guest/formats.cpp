@@ -208,10 +208,6 @@ constexpr const char* kEndianNames[4] = {"none", "8in16", "8in32", "16in32"};
 constexpr const char* kDimensionNames[4] = {"1D", "2D", "3D", "cube"};
 constexpr const char* kFlagNames[kFlagCount] = {"bias", "gamma", "signs", "exp", "int", "norm32"};
 
-// Codes outside the table have no family and are not packable: the clamping
-// name lookup must not let a stray code pass as BC7.
-bool InHostTable(HostFormat f) { return uint32_t(f) < kHostFormatCount; }
-
 uint32_t ClampHost(uint32_t code) { return code < kHostFormatCount ? code : kHostFormatCount - 1; }
 
 uint32_t CeilDiv(uint32_t a, uint32_t b) { return a / b + (a % b != 0); }
@@ -229,7 +225,7 @@ const char* ConversionName(uint32_t code) {
 const char* EndianName(uint32_t code) { return kEndianNames[code & 3u]; }
 const char* DimensionName(uint32_t code) { return kDimensionNames[code & 3u]; }
 const char* FlagName(uint32_t bit) { return bit < kFlagCount ? kFlagNames[bit] : ""; }
-TextureFamily GetTextureFamily(HostFormat f) { return InHostTable(f) ? HostFormatRow(f).family : TextureFamily::none; }
+TextureFamily GetTextureFamily(HostFormat f) { return IsKnownHostFormat(f) ? HostFormatRow(f).family : TextureFamily::none; }
 
 bool IsBlockCompressed(HostFormat f) { return f >= HostFormat::BC1_UNORM && f <= HostFormat::BC7_UNORM; }
 
@@ -258,7 +254,7 @@ uint64_t HostSliceSize(HostFormat format, uint32_t width, uint32_t height) {
 
 bool IsPackable(const GuestTextureInfo& info) {
   return info.dim == kDim2D && info.depth == 1 && info.layers == 1 && info.min_level == 0 &&
-         InHostTable(info.host_format) && HostFormatRow(info.host_format).pack_format;
+         IsKnownHostFormat(info.host_format) && HostFormatRow(info.host_format).pack_format;
 }
 
 bool AddLevel(HostTextureData& texture, uint32_t mip, uint32_t width, uint32_t height) {

@@ -1,7 +1,7 @@
+#include "guest/guest_bytes.h"
+
 #include <algorithm>
 #include <cstring>
-
-#include "guest/untile.h"
 
 namespace mivo {
 namespace {

@@ -14,8 +14,8 @@ constexpr uint64_t kPieceBytes = 0x20000;        // untiled blocks converted at 
 constexpr uint64_t kPooledPieceBytes = 0x8000;   // untiled blocks per pooled piece: small, for balance
 constexpr uint32_t kMaxThreads = 4;              // a pool has at most three workers, plus the caller
 
-bool Fail(std::string* error, const char* message) {
-  if (error) *error = message;
+bool Fail(std::string& error, const char* message) {
+  error = message;
   return false;
 }
 
@@ -144,7 +144,7 @@ void ConvertPooled(const ReadJob& job, const std::vector<LevelSource>& sources, 
 }  // namespace
 
 bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, HostTextureData& texture,
-                      std::string* error, uint8_t assume_mips_in_base_tail, WorkerPool* pool) {
+                      std::string& error, uint8_t assume_mips_in_base_tail, WorkerPool* pool) {
   static_cast<GuestTextureInfo&>(texture) = GuestTextureInfo{};
   // Emptied, keeping capacity: a caller reading texture after texture into
   // one record does not pay for fresh pages each time.
@@ -197,6 +197,11 @@ bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, H
     }
   }
   return true;
+}
+
+bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, HostTextureData& texture,
+                      std::string& error, uint8_t assume_mips_in_base_tail) {
+  return ReadGuestTexture(fetch, view, texture, error, assume_mips_in_base_tail, nullptr);
 }
 
 }  // namespace mivo

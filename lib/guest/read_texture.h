@@ -6,10 +6,10 @@
 #include <string>
 
 #include "guest/formats.h"
-#include "guest/guest_memory.h"
 #include "guest/layout.h"
 #include "guest/untile.h"
 #include "guest/worker_pool.h"
+#include "mivo/guest.h"
 
 namespace mivo {
 
@@ -19,13 +19,12 @@ constexpr uint64_t kGuestAddressSpace = 0x20000000;
 constexpr uint64_t kMaxHostTextureBytes = 0x80000000;
 
 // Fills `texture` (reset first) with every level and layer that can be
-// located, from min_level up. False with one message in *error (when given):
-// the description's own message, "texture too large", "texture memory
-// outside guest memory" or "no level could be read". With a pool, textures
-// of 256 KiB and more are read in pieces of rows on the pool; the result is the
-// same byte for byte.
+// located, from min_level up. False with one message in `error`: the
+// description's own message, "texture too large", "texture memory outside
+// guest memory" or "no level could be read". With a pool, textures of 256 KiB
+// and more are read in pieces of rows on the pool; the result is the same
+// byte for byte. (Hosts use the form without a pool in mivo/guest.h.)
 bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, HostTextureData& texture,
-                      std::string* error = nullptr, uint8_t assume_mips_in_base_tail = 0,
-                      WorkerPool* pool = nullptr);
+                      std::string& error, uint8_t assume_mips_in_base_tail, WorkerPool* pool);
 
 }  // namespace mivo

@@ -5,6 +5,12 @@
 #include <xxhash.h>
 
 namespace mivo {
+namespace {
+
+constexpr uint64_t kFnvOffsetBasis = 0xcbf29ce484222325ull;
+constexpr uint64_t kFnvPrime = 0x100000001b3ull;
+
+}  // namespace
 
 uint64_t HashHostData(const uint8_t* bytes, size_t length) {
   uint64_t hash = kFnvOffsetBasis;
@@ -28,6 +34,10 @@ bool MatchesOriginal(HostFormat original_host_format, uint32_t original_width, u
                      const HostTextureData& texture) {
   return IsPackable(texture) && texture.host_format == original_host_format &&
          texture.width == original_width && texture.height == original_height;
+}
+
+bool MatchesManifestEntry(const ManifestEntry& entry, const HostTextureData& texture) {
+  return MatchesOriginal(entry.original_host_format, entry.original_width, entry.original_height, texture);
 }
 
 std::string FormatContentKey(ContentKey key, std::string_view name) {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "pack/manifest.h"
+#include "pack/replacement.h"
 #include "pack/mip_chain.h"
 
 namespace mivo {

@@ -2,6 +2,8 @@
 
 #include "pack/content_key.h"
 #include "pack/open_file.h"
+#include "pack/replacement.h"
+#include "pack/whole_file.h"
 
 #include <cstdio>
 #include <fstream>
@@ -10,7 +12,6 @@
 namespace mivo {
 namespace {
 
-constexpr const char* kManifestName = "pack.txt";
 constexpr std::string_view kHeader = "MVTP 1";
 constexpr std::string_view kHeaderCr = "MVTP 1\r";
 constexpr std::string_view kHeaderAndComment =
@@ -84,22 +85,6 @@ HostFormat PackFormatByName(std::string_view name) {
 
 bool IsSizeInRange(uint32_t side) { return side >= 1 && side <= kMaxReplacementSide; }
 
-// Reads the file when it is a regular file of at most max_bytes; the size is
-// checked before anything is allocated.
-bool ReadFileUpTo(const std::filesystem::path& path, uint64_t max_bytes, std::vector<uint8_t>& bytes) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return false;
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) return false;
-  std::streamoff end = in.tellg();
-  if (end < 0 || uint64_t(end) > max_bytes) return false;
-  bytes.resize(size_t(end));
-  if (end == 0) return true;
-  in.seekg(0);
-  in.read(reinterpret_cast<char*>(bytes.data()), end);
-  return in.gcount() == end;
-}
-
 struct RowCheck {
   const char* error = nullptr;  // null: accepted
   const char* field = "";       // the field that failed
@@ -162,8 +147,8 @@ bool IsManifestBfName(std::string_view name) {
          IsHexRun(name.substr(12, 8));
 }
 
-bool ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& bytes) {
-  return ReadFileUpTo(path, kMaxWholeFileBytes, bytes);
+bool ReadPackManifest(const std::filesystem::path& folder, PackManifest& entries, std::string& error) {
+  return ReadPackManifest(folder, entries, error, nullptr);
 }
 
 bool ReadPackManifest(const std::filesystem::path& folder, PackManifest& entries, std::string& error,
@@ -171,7 +156,7 @@ bool ReadPackManifest(const std::filesystem::path& folder, PackManifest& entries
   entries.clear();
   std::vector<uint8_t> bytes;
   // An oversized manifest is refused before it is read, not after.
-  if (!ReadFileUpTo(folder / kManifestName, kMaxManifestBytes, bytes)) {
+  if (!ReadFileUpTo(folder / kManifestFileName, kMaxManifestBytes, bytes)) {
     return Fail(error, kMissingOrOversized, where, 0, "");
   }
   return ParsePackManifestText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), entries,
@@ -228,7 +213,7 @@ bool WritePackManifest(const PackManifest& entries, const std::filesystem::path&
     text += e.replacement_file;
     text += '\n';
   }
-  std::FILE* file = OpenFile(folder / kManifestName, "wb");
+  std::FILE* file = OpenFile(folder / kManifestFileName, "wb");
   if (!file) return false;
   bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
   // A full disk may only show when the buffered bytes are flushed at close.

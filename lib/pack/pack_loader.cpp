@@ -1,11 +1,14 @@
 #include "pack/pack_loader.h"
 
+#include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <exception>
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <system_error>
 #include <thread>
@@ -13,17 +16,28 @@
 #include <vector>
 
 #include "guest/worker_pool.h"
+#include "pack/folder_watch.h"
 #include "pack/replacement.h"
 
 namespace mivo {
 
 namespace {
 
+// One request waiting to be loaded.
+struct PackRequest {
+  ContentKey key = 0;
+  GuestTextureInfo info;
+  ContentIdentity identity;
+};
+
 using TexturePtr = std::shared_ptr<HostTextureData>;
 using ManifestIndex = std::map<ContentIdentity, ManifestEntry>;
 // Built once per folder by the background thread and read-only afterwards,
 // so the thread loads from it while requests look it up under the lock.
 using IndexPtr = std::shared_ptr<const ManifestIndex>;
+using Clock = std::chrono::steady_clock;
+// Identities whose replacement changed on disk, with their keys.
+using Edits = std::map<ContentIdentity, ContentKey>;
 
 constexpr const char* kTooManyRequested = "too many textures requested";
 constexpr const char* kUnexpectedError = "unexpected error while loading";
@@ -39,6 +53,8 @@ ContentIdentity RequestIdentity(ContentKey key, const GuestTextureInfo& info) {
 // What the background thread takes from the shared state in one go.
 struct Work {
   bool reload = false;
+  bool watch = false;  // pack files are watched for edits
+  bool look = false;   // look for edits instead of loading
   std::string folder;
   uint64_t generation = 0;
   std::vector<PackRequest> batch;
@@ -50,29 +66,58 @@ struct LoadResult {
   std::string error;   // empty when there was no error
 };
 
-// Reads the folder's manifest into `index`; the status text the read earns.
-// A manifest that cannot be read leaves the index empty.
-std::string ReadIndex(const std::string& folder, ManifestIndex& index) {
+// Reads the folder's manifest into `index`; `text` gets the status the read
+// earns. A manifest that cannot be read leaves the index empty.
+bool ReadIndex(const std::string& folder, ManifestIndex& index, std::string& text) {
   index.clear();
-  if (folder.empty()) return {};
+  text.clear();
+  if (folder.empty()) return true;
   try {
     PackManifest entries;
-    std::string error;
-    if (!ReadPackManifest(Utf8Path(folder), entries, error)) return error;
+    if (!ReadPackManifest(Utf8Path(folder), entries, text)) return false;
     for (const ManifestEntry& entry : entries) {
       index.try_emplace(MakeContentIdentity(entry.hash, entry.original_host_format, entry.original_width,
                                             entry.original_height),
                         entry);
     }
-    return std::to_string(index.size()) + " entries";
+    text = std::to_string(index.size()) + " entries";
+    return true;
   } catch (const std::exception& e) {
     // A half-built index would serve part of a pack that failed to read.
     index.clear();
-    return e.what();
+    text = e.what();
   } catch (...) {
     index.clear();
-    return kUnexpectedError;
+    text = kUnexpectedError;
   }
+  return false;
+}
+
+// The files an edit of which matters: the manifest and every listed file.
+std::vector<std::string> WatchedFiles(const ManifestIndex& index) {
+  std::vector<std::string> names = {kManifestFileName};
+  for (const auto& [identity, entry] : index) names.push_back(entry.replacement_file);
+  return names;
+}
+
+// Rows added, removed or changed between two indexes, and rows whose file
+// is among `files`.
+Edits FindEdits(const ManifestIndex& before, const ManifestIndex& after, const std::vector<std::string>& files) {
+  Edits edits;
+  if (&before != &after) {
+    for (const auto& [identity, entry] : before) {
+      const auto found = after.find(identity);
+      if (found == after.end() || found->second != entry) edits.emplace(identity, entry.hash);
+    }
+    for (const auto& [identity, entry] : after) {
+      if (!before.contains(identity)) edits.emplace(identity, entry.hash);
+    }
+  }
+  const std::set<std::string> edited_files(files.begin(), files.end());
+  for (const auto& [identity, entry] : after) {
+    if (edited_files.contains(entry.replacement_file)) edits.emplace(identity, entry.hash);
+  }
+  return edits;
 }
 
 // A standard exception fails this request alone. Anything else is carried by
@@ -108,6 +153,11 @@ struct PackLoader::Impl {
   std::set<ContentIdentity> requested;
   std::map<ContentIdentity, TexturePtr> ready;
   IndexPtr index;  // the folder's manifest index once read; empty until then
+  std::string index_status;         // the status the index earned
+  ContentIdentity failed_identity;  // whose failed load the status names, if any
+  std::chrono::milliseconds watch_interval{0};
+  Clock::time_point next_look;
+  std::set<ContentKey> changed_keys;  // not yet collected by the host
   PackLoadHook hook;
   PackMergeHook merge_hook;
   const uint64_t ready_budget;
@@ -119,6 +169,10 @@ struct PackLoader::Impl {
   void Run();
   bool TakeWork(Work& work);
   void PublishIndex(const Work& work, IndexPtr read, std::string text);
+  void SetIndex(IndexPtr read, std::string text);
+  void LookForEdits(const Work& work, FolderWatch& watch, IndexPtr& loaded);
+  void ApplyEdits(const Work& work, const IndexPtr& next, const std::optional<std::string>& manifest_status,
+                  const Edits& edits);
   void Merge(const Work& work, const ManifestIndex* read, std::vector<LoadResult>& results);
   void DropBatch(const Work& work, const char* message) noexcept;
 };
@@ -129,13 +183,26 @@ struct PackLoader::Impl {
 bool PackLoader::Impl::TakeWork(Work& work) {
   work.batch.reserve(kMaxBatchRequests);
   std::unique_lock lock(mutex);
-  wake.wait(lock, [&] { return stop || reload_pending || !queue.empty(); });
-  if (stop) return false;
+  for (;;) {
+    if (stop) return false;
+    const bool watching = watch_interval.count() > 0 && !folder.empty();
+    if (reload_pending || !queue.empty() || (watching && Clock::now() >= next_look)) break;
+    if (watching) {
+      wake.wait_until(lock, next_look);
+    } else {
+      wake.wait(lock);
+    }
+  }
   work.folder = folder;
   work.hook = hook;
   work.generation = generation;
   work.reload = std::exchange(reload_pending, false);
-  while (!queue.empty() && work.batch.size() < kMaxBatchRequests) {
+  work.watch = watch_interval.count() > 0;
+  const Clock::time_point now = Clock::now();
+  // Looks take turns with batches, so no batch is loading while one runs.
+  work.look = !work.reload && work.watch && !folder.empty() && now >= next_look;
+  if (work.reload || work.look) next_look = now + watch_interval;
+  while (!work.look && !queue.empty() && work.batch.size() < kMaxBatchRequests) {
     work.batch.push_back(std::move(queue.front()));
     queue.pop_front();
   }
@@ -147,14 +214,71 @@ bool PackLoader::Impl::TakeWork(Work& work) {
 // once; those that came before the index are dropped now.
 void PackLoader::Impl::PublishIndex(const Work& work, IndexPtr read, std::string text) {
   std::lock_guard lock(mutex);
-  if (generation != work.generation) return;
-  status = std::move(text);
+  if (generation == work.generation) SetIndex(std::move(read), std::move(text));
+}
+
+// Under the lock.
+void PackLoader::Impl::SetIndex(IndexPtr read, std::string text) {
+  status = text;
+  index_status = std::move(text);
+  failed_identity.clear();
   index = std::move(read);
   std::erase_if(queue, [&](const PackRequest& request) {
     if (index->contains(request.identity)) return false;
     requested.erase(request.identity);
     return true;
   });
+}
+
+// An edited file makes what was loaded from it stale and gives a failed
+// load another chance; the host learns the key and requests it again.
+void PackLoader::Impl::ApplyEdits(const Work& work, const IndexPtr& next,
+                                  const std::optional<std::string>& manifest_status, const Edits& edits) {
+  std::lock_guard lock(mutex);
+  if (generation != work.generation) return;
+  if (manifest_status && next != index) {
+    SetIndex(next, *manifest_status);
+  } else if (manifest_status) {
+    status = *manifest_status;  // it failed to read: the rows read before stay
+    failed_identity.clear();
+  }
+  for (const auto& edit : edits) {
+    const ContentIdentity& identity = edit.first;  // a name a lambda may capture
+    if (const auto found = ready.find(identity); found != ready.end()) {
+      ready_bytes -= found->second->data.size();
+      ready.erase(found);
+    }
+    // A waiting request will read the file as it is now.
+    if (std::none_of(queue.begin(), queue.end(), [&](const PackRequest& r) { return r.identity == identity; })) {
+      requested.erase(identity);
+    }
+    changed_keys.insert(edit.second);
+  }
+}
+
+// On the background thread, which alone uses `watch` and `loaded`, the index
+// it loads from; both are replaced when "pack.txt" reads anew.
+void PackLoader::Impl::LookForEdits(const Work& work, FolderWatch& watch, IndexPtr& loaded) {
+  if (!loaded) return;
+  if (!watch.Started()) {  // watching began after the folder was set
+    watch.Start(Utf8Path(work.folder));
+    watch.Track(WatchedFiles(*loaded));
+    return;
+  }
+  const std::vector<std::string> files = watch.Look();
+  if (files.empty()) return;
+  IndexPtr next = loaded;
+  std::optional<std::string> manifest_status;
+  if (std::find(files.begin(), files.end(), kManifestFileName) != files.end()) {
+    auto read = std::make_shared<ManifestIndex>();
+    manifest_status.emplace();
+    if (ReadIndex(work.folder, *read, *manifest_status)) {
+      next = std::move(read);
+      watch.Track(WatchedFiles(*next));
+    }
+  }
+  ApplyEdits(work, next, manifest_status, FindEdits(*loaded, *next, files));
+  loaded = std::move(next);
 }
 
 // Results of a superseded folder are dropped whole. In batch order, so the
@@ -165,7 +289,13 @@ void PackLoader::Impl::Merge(const Work& work, const ManifestIndex* read, std::v
   for (size_t i = 0; generation == work.generation && i < results.size(); ++i) {
     LoadResult& result = results[i];
     const ContentIdentity& identity = work.batch[i].identity;
-    if (!result.error.empty()) status = std::move(result.error);
+    if (!result.error.empty()) {
+      status = std::move(result.error);
+      failed_identity = identity;
+    } else if (result.texture && identity == failed_identity) {
+      status = index_status;  // the failure it named is mended
+      failed_identity.clear();
+    }
     if (!read || !read->contains(identity)) {
       requested.erase(identity);  // asked for before the index was read
       continue;
@@ -191,6 +321,7 @@ void PackLoader::Impl::DropBatch(const Work& work, const char* message) noexcept
   loading = false;
   if (generation != work.generation) return;
   if (work.reload) reload_pending = true;
+  failed_identity.clear();
   for (const PackRequest& request : work.batch) {
     if (!ready.contains(request.identity)) requested.erase(request.identity);
   }
@@ -205,17 +336,26 @@ void PackLoader::Impl::DropBatch(const Work& work, const char* message) noexcept
 // failure in the loader, which goes on serving what it has.
 void PackLoader::Impl::Run() {
   IndexPtr index;  // the index this thread loads from
+  FolderWatch watch;
   for (;;) {
     Work work;
     try {
       if (!TakeWork(work)) return;
+      if (!work.watch) watch.Start({});
       if (work.reload) {
         index.reset();  // never load the new folder from the old folder's index
+        // Stamped before they are read, so an edit made meanwhile is seen.
+        watch.Start(work.watch ? Utf8Path(work.folder) : std::filesystem::path());
+        if (watch.Started()) watch.Track({kManifestFileName});
         auto read = std::make_shared<ManifestIndex>();
-        std::string text = ReadIndex(work.folder, *read);
+        std::string text;
+        ReadIndex(work.folder, *read, text);
         index = std::move(read);
+        if (watch.Started()) watch.Track(WatchedFiles(*index));
         PublishIndex(work, index, std::move(text));
         work.reload = false;
+      } else if (work.look) {
+        LookForEdits(work, watch, index);
       }
       std::vector<LoadResult> results(work.batch.size());
       ParallelFor(*pool, uint32_t(work.batch.size()),
@@ -265,6 +405,9 @@ void PackLoader::SetPackFolder(const std::string& folder_utf8) {
   old_requested.swap(s.requested);
   old_ready.swap(s.ready);
   old_index.swap(s.index);
+  s.changed_keys.clear();
+  s.index_status.clear();
+  s.failed_identity.clear();
   s.wake.notify_one();
 }
 
@@ -320,14 +463,29 @@ PackLoaderStats PackLoader::Stats() const {
   return stats;
 }
 
-void PackLoader::SetLoadHook(PackLoadHook hook) {
+void PackLoader::WatchPackFiles(std::chrono::milliseconds interval) {
   std::lock_guard lock(impl_->mutex);
-  impl_->hook = std::move(hook);
+  impl_->watch_interval = std::max(interval, std::chrono::milliseconds(0));
+  impl_->next_look = Clock::now() + impl_->watch_interval;
+  impl_->wake.notify_one();
 }
 
-void PackLoader::SetMergeHook(PackMergeHook hook) {
+std::vector<ContentKey> PackLoader::CollectChangedKeys() {
+  std::vector<ContentKey> keys;
   std::lock_guard lock(impl_->mutex);
-  impl_->merge_hook = std::move(hook);
+  keys.assign(impl_->changed_keys.begin(), impl_->changed_keys.end());
+  impl_->changed_keys.clear();
+  return keys;
+}
+
+void PackLoaderTesting::SetLoadHook(PackLoader& loader, PackLoadHook hook) {
+  std::lock_guard lock(loader.impl_->mutex);
+  loader.impl_->hook = std::move(hook);
+}
+
+void PackLoaderTesting::SetMergeHook(PackLoader& loader, PackMergeHook hook) {
+  std::lock_guard lock(loader.impl_->mutex);
+  loader.impl_->merge_hook = std::move(hook);
 }
 
 }  // namespace mivo

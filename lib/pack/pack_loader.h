@@ -1,41 +1,18 @@
-// Run-time replacement service for an embedding host: the host requests a
-// texture's replacement by content key and collects it later; a background
-// thread reads the pack's manifest and loads requested files in small
-// batches on its own worker pool. No call ever waits for loading.
+// The pack loader's limits and test hooks; the class itself is public, in
+// mivo/pack.h.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
-#include <string>
 
-#include "guest/formats.h"
-#include "pack/content_key.h"
-#include "pack/manifest.h"
+#include "mivo/pack.h"
 
 namespace mivo {
 
 constexpr size_t kMaxWaitingRequests = 256;
 constexpr size_t kMaxRequestedIdentities = 65536;
 constexpr uint32_t kMaxBatchRequests = 4;
-constexpr uint64_t kReadyBudgetBytes = 268435456;  // 256 MiB of loaded, untaken texel data
-
-// One request waiting to be loaded.
-struct PackRequest {
-  ContentKey key = 0;
-  GuestTextureInfo info;
-  ContentIdentity identity;
-};
-
-// A snapshot of the loader's state, for diagnostics and tests.
-struct PackLoaderStats {
-  uint64_t ready_bytes = 0;  // texel bytes loaded and not yet taken
-  size_t waiting = 0;        // requests queued for loading
-  size_t requested = 0;      // identities requested since the folder was set and not taken
-  size_t ready = 0;          // textures loaded and not yet taken
-  bool idle = false;         // nothing queued, no folder change pending, no batch loading
-};
 
 // Called on a loader thread just before a listed replacement is loaded.
 using PackLoadHook = std::function<void(const ContentIdentity& identity)>;
@@ -45,55 +22,12 @@ using PackLoadHook = std::function<void(const ContentIdentity& identity)>;
 // the merge fail. It must not call the loader.
 using PackMergeHook = std::function<void(const ContentIdentity& identity)>;
 
-class PackLoader {
- public:
-  // Starts the background thread and a worker pool of `thread_count` workers
-  // (at most 3 are used; 0 loads everything on the background thread). Throws
-  // std::system_error (resource_unavailable_try_again) when a thread cannot
-  // be started.
-  explicit PackLoader(uint32_t thread_count);
-  // The same with a smaller memory budget for loaded textures not yet taken.
-  PackLoader(uint32_t thread_count, uint64_t ready_budget_bytes);
-  // Lets the background thread finish the batch it is loading, then ends it.
-  // Textures still ready are released.
-  ~PackLoader();
-  PackLoader(const PackLoader&) = delete;
-  PackLoader& operator=(const PackLoader&) = delete;
-
-  // Switches to the pack in `folder_utf8` (empty: no pack) and forgets every
-  // request and every loaded texture of the previous one. Setting the same
-  // folder again reloads it.
-  void SetPackFolder(const std::string& folder_utf8);
-
-  // Asks for the replacement of a packable texture. Cheap, and idempotent
-  // until the texture is taken: a caller may request on every use. Ignored
-  // without a pack, for key 0, for textures that cannot be packed, for
-  // textures the pack does not list (checked once its manifest is read), and
-  // when the limits on waiting requests or requested identities are reached
-  // (the latter noted in the status).
-  void RequestReplacement(ContentKey key, const GuestTextureInfo& info);
-
-  // The loaded replacement when it is ready and its data is at most
-  // `byte_limit` bytes; empty otherwise. A texture is handed out once; to
-  // have it again it must be requested again.
-  std::shared_ptr<HostTextureData> TakeReplacement(ContentKey key, const GuestTextureInfo& info,
-                                                   uint64_t byte_limit);
-
-  // "N entries" after a manifest was read, the manifest's or the latest
-  // failing load's message, "too many textures requested", the message of
-  // an error that made the loader drop a batch, or empty.
-  std::string Status() const;
-
-  PackLoaderStats Stats() const;
-
+// Test only: ways into a loader's work.
+struct PackLoaderTesting {
   // Takes effect from the next batch; an empty hook removes it.
-  void SetLoadHook(PackLoadHook hook);
+  static void SetLoadHook(PackLoader& loader, PackLoadHook hook);
   // Takes effect from the next merge; an empty hook removes it.
-  void SetMergeHook(PackMergeHook hook);
-
- private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
+  static void SetMergeHook(PackLoader& loader, PackMergeHook hook);
 };
 
 }  // namespace mivo

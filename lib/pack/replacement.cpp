@@ -9,6 +9,7 @@
 #include "pack/dds_header.h"
 #include "pack/mip_chain.h"
 #include "pack/png_decode.h"
+#include "pack/whole_file.h"
 
 namespace mivo {
 namespace {

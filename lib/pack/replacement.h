@@ -8,23 +8,17 @@
 #include <vector>
 
 #include "guest/formats.h"
-#include "pack/manifest.h"
+#include "mivo/pack.h"
 
 namespace mivo {
 
-// Loads entry.replacement_file from `pack_folder` for an original of
-// entry.original_host_format. On true `texture` is a 2D texture with a
-// complete mip chain. On false `error` holds one fixed message and `texture`
-// is to be discarded. Keeps no state: safe to call from several threads with
-// separate outputs.
-bool LoadReplacement(const std::filesystem::path& pack_folder, const ManifestEntry& entry, HostTextureData& texture,
-                     std::string& error);
+// Replacements, and the originals a manifest row names, are 1 to 8192 texels a side.
+constexpr uint32_t kMaxReplacementSide = 8192;
 
 // Everything after the file is found and read: `file` is the whole file,
 // read as PNG or else as DDS. The same results and messages.
 bool LoadReplacementBytes(std::vector<uint8_t> file, bool is_png, HostFormat original_host_format,
                           HostTextureData& texture, std::string& error);
-
 
 // Whether a replacement of family `replacement` may stand in for an original
 // of family `original`: the same family, or a four-channel one for BC1.

@@ -17,7 +17,7 @@ using test::MakeFetchConstant;
 std::string ReadError(const FetchConstant& fetch, const GuestMemoryView& view) {
   HostTextureData texture;
   std::string error;
-  EXPECT_FALSE(ReadGuestTexture(fetch, view, texture, &error));
+  EXPECT_FALSE(ReadGuestTexture(fetch, view, texture, error));
   return error;
 }
 
@@ -76,7 +76,8 @@ TEST(ReadGuestTexture, TiledTexelsComeFromTheirTiledAddresses) {
   put(256, 4);   // (0, 2)
   put(2048, 5);  // (0, 16)
   HostTextureData texture;
-  ASSERT_TRUE(ReadGuestTexture(MakeFetchConstant(f), {memory.data(), memory.size(), 0}, texture));
+  std::string error;
+  ASSERT_TRUE(ReadGuestTexture(MakeFetchConstant(f), {memory.data(), memory.size(), 0}, texture, error)) << error;
   auto texel = [&](uint32_t x, uint32_t y) { return texture.data.data() + (y * 32 + x) * 4; };
   const uint32_t where[5][2] = {{1, 0}, {8, 0}, {0, 1}, {0, 2}, {0, 16}};
   for (uint8_t tag = 1; tag <= 5; ++tag) {
@@ -154,7 +155,7 @@ TEST(ReadGuestTexture, LargeTextureOverTinyMemoryReadsZeros) {
   f.base_address = 0x1000;
   HostTextureData texture;
   std::string error;
-  ASSERT_TRUE(ReadGuestTexture(MakeFetchConstant(f), {memory.data(), memory.size(), 0}, texture, &error)) << error;
+  ASSERT_TRUE(ReadGuestTexture(MakeFetchConstant(f), {memory.data(), memory.size(), 0}, texture, error)) << error;
   ASSERT_EQ(texture.data.size(), 2048u * 2048 * 4);
   size_t nonzero = 0;
   for (uint8_t b : texture.data) nonzero += b != 0;
@@ -193,13 +194,14 @@ TEST(PooledRead, EqualsTheSequentialReadByteForByte) {
   auto pool = CreateWorkerPool(3);
   auto empty_pool = CreateWorkerPool(0);
   uint32_t seed = 100;
+  std::string error;
   for (const FetchFields& f : cases) {
     const FetchConstant fetch = MakeFetchConstant(f);
     const Memory memory = RandomMemory(fetch, seed++);
     HostTextureData sequential, pooled, unpooled;
-    ASSERT_TRUE(ReadGuestTexture(fetch, memory.View(), sequential));
-    ASSERT_TRUE(ReadGuestTexture(fetch, memory.View(), pooled, nullptr, 0, pool.get()));
-    ASSERT_TRUE(ReadGuestTexture(fetch, memory.View(), unpooled, nullptr, 0, empty_pool.get()));
+    ASSERT_TRUE(ReadGuestTexture(fetch, memory.View(), sequential, error));
+    ASSERT_TRUE(ReadGuestTexture(fetch, memory.View(), pooled, error, 0, pool.get()));
+    ASSERT_TRUE(ReadGuestTexture(fetch, memory.View(), unpooled, error, 0, empty_pool.get()));
     const std::string name = GuestFormatName(uint32_t(f.format));
     ExpectSameTexture(pooled, sequential, name);
     ExpectSameTexture(unpooled, sequential, name);
@@ -214,14 +216,15 @@ TEST(PooledRead, MemoryCutShortReadsTheSameAsTheSequentialRead) {
   FetchFields base_cut = mip_cut;  // mips first, then the base, which memory ends inside
   base_cut.mip_address = 0x10000;
   base_cut.base_address = 0x10000 + 0x200000;
+  std::string error;
   for (const FetchFields& f : {mip_cut, base_cut}) {
     const FetchConstant fetch = MakeFetchConstant(f);
     Memory memory = RandomMemory(fetch, 7);
     HostTextureData whole, sequential, pooled;
-    ASSERT_TRUE(ReadGuestTexture(fetch, memory.View(), whole));
+    ASSERT_TRUE(ReadGuestTexture(fetch, memory.View(), whole, error));
     memory.bytes.resize(memory.bytes.size() - 0x12345);
-    ASSERT_TRUE(ReadGuestTexture(fetch, memory.View(), sequential));
-    ASSERT_TRUE(ReadGuestTexture(fetch, memory.View(), pooled, nullptr, 0, pool.get()));
+    ASSERT_TRUE(ReadGuestTexture(fetch, memory.View(), sequential, error));
+    ASSERT_TRUE(ReadGuestTexture(fetch, memory.View(), pooled, error, 0, pool.get()));
     const std::string name = f.base_address < f.mip_address ? "mip region cut" : "base region cut";
     EXPECT_FALSE(sequential.data == whole.data) << name;  // the cut lies inside the texture
     ExpectSameTexture(pooled, sequential, name);
@@ -252,8 +255,9 @@ TEST(ReadGuestTexture, SwapWhileGatheringEqualsMemorySwappedBefore) {
       Memory swapped = memory;  // both regions start on a page, so units line up with the buffer's
       CopySwapped(f.endian, swapped.bytes.data(), swapped.bytes.data(), swapped.bytes.size());
       HostTextureData got, want;
-      ASSERT_TRUE(ReadGuestTexture(MakeFetchConstant(f), memory.View(), got));
-      ASSERT_TRUE(ReadGuestTexture(MakeFetchConstant(unswapped), swapped.View(), want));
+      std::string error;
+      ASSERT_TRUE(ReadGuestTexture(MakeFetchConstant(f), memory.View(), got, error)) << error;
+      ASSERT_TRUE(ReadGuestTexture(MakeFetchConstant(unswapped), swapped.View(), want, error)) << error;
       ExpectSameTexture(got, want, GuestFormatName(uint32_t(f.format)) + std::string(cut_short ? " cut" : ""));
     }
   }
@@ -277,7 +281,7 @@ TEST(TiledTwins, DecodeToTheSameTexture) {
       std::string error;
       ASSERT_TRUE(ReadTextureDump((i ? tiled : linear) + ".bin", dump, error)) << error;
       const StagedDump staged = StageDumpInGuestMemory(dump);
-      ASSERT_TRUE(ReadGuestTexture(staged.fetch, staged.View(), textures[i], &error)) << error;
+      ASSERT_TRUE(ReadGuestTexture(staged.fetch, staged.View(), textures[i], error)) << error;
     }
     ExpectSameTexture(textures[1], textures[0], tiled);
   }

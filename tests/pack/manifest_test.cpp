@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "pack/manifest.h"
+#include "pack/whole_file.h"
 #include "support/dump_builder.h"
 #include "support/temp_folder.h"
 

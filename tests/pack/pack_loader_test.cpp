@@ -160,7 +160,7 @@ TEST_F(PackLoaderLifecycle, RequestsWithoutAPackAKeyOrAPackableTextureAreIgnored
 TEST_F(PackLoaderLifecycle, ATextureRequestedTwiceLoadsOnceAndIsHandedOutOnce) {
   Gate gate(true);
   PackLoader loader(2);
-  loader.SetLoadHook(gate.Hook());
+  PackLoaderTesting::SetLoadHook(loader, gate.Hook());
   loader.SetPackFolder(pack().string());
   Request(loader, a_);
   Request(loader, a_);
@@ -193,7 +193,7 @@ TEST_F(PackLoaderLifecycle, ATextureRequestedTwiceLoadsOnceAndIsHandedOutOnce) {
 TEST_F(PackLoaderLifecycle, AMissingManifestIsReportedAndNothingLoads) {
   Gate gate(true);
   PackLoader loader(1);
-  loader.SetLoadHook(gate.Hook());
+  PackLoaderTesting::SetLoadHook(loader, gate.Hook());
   loader.SetPackFolder((kPacks / "missing").string());
   Request(loader, a_);
   ASSERT_TRUE(WaitIdle(loader));
@@ -206,7 +206,7 @@ TEST_F(PackLoaderLifecycle, AMissingManifestIsReportedAndNothingLoads) {
 TEST_F(PackLoaderLifecycle, TheLastFailingRequestOfABatchSetsTheStatus) {
   Gate gate(false);
   PackLoader loader(3);
-  loader.SetLoadHook(gate.Hook());
+  PackLoaderTesting::SetLoadHook(loader, gate.Hook());
   // The first batch is held so that both failing requests share the next
   // one, where they load in parallel.
   const auto run = [&](const ManifestEntry& first, const ManifestEntry& second) {
@@ -232,7 +232,7 @@ TEST_F(PackLoaderLifecycle, SwitchingFoldersDuringABatchDiscardsItAndReadsTheNew
   const ManifestEntry& only_there = other.at(1);
   Gate gate(false);
   PackLoader loader(0);
-  loader.SetLoadHook(gate.Hook());
+  PackLoaderTesting::SetLoadHook(loader, gate.Hook());
   loader.SetPackFolder(pack().string());
   Request(loader, a_);
   ASSERT_TRUE(gate.WaitEntered(1));
@@ -282,7 +282,7 @@ TEST_F(PackLoaderLifecycle, ATextureOverTheBudgetIsDroppedAndMayBeRequestedAgain
 TEST_F(PackLoaderLifecycle, UnlistedAndFailedTexturesAreNotRetriedUntilTheFolderIsSetAgain) {
   Gate gate(true);
   PackLoader loader(1);
-  loader.SetLoadHook(gate.Hook());
+  PackLoaderTesting::SetLoadHook(loader, gate.Hook());
   loader.SetPackFolder(failing_pack().string());
   for (int round = 0; round < 2; ++round) {
     Request(loader, unlisted_);
@@ -304,7 +304,7 @@ TEST_F(PackLoaderLifecycle, UnlistedAndFailedTexturesAreNotRetriedUntilTheFolder
 TEST_F(PackLoaderLifecycle, RequestsBeyondTheWaitingLimitAreIgnored) {
   Gate gate(false);
   PackLoader loader(0);
-  loader.SetLoadHook(gate.Hook());
+  PackLoaderTesting::SetLoadHook(loader, gate.Hook());
   loader.SetPackFolder((kPacks / "many").string());  // a_ and rows, without files, for keys 1 to 266
   Request(loader, a_);
   ASSERT_TRUE(gate.WaitEntered(1));
@@ -322,7 +322,7 @@ TEST_F(PackLoaderLifecycle, DestroyingWhileABatchLoadsLetsItFinish) {
   std::atomic<int> entered = 0;
   std::atomic<int> returned = 0;
   auto loader = std::make_unique<PackLoader>(3);
-  loader->SetLoadHook([&](const ContentIdentity&) {
+  PackLoaderTesting::SetLoadHook(*loader, [&](const ContentIdentity&) {
     ++entered;
     std::this_thread::sleep_for(50ms);  // long enough for the destructor to start meanwhile
     ++returned;
@@ -448,14 +448,14 @@ TEST_F(PackLoaderSession, AFailureWhileLoadingOrMergingDropsOneBatchAndIsReporte
     const auto hook = [&](const ContentIdentity&) {
       if (!failed.exchange(true)) c.fail();
     };
-    c.in_merge ? loader_.SetMergeHook(hook) : loader_.SetLoadHook(hook);
+    c.in_merge ? PackLoaderTesting::SetMergeHook(loader_, hook) : PackLoaderTesting::SetLoadHook(loader_, hook);
     loader_.SetPackFolder(folder_);
     EXPECT_LT(Round(0), 5u) << c.status;
     EXPECT_EQ(loader_.Status(), c.status);
     EXPECT_EQ(loader_.Stats().requested, 0u);
     EXPECT_EQ(Round(0), 5u);
-    loader_.SetMergeHook({});
-    loader_.SetLoadHook({});
+    PackLoaderTesting::SetMergeHook(loader_, {});
+    PackLoaderTesting::SetLoadHook(loader_, {});
   }
 }
 

@@ -64,7 +64,7 @@ TEST(ResourceBounds, FetchConstantClaimingAHuge3DTextureFailsWithoutStagingIt) {
   EXPECT_LT(staged.memory.size(), 0x10000u);
   HostTextureData texture;
   std::string error;
-  EXPECT_FALSE(ReadGuestTexture(staged.fetch, staged.View(), texture, &error));
+  EXPECT_FALSE(ReadGuestTexture(staged.fetch, staged.View(), texture, error));
   EXPECT_EQ(error, "texture too large");
   EXPECT_EQ(texture.data.capacity(), 0u);
 }

@@ -76,13 +76,12 @@ uint64_t SaturatingAdd(uint64_t a, uint64_t b) { return a > UINT64_MAX - b ? UIN
 }  // namespace
 
 uint32_t DxgiFormat(HostFormat format) {
-  const uint32_t code = uint32_t(format);
-  return code >= 1 && code <= 36 ? kDxgiFormats[code - 1] : 0;
+  return format != HostFormat::UNKNOWN && IsKnownHostFormat(format) ? kDxgiFormats[uint32_t(format) - 1] : 0;
 }
 
 uint64_t DdsFillerSize(const HostTextureData& t, uint32_t mip) {
-  const uint32_t code = uint32_t(t.host_format);
-  if (code == 0 || code >= kHostFormatCount) return 0;  // an unknown format has no texel size
+  // An unknown format has no texel size.
+  if (t.host_format == HostFormat::UNKNOWN || !IsKnownHostFormat(t.host_format)) return 0;
   const HostFormatInfo& row = HostFormatRow(t.host_format);
   const auto level_size = [mip](uint32_t size) { return mip >= 32 ? 1u : std::max(size >> mip, 1u); };
   const uint64_t w = level_size(t.width), h = level_size(t.height);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "guest/formats.h"
-#include "guest/guest_memory.h"
+#include "mivo/guest.h"
 
 namespace mivo {
 
