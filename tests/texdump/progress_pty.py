@@ -20,7 +20,10 @@ def write_dump(path):
 def run_on_terminal(command, cwd):
     """(stdout, what reached the terminal)."""
     master, slave = pty.openpty()
-    child = subprocess.Popen(command, cwd=cwd, stdout=subprocess.PIPE, stderr=slave)
+    # Standard output to a file: a pipe would fill up while the terminal is
+    # read, and the program would wait on it forever.
+    sink = tempfile.TemporaryFile()
+    child = subprocess.Popen(command, cwd=cwd, stdout=sink, stderr=slave)
     os.close(slave)
     seen = b""
     while True:
@@ -31,8 +34,10 @@ def run_on_terminal(command, cwd):
         if not chunk:
             break
         seen += chunk
-    out = child.stdout.read()
     child.wait()
+    sink.seek(0)
+    out = sink.read()
+    sink.close()
     os.close(master)
     return out, seen.decode(errors="replace")
 
