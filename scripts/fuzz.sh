@@ -5,9 +5,11 @@
 #   --seconds S  run each target for S seconds (default 60)
 #   --runs N     run each target for N executions instead
 #   TARGET       fuzz_dump, fuzz_manifest, fuzz_replacement_dds,
-#                fuzz_replacement_png (default: all)
+#                fuzz_replacement_png, fuzz_pack_loader (default: all)
 # New inputs go to build-fuzz/corpus/TARGET (the committed seeds in
-# fuzz/corpus/ are only read); findings to build-fuzz/findings/. Exits 1
+# fuzz/corpus/ are only read), each target uses its dictionary fuzz/NAME.dict,
+# findings go to build-fuzz/findings/. The last line per target gives the
+# runs, speed, coverage and features from libFuzzer's final stats. Exits 1
 # when any target reports a crash, leak, timeout or memory blow-up.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,27 +23,34 @@ while [ $# -gt 0 ]; do
     *) targets+=("$1"); shift ;;
   esac
 done
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_dump fuzz_manifest fuzz_replacement_dds fuzz_replacement_png)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_dump fuzz_manifest fuzz_replacement_dds fuzz_replacement_png
+                                  fuzz_pack_loader)
 
 CC=clang CXX=clang++ scripts/setup.sh build-fuzz -DMIVO_FUZZ=ON -DMIVO_BUILD_TESTS=OFF -DMIVO_BUILD_BENCH=OFF
 mkdir -p build-fuzz/findings
 
 status=0
 for target in "${targets[@]}"; do
-  seeds=fuzz/corpus/${target#fuzz_}
+  name=${target#fuzz_}
+  seeds=fuzz/corpus/$name
   work=build-fuzz/corpus/$target
   mkdir -p "$work"
+  # A byte is a whole call for the loader: long inputs only wait longer.
+  max_len=16384
+  [ "$target" != fuzz_pack_loader ] || max_len=512
   # Allocations beyond a few hundred MiB from inputs of at most 16 KiB are
   # findings, not legitimate work.
   result=ok
-  if ! build-fuzz/fuzz/"$target" "$work" "$seeds" "${limit[@]}" -max_len=16384 -timeout=10 \
+  if ! build-fuzz/fuzz/"$target" "$work" "$seeds" "${limit[@]}" -max_len=$max_len -timeout=10 \
+      -dict=fuzz/"$name".dict \
       -rss_limit_mb=2048 -malloc_limit_mb=256 -print_final_stats=1 \
       -artifact_prefix=build-fuzz/findings/"$target"- > build-fuzz/"$target".log 2>&1; then
     status=1
     result="FINDING (see build-fuzz/$target.log)"
   fi
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' build-fuzz/"$target".log)
-  cov=$(grep -Eo 'cov: [0-9]+' build-fuzz/"$target".log | tail -1 || true)
-  echo "$target: ${runs:-?} runs, ${cov:-cov: ?}, $result"
+  speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' build-fuzz/"$target".log)
+  cov=$(grep -Eo 'cov: [0-9]+ ft: [0-9]+' build-fuzz/"$target".log | tail -1 || true)
+  echo "$target: ${runs:-?} runs, ${speed:-?} exec/s, ${cov:-cov: ?}, $result"
 done
 exit $status
