@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (Clang, ASan + UBSan) in build-fuzz/ and runs
 # each one in turn, one process at a time.
-# Usage: scripts/fuzz.sh [--seconds S | --runs N] [TARGET...]
+# Usage: scripts/fuzz.sh [--seconds S | --runs N | --merge] [TARGET...]
 #   --seconds S  run each target for S seconds (default 60)
 #   --runs N     run each target for N executions instead
+#   --merge      run nothing: minimise the committed corpus fuzz/corpus/NAME
+#                together with build-fuzz/corpus/TARGET into fuzz/corpus/NAME
 #   TARGET       fuzz_dump, fuzz_manifest, fuzz_replacement_dds,
 #                fuzz_replacement_png, fuzz_pack_loader (default: all)
 # New inputs go to build-fuzz/corpus/TARGET (the committed seeds in
@@ -15,11 +17,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 limit=(-max_total_time=60)
+merge=0
 targets=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --seconds) limit=(-max_total_time="$2"); shift 2 ;;
     --runs) limit=(-runs="$2"); shift 2 ;;
+    --merge) merge=1; shift ;;
     *) targets+=("$1"); shift ;;
   esac
 done
@@ -38,6 +42,13 @@ for target in "${targets[@]}"; do
   # A byte is a whole call for the loader: long inputs only wait longer.
   max_len=16384
   [ "$target" != fuzz_pack_loader ] || max_len=512
+  if [ $merge = 1 ]; then
+    merged=$(mktemp -d)
+    build-fuzz/fuzz/"$target" -merge=1 -max_len=$max_len "$merged" "$seeds" "$work" > build-fuzz/"$target"-merge.log 2>&1
+    rm -rf "$seeds" && mv "$merged" "$seeds" && chmod 755 "$seeds"
+    echo "$target: $(ls "$seeds" | wc -l) files, $(du -sb "$seeds" | cut -f1) bytes in $seeds"
+    continue
+  fi
   # Allocations beyond a few hundred MiB from inputs of at most 16 KiB are
   # findings, not legitimate work.
   result=ok
