@@ -3,6 +3,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "support/dump_builder.h"
 #include "texdump/dump_file.h"
 
 namespace mivo {
