@@ -42,7 +42,7 @@ bool RegionSizes(const FetchConstant& fetch, uint64_t& base_region, uint64_t& mi
   base_region = mip_region = 0;
   for (uint8_t assume_mips_in_base_tail : {0, 1}) {
     GuestTextureInfo info;
-    if (!DescribeTexture(fetch, info, nullptr, assume_mips_in_base_tail)) continue;
+    if (std::string error; !DescribeTexture(fetch, info, error, assume_mips_in_base_tail)) continue;
     const GuestExtents extents = ComputeGuestExtents(fetch, assume_mips_in_base_tail);
     if (extents.base_size + extents.mip_size > kGuestAddressSpace) return false;
     base_region = std::max(base_region, extents.base_size);
