@@ -1,7 +1,17 @@
 // An MVTX file through everything the dump tool does with it, in memory:
-// parse, stage, read with both tail assumptions; then key, report lines, DDS
-// and PNG as the normal mode, and the tail measurement and its contact sheet
-// as the tail-check mode.
+// parse, stage, read; then key, report lines, DDS and PNG as the normal
+// mode, and, for a texture the tail-check mode would take, the read with its
+// mips in the base level's tail, the measurement and its contact sheet.
+//
+// An input of at most 16 KiB can describe a texture of gigabytes that is
+// zeros but for those bytes. Decoding such textures kept the target at a few
+// hundred runs a second and finds nothing the small ones do not (the size
+// limits have their own tests). So only textures whose decoded bytes (host
+// data, or the RGBA8 the images make of it) and guest regions stay within
+// 64 KiB are staged and decoded; every other input still runs the reader's
+// description, layout and size checks against an empty guest memory, which
+// fails cheaply before anything is allocated.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -22,54 +32,88 @@ namespace {
 
 using namespace mivo;
 
-// The fetch constant alone can claim a texture of gigabytes; such textures
-// are legitimate but would make every run crawl, and the resource tests
-// cover them. Skipping large ones keeps the fuzzer near a thousand runs a
-// second. A rough upper bound of the decoded bytes is enough.
-constexpr uint64_t kMaxFuzzedTextureBytes = uint64_t(1) << 20;
+constexpr uint64_t kMaxDecodedBytes = uint64_t(64) << 10;
+constexpr const char* kName = "bf_0A000001_5E1C0001";
 
-uint64_t DecodedSizeBound(const FetchConstant& fetch, uint8_t assume_mips_in_base_tail) {
+// Bytes of every level and layer from the first used level on, in the host
+// format or as RGBA8 for the images, whichever is larger: at least what the
+// reader allocates (it skips levels it cannot locate) and what the images
+// expand it to.
+uint64_t DecodedBytesBound(const GuestTextureInfo& info) {
+  uint64_t total = 0;
+  for (uint32_t m = info.min_level; m < info.levels; ++m) {
+    const uint32_t width = std::max(1u, info.width >> m), height = std::max(1u, info.height >> m);
+    const uint64_t depth = info.dim == kDim3D ? std::max(1u, info.depth >> m) : 1;
+    total += std::max(HostSliceSize(info.host_format, width, height), uint64_t(width) * height * 4) * depth *
+             info.layers;
+  }
+  return total;
+}
+
+bool WorthDecoding(const FetchConstant& fetch, uint8_t assume_mips_in_base_tail) {
   GuestTextureInfo info;
-  if (std::string error; !DescribeTexture(fetch, info, error, assume_mips_in_base_tail)) return 0;
-  const uint64_t slices = uint64_t(info.depth) * info.layers;
-  return HostSliceSize(info.host_format, info.width, info.height) * slices * 2;
+  if (std::string error; !DescribeTexture(fetch, info, error, assume_mips_in_base_tail)) return true;  // refused
+  const GuestExtents extents = ComputeGuestExtents(fetch, assume_mips_in_base_tail);
+  return extents.base_size + extents.mip_size <= kMaxDecodedBytes && DecodedBytesBound(info) <= kMaxDecodedBytes;
+}
+
+void CheckReportLines(const DumpReport& report) {
+  if (DescriptionLine(report).empty() || CsvRow(report).empty()) __builtin_trap();
+}
+
+// Only the checks: with no guest memory no read can succeed.
+void CheckUndecoded(const TextureDump& dump, bool tail_candidate) {
+  StagedDump unstaged;
+  unstaged.fetch = dump.fetch;
+  unstaged.base_address = FetchBaseAddress(dump.fetch);
+  unstaged.mip_address = FetchMipAddress(dump.fetch);
+  for (uint8_t assume_mips_in_base_tail = 0; assume_mips_in_base_tail <= uint8_t(tail_candidate);
+       ++assume_mips_in_base_tail) {
+    HostTextureData texture;
+    std::string error;
+    if (ReadGuestTexture(dump.fetch, GuestMemoryView{}, texture, error, assume_mips_in_base_tail) ||
+        error.empty()) {
+      __builtin_trap();
+    }
+    if (assume_mips_in_base_tail == 0) {
+      CheckReportLines(MakeDumpReport(kName, unstaged, dump.base_image.size(), dump.mip_image.size(),
+                                      dump.version1_shifted, texture, false, error));
+    }
+  }
 }
 
 void RunNormalModeStages(const TextureDump& dump, const StagedDump& staged, const HostTextureData& texture,
                          bool ok, const std::string& error) {
-  DumpReport report = MakeDumpReport("bf_0A000001_5E1C0001", staged, dump.base_image.size(), dump.mip_image.size(),
+  DumpReport report = MakeDumpReport(kName, staged, dump.base_image.size(), dump.mip_image.size(),
                                      dump.version1_shifted, texture, ok, error);
   if (report.content_key != 0) report.pack_key = FormatContentKey(report.content_key, report.name);
   report.host_hash = HashHostData(texture.data.data(), texture.data.size());
-  const std::string line = DescriptionLine(report) + CsvRow(report);
-  if (line.empty()) __builtin_trap();
+  CheckReportLines(report);
   if (!ok) return;
 
-  if (DdsFileSize(texture) <= kMaxDdsFileBytes) {
-    const std::vector<uint8_t> dds = BuildDds(texture);
-    if (dds.size() != DdsFileSize(texture)) __builtin_trap();
-  }
+  if (BuildDds(texture).size() != DdsFileSize(texture)) __builtin_trap();
   StackedImage image;
   if (StackFirstLevel(texture, image)) {
     if (uint64_t(image.width) * 4 * image.height > image.pixels.size()) __builtin_trap();
-    const std::vector<uint8_t> png = BuildPng(image.width, image.height, image.pixels.data());
-    if (png.size() < 8) __builtin_trap();
+    if (BuildPng(image.width, image.height, image.pixels.data()).size() < 8) __builtin_trap();
   }
 }
 
-// What the tail-check mode does with a texture read with its mips in the
-// base level's tail.
-void RunTailCheckStages(const FetchConstant& captured, const HostTextureData& texture, bool ok) {
-  if (!ok || !HasMipsInBaseTail(captured)) return;
+void RunTailCheckStages(const HostTextureData& texture) {
   DistinctMap distinct;
   const MipTailResult result = AnalyzeMipTail(texture, distinct);
-  if (TailCsvRow("bf_0A000001_5E1C0001", "k_8_8_8_8", texture.width, texture.height, result).empty()) {
-    __builtin_trap();
-  }
+  if (TailCsvRow(kName, "k_8_8_8_8", texture.width, texture.height, result).empty()) __builtin_trap();
   if (result.levels.empty()) return;
   const TailSheet sheet = BuildTailSheet(result);
   if (uint64_t(sheet.width) * 4 * sheet.height != sheet.pixels.size()) __builtin_trap();
   if (BuildPng(sheet.width, sheet.height, sheet.pixels.data()).size() < 8) __builtin_trap();
+}
+
+// A failure always says why; a success never carries a message.
+bool Read(const StagedDump& staged, uint8_t assume_mips_in_base_tail, HostTextureData& texture, std::string& error) {
+  const bool ok = ReadGuestTexture(staged.fetch, staged.View(), texture, error, assume_mips_in_base_tail);
+  if (ok != error.empty()) __builtin_trap();
+  return ok;
 }
 
 }  // namespace
@@ -77,23 +121,21 @@ void RunTailCheckStages(const FetchConstant& captured, const HostTextureData& te
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TextureDump dump;
   std::string error;
-  if (!ParseTextureDump(data, size, dump, error)) return 0;
-  if (DecodedSizeBound(dump.fetch, 0) > kMaxFuzzedTextureBytes ||
-      DecodedSizeBound(dump.fetch, 1) > kMaxFuzzedTextureBytes) {
+  if (!ParseTextureDump(data, size, dump, error)) {
+    if (error.empty()) __builtin_trap();
+    return 0;
+  }
+  // Decided on the fetch constant as captured, as the tail-check mode does.
+  const bool tail_candidate = HasMipsInBaseTail(dump.fetch);
+  if (!WorthDecoding(dump.fetch, 0) || (tail_candidate && !WorthDecoding(dump.fetch, 1))) {
+    CheckUndecoded(dump, tail_candidate);
     return 0;
   }
   const StagedDump staged = StageDumpInGuestMemory(dump);
-  for (uint8_t assume_mips_in_base_tail : {0, 1}) {
-    HostTextureData texture;
-    std::string read_error;
-    const bool ok = ReadGuestTexture(staged.fetch, staged.View(), texture, read_error, assume_mips_in_base_tail);
-    // A failure always says why; a success never carries a message.
-    if (ok != read_error.empty()) __builtin_trap();
-    if (assume_mips_in_base_tail == 0) {
-      RunNormalModeStages(dump, staged, texture, ok, read_error);
-    } else {
-      RunTailCheckStages(dump.fetch, texture, ok);
-    }
-  }
+  HostTextureData texture;
+  const bool ok = Read(staged, 0, texture, error);
+  RunNormalModeStages(dump, staged, texture, ok, error);
+  error.clear();
+  if (tail_candidate && Read(staged, 1, texture, error)) RunTailCheckStages(texture);
   return 0;
 }

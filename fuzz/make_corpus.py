@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Rebuilds the seed corpora in fuzz/corpus/ from the samples, the test PNGs
-and the images mivo_texdump writes for the samples.
+"""Writes the seed inputs into fuzz/corpus/ from the samples, the test PNGs
+and the images mivo_texdump writes for the samples. The folders also hold
+what fuzzing found (merged in with -merge=1), which this leaves in place.
 Usage: fuzz/make_corpus.py BUILD_DIR   (BUILD_DIR holds a built mivo_texdump)"""
 import os, shutil, struct, subprocess, sys, tempfile
 
@@ -8,10 +9,9 @@ root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 corpus = os.path.join(root, 'fuzz', 'corpus')
 texdump = os.path.join(sys.argv[1], 'tools', 'texdump', 'mivo_texdump')
 
-def fresh(name):
+def folder(name):
     path = os.path.join(corpus, name)
-    shutil.rmtree(path, ignore_errors=True)
-    os.makedirs(path)
+    os.makedirs(path, exist_ok=True)
     return path
 
 def put(folder, name, data):
@@ -27,7 +27,7 @@ def dds(width, height, mips, fourcc, dxgi=None, data=b''):
     return head + data
 
 # Dumps: the samples as they are.
-dumps = fresh('dump')
+dumps = folder('dump')
 for name in sorted(os.listdir(os.path.join(root, 'samples'))):
     shutil.copy(os.path.join(root, 'samples', name), dumps)
 
@@ -35,8 +35,8 @@ for name in sorted(os.listdir(os.path.join(root, 'samples'))):
 # pack formats: R8 RG8 RG8S RGBA8 BC1 BC2 BC3 BC5 BC5S BC7).
 with tempfile.TemporaryDirectory() as out:
     subprocess.run([texdump, '--out', out, os.path.join(root, 'samples')], check=True, stdout=subprocess.DEVNULL)
-    dds_dir = fresh('replacement_dds')
-    png_dir = fresh('replacement_png')
+    dds_dir = folder('replacement_dds')
+    png_dir = folder('replacement_png')
     for i, name in enumerate(sorted(os.listdir(out))):
         data = open(os.path.join(out, name), 'rb').read()
         if name.endswith('.dds') and len(data) <= 8192:
@@ -58,7 +58,7 @@ for i, name in enumerate(sorted(os.listdir(pngsuite))):
     if name.endswith('.png') and '08' in name:
         put(png_dir, name, bytes([i % 10]) + open(os.path.join(pngsuite, name), 'rb').read())
 
-manifests = fresh('manifest')
+manifests = folder('manifest')
 row = '0123456789ABCDEF bf_0A000001_5E1C0001 RGBA8_UNORM 64 32 0123456789ABCDEF__bf_0A000001_5E1C0001.dds\n'
 put(manifests, 'header_only.txt', b'MVTP 1\n')
 put(manifests, 'written.txt', ('MVTP 1\n# hash bf_name original_host_format original_width original_height '
@@ -66,3 +66,11 @@ put(manifests, 'written.txt', ('MVTP 1\n# hash bf_name original_host_format orig
 put(manifests, 'crlf.txt', ('MVTP 1\r\n' + row.replace('\n', '\r\n') +
     '00000000DEADBEEF bf_0a000002_5e1c0002 BC1_UNORM 8192 4 00000000DEADBEEF__bf_0a000002_5e1c0002.png\r\n').encode())
 put(manifests, 'duplicate.txt', ('MVTP 1\n' + row + row.replace('0A000001', '0A000003')).encode())
+
+# Pack loader calls, a byte each: the call in the low three bits, its argument
+# above (see fuzz_pack_loader.cpp).
+loader = folder('pack_loader')
+put(loader, 'load_and_take', bytes([3, 0, 8, 16, 24, 32, 40, 6, 2, 10, 18, 42, 2, 4, 5]))
+put(loader, 'switch_folder', bytes([3, 0, 8, 16, 11, 0, 6, 2, 4]))
+put(loader, 'small_budget', bytes([0x4F, 3, 0, 16, 40, 6, 5, 2, 18, 42, 4]))
+put(loader, 'no_pack', bytes([0x13, 0, 6, 4, 0x2B, 0, 6, 4, 0x1B, 0, 6, 4]))

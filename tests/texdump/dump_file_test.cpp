@@ -3,6 +3,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "support/dump_builder.h"
 #include "texdump/dump_file.h"
 
 namespace mivo {
@@ -39,6 +40,30 @@ TEST(ReadStagedDump, EqualsReadingThenStaging) {
   }
   EXPECT_GT(failed, 2u);
   EXPECT_GT(shifted, 0u);
+}
+
+TEST(DumpStaging, RegionsThatAreNeverReadCostNoMemory) {
+  // A base region of 458 MB beside a mip image that no mip address reads
+  // (fuzzing found its like staging 416 MB for a 55-byte dump), and regions
+  // of 64 and 21 MiB of words that are no texture fetch constant.
+  test::FetchFields no_mip_address;
+  no_mip_address.height = 7000;
+  no_mip_address.pitch = 511;
+  no_mip_address.base_address = 0x00100000;
+  test::FetchFields not_a_texture;
+  not_a_texture.type = 0;
+  not_a_texture.width = not_a_texture.height = 4096;
+  not_a_texture.pitch = 128;
+  not_a_texture.max_level = 12;
+  not_a_texture.base_address = 0x00100000;
+  not_a_texture.mip_address = 0x10000000;
+  for (const test::FetchFields& f : {no_mip_address, not_a_texture}) {
+    TextureDump dump;
+    dump.fetch = test::MakeFetchConstant(f);
+    dump.base_image.assign(64, 0x11);
+    dump.mip_image.assign(64, 0x22);
+    EXPECT_LT(StageDumpInGuestMemory(dump).memory.size(), 0x10000u) << "type " << f.type;
+  }
 }
 
 }  // namespace

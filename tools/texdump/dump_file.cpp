@@ -5,6 +5,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "guest/describe.h"
 #include "guest/layout.h"
 #include "guest/read_texture.h"
 
@@ -34,11 +35,14 @@ bool ShiftOnePageDown(uint8_t* image, size_t size) {
 }
 
 // The bytes of the base and mip regions the layout touches (the larger of
-// the two tail assumptions); false when the texture is too large to be read
-// at all, so that its placement does not matter.
+// the two tail assumptions; none where the fetch constant describes no
+// texture, since nothing is then read); false when the texture is too large
+// to be read at all, so that its placement does not matter.
 bool RegionSizes(const FetchConstant& fetch, uint64_t& base_region, uint64_t& mip_region) {
   base_region = mip_region = 0;
   for (uint8_t assume_mips_in_base_tail : {0, 1}) {
+    GuestTextureInfo info;
+    if (std::string error; !DescribeTexture(fetch, info, error, assume_mips_in_base_tail)) continue;
     const GuestExtents extents = ComputeGuestExtents(fetch, assume_mips_in_base_tail);
     if (extents.base_size + extents.mip_size > kGuestAddressSpace) return false;
     base_region = std::max(base_region, extents.base_size);
@@ -130,10 +134,11 @@ void PlaceImages(const FetchConstant& fetch, uint64_t base_bytes, uint64_t mip_b
     // the memory; the first one needs real zero pages up to its region's end.
     // So the image whose region overshoots it more goes last: a fetch
     // constant claiming a huge base region must not cost that much memory.
+    // A mip image that is never read (no mip address) goes first too.
     const uint64_t base_over = base_region > base_bytes ? base_region - base_bytes : 0;
     const uint64_t mip_over = mip_region > mip_bytes ? mip_region - mip_bytes : 0;
     const uint64_t base_after_mip = OffsetPastRegion(std::max(mip_region, mip_bytes));
-    if (base_over > mip_over && staged.base_address != 0 && staged.mip_address != 0 && base_after_mip != 0) {
+    if (base_over > mip_over && staged.base_address != 0 && base_after_mip != 0) {
       staged.mip_offset = 0x1000;
       staged.base_offset = base_after_mip;
     } else {
