@@ -2,6 +2,9 @@
 // format and check what every successful load promises.
 #pragma once
 
+#include <zlib.h>
+
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,6 +21,21 @@ constexpr HostFormat kPackFormats[] = {
 };
 
 inline HostFormat PackFormatFromByte(uint8_t byte) { return kPackFormats[byte % 10]; }
+
+inline uint32_t LoadBe32(const uint8_t* p) {
+  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
+
+// Makes every chunk's CRC right, so that mutations get past the chunk layer.
+inline void RepairChunkCrcs(std::vector<uint8_t>& png) {
+  for (size_t at = 8; png.size() >= 12 && at <= png.size() - 12;) {
+    const uint32_t length = LoadBe32(&png[at]);
+    if (length > png.size() - 12 - at) return;
+    const uint32_t crc = uint32_t(crc32(0, &png[at + 4], uInt(length) + 4));
+    for (int i = 0; i < 4; ++i) png[at + 8 + length + i] = uint8_t(crc >> (24 - 8 * i));
+    at += 12 + size_t(length);
+  }
+}
 
 inline void LoadAndCheck(HostFormat original, std::vector<uint8_t> file, bool is_png) {
   HostTextureData texture;

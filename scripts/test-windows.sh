@@ -24,7 +24,7 @@ echo "== test program under Wine"
 
 echo "== Windows programs against Linux programs"
 [ -x build/tools/texdump/mivo_texdump ] || scripts/setup.sh build
-cmake --build build --target mivo_texdump mivo_packcheck >/dev/null
+cmake --build build --target mivo_texdump mivo_packcheck mivo_png_verdicts >/dev/null
 linux_texdump=$root/build/tools/texdump/mivo_texdump
 linux_packcheck=$root/build/tools/packcheck/mivo_packcheck
 
@@ -172,6 +172,22 @@ for side in linux windows; do
 done
 run check_suite packcheck suite suite-template
 same_packcheck check_suite
+
+# The PNG fuzz corpus (first byte: the original's format and the CRC repair)
+# through both decoders: no crash, and the same accept/refuse verdict per
+# file, except that a file cut short after its image data ("cut") may be
+# accepted by libspng and refused by Wine's decoder (see the README).
+corpus=$root/fuzz/corpus/replacement_png
+"$root/build/tests/mivo_png_verdicts" "$corpus" >"$work/linux/verdicts.txt" 2>/dev/null || fail "verdicts: Linux run failed"
+(cd "$work/windows" && wine "$win_bin/mivo_png_verdicts.exe" "$corpus" 2>/dev/null) | tr -d '\r' >"$work/windows/verdicts.txt" ||
+  fail "verdicts: Windows run failed"
+[ "$(wc -l <"$work/linux/verdicts.txt")" = "$(wc -l <"$work/windows/verdicts.txt")" ] || fail "verdicts: file counts differ"
+# Both sides mark the same files "cut": a pasted line holds the Linux fields, then the Windows ones.
+differ=$(paste -d' ' "$work/linux/verdicts.txt" "$work/windows/verdicts.txt" |
+  awk '{h = NF / 2} $1 != $(h + 1) || $2 != $(h + 2)' || true)
+unexplained=$(awk '!($2 == "accept" && $3 == "cut")' <<<"$differ" | grep . || true)
+[ -z "$unexplained" ] || { fail "verdicts differ (Linux, then Windows):"; head -10 <<<"$unexplained"; }
+echo "png corpus: $(wc -l <"$work/linux/verdicts.txt") files, $(grep -c . <<<"$differ" || true) verdicts differ, $(grep -c . <<<"$unexplained" || true) unexplained"
 
 if [ "$failures" -ne 0 ]; then
   echo "windows: $failures end-to-end differences"
