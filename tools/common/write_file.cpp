@@ -4,11 +4,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "pack/open_file.h"
+
 namespace mivo {
 
 bool WriteWholeFile(const std::filesystem::path& path, std::string_view bytes, std::string& error) {
   errno = 0;
-  std::FILE* file = std::fopen(path.string().c_str(), "wb");
+  std::FILE* file = OpenFile(path, "wb");
   if (file == nullptr) {
     error = std::strerror(errno);
     return false;
