@@ -10,15 +10,7 @@ cd "$(dirname "$0")/.."
 
 # wine64 alone puts no "wine" command on the path; the wine package does.
 packages=(cmake ninja-build g++-mingw-w64-x86-64-posix libz-mingw-w64-dev libxxhash-dev googletest wine wine64)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "installing: ${missing[*]}"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+scripts/install-packages.sh "${packages[@]}"
 
 build_dir=build-windows
 launcher=()

@@ -9,15 +9,7 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
           libxxhash-dev libspng-dev zlib1g-dev libgtest-dev libbenchmark-dev
           libsquish-dev python3 python3-pil pngcheck
           chromium chromium-driver python3-selenium)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "installing: ${missing[*]}"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+scripts/install-packages.sh "${packages[@]}"
 
 build_dir=${1:-build}
 shift || true

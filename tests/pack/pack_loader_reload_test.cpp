@@ -13,12 +13,14 @@
 #include <thread>
 
 #include "pack/pack_loader.h"
+#include "support/original_info.h"
 #include "support/temp_folder.h"
 
 namespace mivo {
 namespace {
 
 using namespace std::chrono_literals;
+using test::OriginalInfo;
 
 // A 4x4 RGBA8 DDS with its complete chain, every texel `texel` (R first).
 std::vector<uint8_t> FlatDds(uint32_t texel) {
@@ -44,14 +46,6 @@ PackFile MakePackFile(uint64_t hash, uint32_t texel) {
   std::snprintf(alias, sizeof alias, "bf_%08X_00000000", unsigned(hash));
   const ManifestEntry e{hash, alias, FormatContentKey(hash, alias) + ".dds", HostFormat::RGBA8_UNORM, 16, 16};
   return {e, FlatDds(texel)};
-}
-
-GuestTextureInfo OriginalInfo(const ManifestEntry& e) {
-  GuestTextureInfo info;
-  info.host_format = e.original_host_format;
-  info.width = e.original_width;
-  info.height = e.original_height;
-  return info;
 }
 
 class PackLoaderReload : public ::testing::Test {

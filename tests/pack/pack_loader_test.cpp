@@ -16,11 +16,14 @@
 #include <thread>
 #include <vector>
 
+#include "support/original_info.h"
+
 namespace mivo {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using test::OriginalInfo;
 
 // Small packs of flat PNGs and RGBA8 DDS files with their complete chains:
 // "pack" (a_, b_, c_), "failing" (a_, a missing file, a PNG named .dds),
@@ -33,14 +36,6 @@ PackManifest Rows(const std::string& pack) {
   std::string error;
   EXPECT_TRUE(ReadPackManifest(kPacks / pack, rows, error)) << error;
   return rows;
-}
-
-GuestTextureInfo OriginalInfo(const ManifestEntry& entry) {
-  GuestTextureInfo info;
-  info.host_format = entry.original_host_format;
-  info.width = entry.original_width;
-  info.height = entry.original_height;
-  return info;
 }
 
 constexpr auto kPatience = 20s;

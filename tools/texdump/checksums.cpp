@@ -15,23 +15,19 @@ namespace {
 // zlib takes 32-bit lengths; longer runs are fed in pieces.
 constexpr size_t kZlibPiece = size_t(1) << 30;
 
-uint32_t ZlibCrc(uint32_t crc, const uint8_t* bytes, size_t size) {
+// `Update` is zlib's crc32 or adler32.
+template <auto Update>
+uint32_t ZlibInPieces(uint32_t sum, const uint8_t* bytes, size_t size) {
   for (size_t done = 0; done < size;) {
     const size_t piece = std::min(size - done, kZlibPiece);
-    crc = uint32_t(crc32(crc, bytes + done, uInt(piece)));
+    sum = uint32_t(Update(sum, bytes + done, uInt(piece)));
     done += piece;
   }
-  return crc;
+  return sum;
 }
 
-uint32_t ZlibAdler(uint32_t adler, const uint8_t* bytes, size_t size) {
-  for (size_t done = 0; done < size;) {
-    const size_t piece = std::min(size - done, kZlibPiece);
-    adler = uint32_t(adler32(adler, bytes + done, uInt(piece)));
-    done += piece;
-  }
-  return adler;
-}
+uint32_t ZlibCrc(uint32_t crc, const uint8_t* bytes, size_t size) { return ZlibInPieces<crc32>(crc, bytes, size); }
+uint32_t ZlibAdler(uint32_t adler, const uint8_t* bytes, size_t size) { return ZlibInPieces<adler32>(adler, bytes, size); }
 
 #ifdef MIVO_X86_CHECKSUMS
 

@@ -1,17 +1,17 @@
 #include "texdump/file_image.h"
 
 #include <cstdio>
+#include <string>
+#include <string_view>
 
+#include "common/write_file.h"
 #include "pack/open_file.h"
 
 namespace mivo {
 
 bool WriteFileImage(const std::filesystem::path& path, const uint8_t* bytes, size_t size) {
-  std::FILE* file = OpenFile(path, "wb");
-  if (file == nullptr) return false;
-  const bool written = size == 0 || std::fwrite(bytes, 1, size, file) == size;
-  const bool closed = std::fclose(file) == 0;
-  return written && closed;
+  std::string ignored;  // these callers report the path, not the reason
+  return WriteWholeFile(path, std::string_view(reinterpret_cast<const char*>(bytes), size), ignored);
 }
 
 bool WriteFileInPieces(const std::filesystem::path& path, const FileProducer& produce) {
