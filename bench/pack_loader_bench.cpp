@@ -13,7 +13,7 @@
 #include "pack/content_key.h"
 #include "pack/mip_chain.h"
 #include "pack/pack_loader.h"
-#include "texdump/dds_writer.h"
+#include "common/dds_writer.h"
 #include "texdump/png_writer.h"
 
 namespace mivo {

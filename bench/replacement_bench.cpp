@@ -9,7 +9,7 @@
 
 #include "pack/mip_chain.h"
 #include "pack/replacement.h"
-#include "texdump/dds_writer.h"
+#include "common/dds_writer.h"
 #include "texdump/png_writer.h"
 
 namespace mivo {

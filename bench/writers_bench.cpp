@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "texdump/dds_writer.h"
+#include "common/dds_writer.h"
 #include "texdump/png_writer.h"
 
 namespace mivo {

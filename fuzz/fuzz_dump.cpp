@@ -20,7 +20,7 @@
 #include "guest/layout.h"
 #include "guest/read_texture.h"
 #include "pack/content_key.h"
-#include "texdump/dds_writer.h"
+#include "common/dds_writer.h"
 #include "texdump/driver.h"
 #include "texdump/dump_file.h"
 #include "texdump/dump_images.h"

@@ -9,7 +9,7 @@
 
 #include "pack/replacement.h"
 #include "support/temp_folder.h"
-#include "texdump/dds_writer.h"
+#include "common/dds_writer.h"
 #include "texdump/png_writer.h"
 
 namespace mivo {

@@ -9,7 +9,7 @@
 #include "pack/manifest.h"
 #include "pack/replacement.h"
 #include "support/dump_builder.h"
-#include "texdump/dds_writer.h"
+#include "common/dds_writer.h"
 #include "texdump/dump_file.h"
 
 namespace mivo {

@@ -5,7 +5,7 @@
 
 #include "common/platform_text.h"
 #include "guest/expand.h"
-#include "texdump/dds_writer.h"
+#include "common/dds_writer.h"
 #include "texdump/png_output.h"
 
 namespace mivo {

@@ -3,7 +3,7 @@
 #include <cerrno>
 
 #include "guest/expand.h"
-#include "texdump/dds_writer.h"
+#include "common/dds_writer.h"
 #include "texdump/png_output.h"
 
 namespace mivo {

@@ -1,7 +1,7 @@
 #include "texdump/png_output.h"
 
 #include "common/png_deflate.h"
-#include "texdump/file_image.h"
+#include "common/file_image.h"
 #include "texdump/png_writer.h"
 
 namespace mivo {

@@ -7,7 +7,7 @@
 #include <stdexcept>
 
 #include "texdump/checksums.h"
-#include "texdump/file_image.h"
+#include "common/file_image.h"
 
 namespace mivo {
 namespace {

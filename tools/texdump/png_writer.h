@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "texdump/file_image.h"
+#include "common/file_image.h"
 
 namespace mivo {
 

@@ -1,9 +1,10 @@
-#include "texdump/dds_writer.h"
+#include "common/dds_writer.h"
 
 #include <algorithm>
 #include <stdexcept>
 
-#include "texdump/file_image.h"
+#include "common/file_image.h"
+#include "pack/dds_header.h"
 
 namespace mivo {
 namespace {
@@ -93,7 +94,7 @@ uint64_t DdsFillerSize(const HostTextureData& t, uint32_t mip) {
 }
 
 uint64_t DdsFileSize(const HostTextureData& t) {
-  uint64_t total = kDdsHeaderBytes;
+  uint64_t total = kDdsDx10HeaderBytes;
   for (uint32_t layer = 0; layer < t.layers; ++layer) {
     for (uint32_t mip = 0; mip < t.levels; ++mip) {
       total = SaturatingAdd(total, SlotSize(t, mip, layer));
@@ -106,7 +107,7 @@ uint64_t DdsFileSize(const HostTextureData& t) {
 bool ProduceDds(const HostTextureData& t, const ByteSink& sink) {
   if (DdsFileSize(t) > kMaxDdsFileBytes) throw std::length_error("DDS file too large");
   std::vector<uint8_t> header;
-  header.reserve(kDdsHeaderBytes);
+  header.reserve(kDdsDx10HeaderBytes);
   AppendHeader(header, t);
   if (!sink(header.data(), header.size())) return false;
   // Levels go to the sink straight from the texture; missing ones as zeros

@@ -8,11 +8,10 @@
 #include <vector>
 
 #include "guest/formats.h"
-#include "texdump/file_image.h"
+#include "common/file_image.h"
 
 namespace mivo {
 
-constexpr size_t kDdsHeaderBytes = 4 + 124 + 20;  // magic, DDS_HEADER, DDS_HEADER_DXT10
 // Missing levels are written as zero filler sized from the base level, so a
 // hostile size could ask for far more than the texture holds; files beyond
 // this are refused.

@@ -1,4 +1,4 @@
-#include "texdump/file_image.h"
+#include "common/file_image.h"
 
 #include <cstdio>
 #include <string>

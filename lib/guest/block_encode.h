@@ -1,0 +1,22 @@
+// Block encoding of whole levels on the library's worker pool; the public
+// EncodeLevel (mivo/encode.h) wraps it. Each format's encoder works on one
+// 4x4 block at a time and knows nothing of levels.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "guest/worker_pool.h"
+#include "mivo/encode.h"
+
+namespace mivo {
+
+// One block: 16 texels of EncodeInputTexelBytes(format) bytes, row by row,
+// in; the format's block bytes out.
+using EncodeBlockFunction = void (*)(const uint8_t* texels, const EncodeSettings& settings, uint8_t* out);
+
+// EncodeLevel with blocks shared out over `pool` (null: the caller's thread).
+bool EncodeLevelOnPool(HostFormat format, const uint8_t* texels, uint32_t width, uint32_t height,
+                       const EncodeSettings& settings, WorkerPool* pool, uint8_t* out, std::string& error);
+
+}  // namespace mivo
