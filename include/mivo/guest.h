@@ -2,13 +2,16 @@
 // guest texture out of guest memory into a host format.
 //
 // Every operation that can fail returns false and assigns one fixed message
-// to the caller's `error` string; bad input never throws.
+// to the caller's `error` string, or its cause to an ErrorCode (mivo/error.h);
+// bad input never throws.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "mivo/error.h"
 
 namespace mivo {
 
@@ -108,11 +111,15 @@ struct GuestMemoryView {
 // a texture without a mip address from its base level's packed tail.
 bool DescribeTexture(const FetchConstant& fetch, GuestTextureInfo& info, std::string& error,
                      uint8_t assume_mips_in_base_tail = 0);
+bool DescribeTexture(const FetchConstant& fetch, GuestTextureInfo& info, ErrorCode& code,
+                     uint8_t assume_mips_in_base_tail = 0);
 
 // Fills `texture` (reset first) with every level and layer that can be
 // located, from min_level up. The messages: DescribeTexture's, "texture too
 // large", "texture memory outside guest memory", "no level could be read".
 bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, HostTextureData& texture,
                       std::string& error, uint8_t assume_mips_in_base_tail = 0);
+bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, HostTextureData& texture,
+                      ErrorCode& code, uint8_t assume_mips_in_base_tail = 0);
 
 }  // namespace mivo
