@@ -1,4 +1,4 @@
-#include "texdump/png_writer.h"
+#include "common/png_writer.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,18 +6,15 @@
 #include <memory>
 #include <stdexcept>
 
-#include "texdump/checksums.h"
+#include "common/checksums.h"
 #include "common/file_image.h"
+#include "common/png_chunks.h"
 
 namespace mivo {
 namespace {
 
-constexpr uint8_t kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
 constexpr uint8_t kZlibHeader[2] = {0x78, 0x01};  // 32 KiB window, level field 0, no dictionary
-constexpr size_t kChunkOverhead = 12;             // length, type, CRC
-constexpr size_t kIhdrSize = 13;
 constexpr size_t kStoredHeaderSize = 5;           // BFINAL/BTYPE byte, LEN, NLEN
-constexpr size_t kMaxChunkData = 0x7FFFFFFF;
 constexpr size_t kBlocksPerBatch = 16;            // about 1 MiB handed to the file at a time
 
 // Appends without zero-filling first: the buffer is reserved to its final
@@ -25,17 +22,6 @@ constexpr size_t kBlocksPerBatch = 16;            // about 1 MiB handed to the f
 void Append(std::vector<uint8_t>& out, const void* bytes, size_t size) {
   const auto* p = static_cast<const uint8_t*>(bytes);
   out.insert(out.end(), p, p + size);
-}
-
-void AppendBe32(std::vector<uint8_t>& out, uint32_t v) {
-  const uint8_t b[4] = {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
-  Append(out, b, 4);
-}
-
-// CRC-32 over a chunk's type and data, which start 4 bytes after `chunk_start`.
-void AppendChunkCrc(std::vector<uint8_t>& out, size_t chunk_start) {
-  const size_t typed = chunk_start + 4;
-  AppendBe32(out, Crc32Update(Crc32Start(), out.data() + typed, out.size() - typed));
 }
 
 size_t CheckedMul(uint64_t a, uint64_t b) {
@@ -51,19 +37,12 @@ bool ProducePng(uint32_t width, uint32_t height, const uint8_t* pixels, const By
   const size_t blocks = raw_size == 0 ? 1 : (raw_size + kMaxStoredBlock - 1) / kMaxStoredBlock;
   const size_t zlib_size = sizeof kZlibHeader + blocks * kStoredHeaderSize + raw_size + 4;
   // A chunk length is at most 2^31 - 1; past that no decoder could read the file.
-  if (zlib_size > kMaxChunkData) throw std::length_error("PNG image too large");
+  if (zlib_size > kMaxPngChunkData) throw std::length_error("PNG image too large");
 
+  // The IDAT chunk is streamed: its CRC runs along with the pieces.
   std::vector<uint8_t> head;
-  head.reserve(sizeof kSignature + kChunkOverhead + kIhdrSize + 8 + sizeof kZlibHeader);
-  Append(head, kSignature, sizeof kSignature);
-  AppendBe32(head, uint32_t(kIhdrSize));
-  const size_t ihdr = head.size() - 4;
-  Append(head, "IHDR", 4);
-  AppendBe32(head, width);
-  AppendBe32(head, height);
-  const uint8_t ihdr_tail[5] = {8, 6, 0, 0, 0};  // depth 8, RGBA, deflate, no filter, no interlace
-  Append(head, ihdr_tail, sizeof ihdr_tail);
-  AppendChunkCrc(head, ihdr);
+  head.reserve(sizeof kPngSignature + kPngChunkOverhead + kPngIhdrSize + 8 + sizeof kZlibHeader);
+  AppendPngHead(head, width, height);
   AppendBe32(head, uint32_t(zlib_size));
   const size_t idat_type = head.size();
   Append(head, "IDAT", 4);
@@ -120,10 +99,7 @@ bool ProducePng(uint32_t width, uint32_t height, const uint8_t* pixels, const By
   AppendBe32(tail, uint32_t(adler));
   crc = Crc32Update(crc, tail.data(), tail.size());
   AppendBe32(tail, uint32_t(crc));
-  AppendBe32(tail, 0);
-  const size_t iend = tail.size() - 4;
-  Append(tail, "IEND", 4);
-  AppendChunkCrc(tail, iend);
+  AppendPngChunk(tail, "IEND", nullptr, 0);
   return sink(tail.data(), tail.size());
 }
 

@@ -1,4 +1,4 @@
-#include "texdump/checksums.h"
+#include "common/checksums.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@
 
 #include <zlib.h>
 
-#include "texdump/checksums.h"
+#include "common/checksums.h"
 
 namespace mivo {
 namespace {
