@@ -11,8 +11,8 @@ namespace mivo {
 enum class ErrorCode : uint8_t {
   ok,
   // DescribeTexture (and so ReadGuestTexture)
-  not_texture_fetch,      // the string form adds " (type N)"
-  unsupported_format,     // the string form adds " " and the guest format's name
+  not_texture_fetch,   // the string form adds " (type N)"
+  unsupported_format,  // the string form adds " " and the guest format's name
   no_address,
   unaligned_block_size,
   // ReadGuestTexture

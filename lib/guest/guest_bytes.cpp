@@ -6,9 +6,6 @@
 #include "guest/byte_order.h"
 
 namespace mivo {
-namespace {
-
-}  // namespace
 
 void CopySwapped(uint32_t endian, const uint8_t* src, uint8_t* dst, size_t count) {
   count &= ~size_t(3);
