@@ -8,7 +8,9 @@
 namespace mivo {
 
 // For the string forms: on failure (`ok` false) assigns the code's message.
-inline bool ReportMessage(bool ok, ErrorCode code, std::string& error) {
+// `code` by reference: read after the call that fills it, whatever order the
+// arguments are evaluated in.
+inline bool ReportMessage(bool ok, const ErrorCode& code, std::string& error) {
   if (!ok) error = ErrorMessage(code);
   return ok;
 }
