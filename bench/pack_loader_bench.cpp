@@ -10,11 +10,11 @@
 #include <thread>
 #include <vector>
 
+#include "common/dds_writer.h"
+#include "common/png_writer.h"
 #include "pack/content_key.h"
 #include "pack/mip_chain.h"
 #include "pack/pack_loader.h"
-#include "common/dds_writer.h"
-#include "texdump/png_writer.h"
 
 namespace mivo {
 namespace {

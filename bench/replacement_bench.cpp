@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "common/dds_writer.h"
+#include "common/png_writer.h"
 #include "pack/mip_chain.h"
 #include "pack/replacement.h"
-#include "common/dds_writer.h"
-#include "texdump/png_writer.h"
 
 namespace mivo {
 namespace {

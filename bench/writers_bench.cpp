@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "common/dds_writer.h"
-#include "texdump/png_writer.h"
+#include "common/png_writer.h"
 
 namespace mivo {
 namespace {

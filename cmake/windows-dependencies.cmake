@@ -9,7 +9,7 @@ set(MIVO_XXHASH_HEADER /usr/include/xxhash.h CACHE FILEPATH "xxhash.h to build h
 if(NOT EXISTS ${MIVO_XXHASH_HEADER})
   message(FATAL_ERROR "${MIVO_XXHASH_HEADER} not found (Debian package libxxhash-dev)")
 endif()
-set(MIVO_XXHASH_DIR ${CMAKE_BINARY_DIR}/xxhash)
+set(MIVO_XXHASH_DIR ${PROJECT_BINARY_DIR}/xxhash)
 configure_file(${MIVO_XXHASH_HEADER} ${MIVO_XXHASH_DIR}/xxhash.h COPYONLY)
 add_library(mivo_xxhash INTERFACE)
 target_include_directories(mivo_xxhash SYSTEM INTERFACE ${MIVO_XXHASH_DIR})
@@ -29,7 +29,7 @@ target_link_libraries(mivo_png_backend INTERFACE windowscodecs ole32 uuid)
 add_compile_definitions(__USE_MINGW_ANSI_STDIO=1)
 
 # Every program in one folder, as it ships: bin/.
-set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
 
 # No DLL beyond the system's: the C++ runtime and winpthreads go in too.
 add_link_options(-static)
@@ -39,5 +39,5 @@ if(MIVO_BUILD_TESTS)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   # Its CMake project defines GTest::gtest and GTest::gtest_main itself.
-  add_subdirectory(${MIVO_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  add_subdirectory(${MIVO_GOOGLETEST_SOURCE} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 endif()

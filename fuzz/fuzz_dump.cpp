@@ -16,15 +16,15 @@
 #include <cstdint>
 #include <string>
 
+#include "common/dds_writer.h"
+#include "common/png_writer.h"
 #include "guest/describe.h"
 #include "guest/layout.h"
 #include "guest/read_texture.h"
 #include "pack/content_key.h"
-#include "common/dds_writer.h"
 #include "texdump/driver.h"
 #include "texdump/dump_file.h"
 #include "texdump/dump_images.h"
-#include "texdump/png_writer.h"
 #include "texdump/report.h"
 #include "texdump/tail_check.h"
 

@@ -18,10 +18,10 @@
 #include <thread>
 #include <vector>
 
+#include "common/png_writer.h"
 #include "pack/content_key.h"
 #include "pack/manifest.h"
 #include "pack/pack_loader.h"
-#include "texdump/png_writer.h"
 
 namespace {
 

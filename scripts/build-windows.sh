@@ -43,7 +43,9 @@ mkdir -p "$stage" dist
 for exe in mivo_texdump.exe mivo_packcheck.exe; do
   x86_64-w64-mingw32-strip -o "$stage/$exe" "$bin/$exe"
 done
-cp README.md LICENSE "$stage/"
+# The zip's own README: plain text with Windows line ends, for Notepad.
+sed -e "s/@VERSION@/$version/" -e 's/$/\r/' packaging/README-windows.txt >"$stage/README.txt"
+cp LICENSE "$stage/"
 rm -f "dist/$name.zip"
 (cd "$build_dir/dist" && cmake -E tar cf "../../dist/$name.zip" --format=zip "$name")
 echo "windows build: $bin/ and dist/$name.zip"

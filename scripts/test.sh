@@ -15,14 +15,16 @@ run_ctest() {
   return "${PIPESTATUS[0]}"
 }
 
-scripts/setup.sh build
+# Warnings are errors here (MIVO_WERROR), in mivo's own code only.
+scripts/setup.sh build -DMIVO_WERROR=ON
 run_ctest build
 
-CC=clang CXX=clang++ scripts/setup.sh build-asan -DMIVO_SANITIZE=address,undefined -DMIVO_BUILD_BENCH=OFF
+CC=clang CXX=clang++ scripts/setup.sh build-asan -DMIVO_SANITIZE=address,undefined -DMIVO_BUILD_BENCH=OFF \
+  -DMIVO_WERROR=ON
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-asan
 
 # Everything is built: the labelled tests run programs as well as the test binary.
-CC=clang CXX=clang++ scripts/setup.sh build-tsan -DMIVO_SANITIZE=thread -DMIVO_BUILD_BENCH=OFF
+CC=clang CXX=clang++ scripts/setup.sh build-tsan -DMIVO_SANITIZE=thread -DMIVO_BUILD_BENCH=OFF -DMIVO_WERROR=ON
 # The tests of threaded code carry the ctest label "threads".
 TSAN_OPTIONS=halt_on_error=1 run_ctest build-tsan -L threads
 
@@ -31,7 +33,7 @@ TSAN_OPTIONS=halt_on_error=1 run_ctest build-tsan -L threads
 scripts/fuzz.sh --seconds 15
 
 # The Windows programs, cross-built and run under Wine against the Linux ones.
-scripts/build-windows.sh
+scripts/build-windows.sh -DMIVO_WERROR=ON
 scripts/test-windows.sh
 
 # ctest prints "N% tests passed, F tests failed out of T" per run.

@@ -2,13 +2,16 @@
 // guest texture out of guest memory into a host format.
 //
 // Every operation that can fail returns false and assigns one fixed message
-// to the caller's `error` string; bad input never throws.
+// to the caller's `error` string, or its cause to an ErrorCode (mivo/error.h);
+// bad input never throws.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "mivo/error.h"
 
 namespace mivo {
 
@@ -19,6 +22,8 @@ struct FetchConstant {
 
 enum Dimension : uint8_t { kDim1D = 0, kDim2D = 1, kDim3D = 2, kDimCube = 3 };
 
+// Rows of codes, laid out by hand.
+// clang-format off
 enum class HostFormat : uint8_t {
   UNKNOWN, R8_UNORM, R8_SNORM, RG8_UNORM, RG8_SNORM, R16_UNORM, R16_SNORM, R16_FLOAT,
   BGRA4_UNORM, B5G6R5_UNORM, B5G5R5A1_UNORM, RGBA8_UNORM, RGBA8_SNORM, R10G10B10A2_UNORM, RG16_UNORM, RG16_SNORM,
@@ -26,10 +31,13 @@ enum class HostFormat : uint8_t {
   RG32_SINT, RG32_FLOAT, RGBA32_UINT, RGBA32_SINT, RGBA32_FLOAT, BC1_UNORM, BC2_UNORM, BC3_UNORM,
   BC4_UNORM, BC4_SNORM, BC5_UNORM, BC5_SNORM, BC7_UNORM,
 };
+// clang-format on
 constexpr uint32_t kHostFormatCount = 37;
 
 // Names that would start with a digit carry a "c" prefix; ConversionName()
 // gives the text used in reports.
+// Rows of codes, laid out by hand.
+// clang-format off
 enum class Conversion : uint8_t {
   copy, c565_to_rgba8, c1555_to_rgba8, c4444_to_rgba8, c655_to_rgba8,
   c11_11_10_to_rgba16, c10_11_11_to_rgba16, c11_11_10_to_rgba16s, c10_11_11_to_rgba16s, c2_10_10_10_to_rgba16s,
@@ -38,6 +46,7 @@ enum class Conversion : uint8_t {
   cr_y1_cb_y0_to_rgba8, y1_cr_y0_cb_to_rgba8, depth24_to_float, depth20e4_to_float, rgb32_to_rgba32f,
   c1_to_r8, c1_reverse_to_r8, split_block_to_texels, fixed16_to_half, c7e3_to_rgba16f,
 };
+// clang-format on
 constexpr uint32_t kConversionCount = 30;
 
 // Names as reports and manifests write them; codes past the table give the
@@ -108,11 +117,15 @@ struct GuestMemoryView {
 // a texture without a mip address from its base level's packed tail.
 bool DescribeTexture(const FetchConstant& fetch, GuestTextureInfo& info, std::string& error,
                      uint8_t assume_mips_in_base_tail = 0);
+bool DescribeTexture(const FetchConstant& fetch, GuestTextureInfo& info, ErrorCode& code,
+                     uint8_t assume_mips_in_base_tail = 0);
 
 // Fills `texture` (reset first) with every level and layer that can be
 // located, from min_level up. The messages: DescribeTexture's, "texture too
 // large", "texture memory outside guest memory", "no level could be read".
 bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, HostTextureData& texture,
                       std::string& error, uint8_t assume_mips_in_base_tail = 0);
+bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, HostTextureData& texture,
+                      ErrorCode& code, uint8_t assume_mips_in_base_tail = 0);
 
 }  // namespace mivo

@@ -3,8 +3,9 @@
 // running host.
 //
 // Every operation that can fail returns false and assigns one fixed message
-// to the caller's `error` string; bad input never throws. The pack loader
-// never reports to its callers: its Status() names what went wrong.
+// to the caller's `error` string, or its cause to an ErrorCode (mivo/error.h);
+// bad input never throws. The pack loader never reports to its callers: its
+// Status() names what went wrong, StatusCode() the cause.
 #pragma once
 
 #include <chrono>
@@ -67,6 +68,7 @@ bool MatchesManifestEntry(const ManifestEntry& entry, const HostTextureData& tex
 // "duplicate original content: keep one canonical BF alias", and `entries`
 // holds the rows accepted before the failing one.
 bool ReadPackManifest(const std::filesystem::path& folder, PackManifest& entries, std::string& error);
+bool ReadPackManifest(const std::filesystem::path& folder, PackManifest& entries, ErrorCode& code);
 
 // Writes folder/"pack.txt" from the entries as given, unvalidated. True when
 // the open, the write and the close all succeeded.
@@ -79,6 +81,8 @@ bool WritePackManifest(const PackManifest& entries, const std::filesystem::path&
 // separate outputs.
 bool LoadReplacement(const std::filesystem::path& pack_folder, const ManifestEntry& entry, HostTextureData& texture,
                      std::string& error);
+bool LoadReplacement(const std::filesystem::path& pack_folder, const ManifestEntry& entry, HostTextureData& texture,
+                     ErrorCode& code);
 
 constexpr uint64_t kReadyBudgetBytes = 268435456;  // 256 MiB of loaded, untaken texel data
 // How often a pack maker's edits are looked for, when asked to (WatchPackFiles).
@@ -151,6 +155,8 @@ class PackLoader {
   // "too many textures requested", the message of an error that made the
   // loader drop a batch, or empty.
   std::string Status() const;
+  // The cause behind Status(): ok for "N entries" and for empty.
+  ErrorCode StatusCode() const;
 
   PackLoaderStats Stats() const;
 

@@ -3,17 +3,13 @@
 #include <bit>
 #include <cstring>
 
+#include "guest/byte_order.h"
+
 namespace mivo {
 namespace {
 
-inline uint32_t Load16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
-
-inline uint32_t Load32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
 // The 48-bit index field of a BC4 block.
-inline uint64_t Load48(const uint8_t* p) { return uint64_t(Load16(p)) | uint64_t(Load32(p + 2)) << 16; }
+inline uint64_t Load48(const uint8_t* p) { return uint64_t(LoadLe16(p)) | uint64_t(LoadLe32(p + 2)) << 16; }
 
 // x / 3 for x <= 766 (the largest weighted sum of two bytes plus one).
 inline uint32_t DivBy3(uint32_t x) { return (x * 21846) >> 16; }
@@ -23,8 +19,8 @@ inline uint8_t RoundDiv5(uint32_t x) { return uint8_t(((x + 2) * 13108) >> 16); 
 
 // Four RGBA colours of a BC1 colour half.
 void Bc1Palette(const uint8_t* block, bool four_colour_only, uint8_t palette[4][4]) {
-  const uint32_t c0 = Load16(block);
-  const uint32_t c1 = Load16(block + 2);
+  const uint32_t c0 = LoadLe16(block);
+  const uint32_t c1 = LoadLe16(block + 2);
   const uint32_t r0 = c0 >> 11, g0 = (c0 >> 5) & 63, b0 = c0 & 31;
   const uint32_t r1 = c1 >> 11, g1 = (c1 >> 5) & 63, b1 = c1 & 31;
   const uint32_t a[3] = {(r0 << 3) | (r0 >> 2), (g0 << 2) | (g0 >> 4), (b0 << 3) | (b0 >> 2)};
@@ -112,7 +108,7 @@ inline void Bc4Scatter(const uint8_t* block, const T palette[8], T* out, int str
 void DecodeBc1Block(const uint8_t* block, bool four_colour_only, uint8_t* out) {
   uint8_t palette[4][4];
   Bc1Palette(block, four_colour_only, palette);
-  const uint32_t indices = Load32(block + 4);
+  const uint32_t indices = LoadLe32(block + 4);
   for (int i = 0; i < 16; ++i) std::memcpy(out + 4 * i, palette[(indices >> (2 * i)) & 3], 4);
 }
 

@@ -4,24 +4,15 @@
 #include <cstring>
 
 #include "guest/block_decode.h"
+#include "guest/byte_order.h"
 
 namespace mivo {
 namespace {
 
-inline uint32_t Load16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
-inline uint32_t Load32(const uint8_t* p) { return Load16(p) | Load16(p + 2) << 16; }
-inline void Store16(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-}
-inline void Store32(uint8_t* p, uint32_t v) {
-  Store16(p, v);
-  Store16(p + 2, v >> 16);
-}
 inline void StoreFloat(uint8_t* p, float f) {
   uint32_t bits;
   std::memcpy(&bits, &f, 4);
-  Store32(p, bits);
+  StoreLe32(p, bits);
 }
 inline float FloatFromBits(uint32_t bits) {
   float f;
@@ -55,10 +46,10 @@ inline uint32_t Snorm16(uint32_t v, int shift, int bits) {
 }
 
 inline void Store4x16(uint8_t* d, uint32_t x, uint32_t y, uint32_t z, uint32_t w) {
-  Store16(d, x);
-  Store16(d + 2, y);
-  Store16(d + 4, z);
-  Store16(d + 6, w);
+  StoreLe16(d, x);
+  StoreLe16(d + 2, y);
+  StoreLe16(d + 4, z);
+  StoreLe16(d + 6, w);
 }
 
 // A 10-bit float with 3 exponent and 7 mantissa bits, exactly as a float.
@@ -85,7 +76,7 @@ const float kFixed16Scale = FloatFromBits(0x3A800100);
 // --- texel path: one element in, one host texel out ---
 
 void Convert565(const uint8_t* s, uint8_t* d) {
-  const uint32_t v = Load16(s);
+  const uint32_t v = LoadLe16(s);
   d[0] = Expand5(Field(v, 0, 5));
   d[1] = Expand6(Field(v, 5, 6));
   d[2] = Expand5(Field(v, 11, 5));
@@ -93,7 +84,7 @@ void Convert565(const uint8_t* s, uint8_t* d) {
 }
 
 void Convert1555(const uint8_t* s, uint8_t* d) {
-  const uint32_t v = Load16(s);
+  const uint32_t v = LoadLe16(s);
   d[0] = Expand5(Field(v, 0, 5));
   d[1] = Expand5(Field(v, 5, 5));
   d[2] = Expand5(Field(v, 10, 5));
@@ -101,7 +92,7 @@ void Convert1555(const uint8_t* s, uint8_t* d) {
 }
 
 void Convert4444(const uint8_t* s, uint8_t* d) {
-  const uint32_t v = Load16(s);
+  const uint32_t v = LoadLe16(s);
   d[0] = Expand4(Field(v, 0, 4));
   d[1] = Expand4(Field(v, 4, 4));
   d[2] = Expand4(Field(v, 8, 4));
@@ -109,7 +100,7 @@ void Convert4444(const uint8_t* s, uint8_t* d) {
 }
 
 void Convert655(const uint8_t* s, uint8_t* d) {
-  const uint32_t v = Load16(s);
+  const uint32_t v = LoadLe16(s);
   d[0] = Expand5(Field(v, 0, 5));
   d[1] = Expand5(Field(v, 5, 5));
   d[2] = Expand6(Field(v, 10, 6));
@@ -117,37 +108,37 @@ void Convert655(const uint8_t* s, uint8_t* d) {
 }
 
 void Convert11_11_10(const uint8_t* s, uint8_t* d) {
-  const uint32_t v = Load32(s);
+  const uint32_t v = LoadLe32(s);
   Store4x16(d, Unorm16(v, 0, 11), Unorm16(v, 11, 11), Unorm16(v, 22, 10), 0xFFFF);
 }
 
 void Convert10_11_11(const uint8_t* s, uint8_t* d) {
-  const uint32_t v = Load32(s);
+  const uint32_t v = LoadLe32(s);
   Store4x16(d, Unorm16(v, 0, 10), Unorm16(v, 10, 11), Unorm16(v, 21, 11), 0xFFFF);
 }
 
 void Convert11_11_10s(const uint8_t* s, uint8_t* d) {
-  const uint32_t v = Load32(s);
+  const uint32_t v = LoadLe32(s);
   Store4x16(d, Snorm16(v, 0, 11), Snorm16(v, 11, 11), Snorm16(v, 22, 10), 32767);
 }
 
 void Convert10_11_11s(const uint8_t* s, uint8_t* d) {
-  const uint32_t v = Load32(s);
+  const uint32_t v = LoadLe32(s);
   Store4x16(d, Snorm16(v, 0, 10), Snorm16(v, 10, 11), Snorm16(v, 21, 11), 32767);
 }
 
 void Convert2_10_10_10s(const uint8_t* s, uint8_t* d) {
-  const uint32_t v = Load32(s);
+  const uint32_t v = LoadLe32(s);
   Store4x16(d, Snorm16(v, 0, 10), Snorm16(v, 10, 10), Snorm16(v, 20, 10), Snorm16(v, 30, 2));
 }
 
 void ConvertDepth24(const uint8_t* s, uint8_t* d) {
-  const uint32_t depth = Load32(s) >> 8;
+  const uint32_t depth = LoadLe32(s) >> 8;
   // Adding the top bit makes 0xFFFFFF land exactly on 1.0.
   StoreFloat(d, float(depth + (depth >> 23)) * (1.0f / 16777216.0f));
 }
 
-void ConvertDepth20e4(const uint8_t* s, uint8_t* d) { StoreFloat(d, Float20e4(Load32(s) >> 8)); }
+void ConvertDepth20e4(const uint8_t* s, uint8_t* d) { StoreFloat(d, Float20e4(LoadLe32(s) >> 8)); }
 
 void ConvertRgb32(const uint8_t* s, uint8_t* d) {
   std::memcpy(d, s, 12);
@@ -155,7 +146,7 @@ void ConvertRgb32(const uint8_t* s, uint8_t* d) {
 }
 
 void Convert7e3(const uint8_t* s, uint8_t* d) {
-  const uint32_t v = Load32(s);
+  const uint32_t v = LoadLe32(s);
   const float alpha = float(v >> 30) / 3.0f;
   Store4x16(d, FloatToHalf(Float7e3(Field(v, 0, 10))), FloatToHalf(Float7e3(Field(v, 10, 10))),
             FloatToHalf(Float7e3(Field(v, 20, 10))), FloatToHalf(alpha));
@@ -164,8 +155,8 @@ void Convert7e3(const uint8_t* s, uint8_t* d) {
 template <int Channels>
 void ConvertFixed16(const uint8_t* s, uint8_t* d) {
   for (int c = 0; c < Channels; ++c) {
-    const int32_t value = std::max<int32_t>(int16_t(Load16(s + 2 * c)), -32767);
-    Store16(d + 2 * c, FloatToHalf(float(value) * kFixed16Scale));
+    const int32_t value = std::max<int32_t>(int16_t(LoadLe16(s + 2 * c)), -32767);
+    StoreLe16(d + 2 * c, FloatToHalf(float(value) * kFixed16Scale));
   }
 }
 
@@ -196,7 +187,7 @@ void DecodeDxt3aAs1111(const uint8_t* b, uint8_t* t) {
 void DecodeCtx1(const uint8_t* b, uint8_t* t) {
   const uint8_t red[4] = {b[1], b[3], uint8_t((b[3] + 2 * b[1]) / 3), uint8_t((b[1] + 2 * b[3]) / 3)};
   const uint8_t green[4] = {b[0], b[2], uint8_t((b[2] + 2 * b[0]) / 3), uint8_t((b[0] + 2 * b[2]) / 3)};
-  const uint32_t indices = Load32(b + 4);
+  const uint32_t indices = LoadLe32(b + 4);
   for (int i = 0; i < 16; ++i) {
     const uint32_t index = (indices >> (2 * i)) & 3;
     t[2 * i] = red[index];

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "guest/error_text.h"
+
 namespace mivo {
 
 uint32_t FloorLog2(uint32_t x) {
@@ -92,27 +94,28 @@ bool HasMipsInBaseTail(const FetchConstant& fetch) {
          FetchMaxLevel(fetch) != 0 && FetchDimension(fetch) != kDim1D && PackedTailLevel(width, height) == 0;
 }
 
-namespace {
-
-bool Fail(std::string& error, std::string message) {
-  error = std::move(message);
-  return false;
+std::string DescriptionFailureText(const FetchConstant& fetch, ErrorCode code) {
+  std::string text = ErrorMessage(code);
+  if (code == ErrorCode::not_texture_fetch) text += " (type " + std::to_string(FetchType(fetch)) + ")";
+  if (code == ErrorCode::unsupported_format) text += std::string(" ") + GuestFormatName(FetchFormat(fetch));
+  return text;
 }
-
-}  // namespace
 
 bool DescribeTexture(const FetchConstant& fetch, GuestTextureInfo& info, std::string& error,
                      uint8_t assume_mips_in_base_tail) {
+  ErrorCode code = ErrorCode::ok;
+  if (DescribeTexture(fetch, info, code, assume_mips_in_base_tail)) return true;
+  error = DescriptionFailureText(fetch, code);
+  return false;
+}
+
+bool DescribeTexture(const FetchConstant& fetch, GuestTextureInfo& info, ErrorCode& code,
+                     uint8_t assume_mips_in_base_tail) {
   info = GuestTextureInfo{};
-  const uint32_t type = FetchType(fetch);
-  if (type != 2) {
-    return Fail(error, "not a texture fetch constant (type " + std::to_string(type) + ")");
-  }
+  if (FetchType(fetch) != 2) return Fail(code, ErrorCode::not_texture_fetch);
   const uint32_t format = FetchFormat(fetch);
   const FormatDecode& row = FormatDecodeRow(format);
-  if (row.host_format == HostFormat::UNKNOWN) {
-    return Fail(error, std::string("unsupported format ") + GuestFormatName(format));
-  }
+  if (row.host_format == HostFormat::UNKNOWN) return Fail(code, ErrorCode::unsupported_format);
 
   const LevelRange range = ComputeLevelRange(fetch, assume_mips_in_base_tail);
   const uint32_t dim = FetchDimension(fetch);
@@ -124,7 +127,7 @@ bool DescribeTexture(const FetchConstant& fetch, GuestTextureInfo& info, std::st
   info.levels = range.max_level + 1;
   info.min_level = range.min_level;
   if (range.base_address == 0 && range.mip_address == 0) {
-    return Fail(error, "no base or mip address");
+    return Fail(code, ErrorCode::no_address);
   }
 
   // Classify the signs of the guest channels that the swizzle reads.
@@ -165,7 +168,7 @@ bool DescribeTexture(const FetchConstant& fetch, GuestTextureInfo& info, std::st
       info.host_format = row.unaligned_host_format;
       info.conversion = row.unaligned_conversion;
     } else {
-      return Fail(error, "block format with an unaligned size and no decoder");
+      return Fail(code, ErrorCode::unaligned_block_size);
     }
   }
 
@@ -181,12 +184,6 @@ bool DescribeTexture(const FetchConstant& fetch, GuestTextureInfo& info, std::st
   }
   info.view = view;
   return true;
-}
-
-std::string TilingText(const FetchConstant& fetch) {
-  std::string text = FetchTiled(fetch) ? "tiled" : "linear";
-  if (FetchPacked(fetch)) text += " packed";
-  return text;
 }
 
 std::string SignText(const FetchConstant& fetch) {

@@ -43,8 +43,10 @@ bool HasMipsInBaseTail(const FetchConstant& fetch);
 constexpr const char* kSignLetters = "uSbg";          // by 2-bit sign
 constexpr const char* kGuestSwizzleLetters = "XYZW01??";  // by 3-bit guest swizzle
 constexpr const char* kHostViewLetters = "RGBA01??";      // by 3-bit view selector
-// "tiled" or "linear", plus " packed" when the packed bit is set.
-std::string TilingText(const FetchConstant& fetch);
+// The string forms' message for a description's failure: the code's
+// message, with the fetch constant's type or guest format name where the
+// code names them.
+std::string DescriptionFailureText(const FetchConstant& fetch, ErrorCode code);
 // Four sign letters, X first.
 std::string SignText(const FetchConstant& fetch);
 // Four guest swizzle letters, X first.

@@ -27,7 +27,7 @@ void UnpackChannels(const uint8_t* row, uint32_t width, Texel* out) {
   for (uint32_t x = 0; x < width; ++x, row += Channels * ElementBytes) {
     for (int c = 0; c < Channels; ++c) {
       const uint8_t* p = row + c * ElementBytes;
-      const uint32_t v = ElementBytes == 1 ? p[0] : ElementBytes == 2 ? Load16(p) : Load32(p);
+      const uint32_t v = ElementBytes == 1 ? p[0] : ElementBytes == 2 ? LoadLe16(p) : LoadLe32(p);
       out[x].c[c] = Read(v);
     }
   }
@@ -35,7 +35,7 @@ void UnpackChannels(const uint8_t* row, uint32_t width, Texel* out) {
 
 template <void (*Set)(uint32_t, Texel&), int ElementBytes>
 void UnpackPacked(const uint8_t* row, uint32_t width, Texel* out) {
-  for (uint32_t x = 0; x < width; ++x, row += ElementBytes) Set(ElementBytes == 2 ? Load16(row) : Load32(row), out[x]);
+  for (uint32_t x = 0; x < width; ++x, row += ElementBytes) Set(ElementBytes == 2 ? LoadLe16(row) : LoadLe32(row), out[x]);
 }
 
 void SetBgra4(uint32_t v, Texel& t) {

@@ -130,7 +130,7 @@ inline void MapTexel(uint32_t v, const TexelMap& map, uint8_t* out) {
 }
 
 inline uint32_t LoadTexel(const uint8_t* p, uint32_t bytes) {
-  return bytes == 1 ? p[0] : bytes == 2 ? Load16(p) : Load32(p);
+  return bytes == 1 ? p[0] : bytes == 2 ? LoadLe16(p) : LoadLe32(p);
 }
 
 template <uint32_t Bytes>
@@ -241,7 +241,7 @@ void ExpandHalfRows(uint32_t channels, uint16_t view, const uint8_t* base, uint6
     const uint8_t* src = base + y * row_pitch;
     uint8_t* dst = out + y * out_row;
     for (uint32_t x = 0; x < width; ++x, src += 2 * channels, dst += 4) {
-      for (int c = 0; c < 4; ++c) dst[c] = source[c] < 0 ? fixed[c] : bytes[Load16(src + 2 * source[c])];
+      for (int c = 0; c < 4; ++c) dst[c] = source[c] < 0 ? fixed[c] : bytes[LoadLe16(src + 2 * source[c])];
     }
   }
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "guest/block_decode.h"
+#include "guest/byte_order.h"
 #include "guest/formats.h"
 
 #if defined(__SSE2__) || defined(_M_X64)
@@ -22,9 +23,6 @@ constexpr uint64_t kSignedFormats = 0xA00409054ull;
 inline bool IsSignedFormat(HostFormat format) {
   return IsKnownHostFormat(format) && ((kSignedFormats >> uint32_t(format)) & 1) != 0;
 }
-
-inline uint32_t Load16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
-inline uint32_t Load32(const uint8_t* p) { return Load16(p) | Load16(p + 2) << 16; }
 
 // byte / 255 for every byte, computed once at compile time (same IEEE division).
 constexpr std::array<float, 256> kUnorm8 = [] {

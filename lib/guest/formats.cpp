@@ -81,8 +81,10 @@ using C = Conversion;
 constexpr H NONE = H::UNKNOWN;
 constexpr C NOCV = C::copy;
 
+// clang-format off
 #define PLAIN(h, c, map) {H::h, C::c, NONE, NOCV, NONE, NOCV, NONE, NOCV, map, 0}
 #define SIGNED(h, c, sh, sc, map) {H::h, C::c, H::sh, C::sc, NONE, NOCV, NONE, NOCV, map, 0}
+// clang-format on
 
 constexpr FormatDecode kFormatDecodes[64] = {
     PLAIN(R8_UNORM, c1_reverse_to_r8, RRRR),
@@ -195,6 +197,8 @@ constexpr HostFormatInfo kHostFormats[kHostFormatCount] = {
     {"BC7_UNORM", 4, 16, true, F::four_channel},
 };
 
+// Rows of codes, laid out by hand.
+// clang-format off
 constexpr const char* kConversionNames[kConversionCount] = {
     "copy", "565_to_rgba8", "1555_to_rgba8", "4444_to_rgba8", "655_to_rgba8",
     "11_11_10_to_rgba16", "10_11_11_to_rgba16", "11_11_10_to_rgba16s", "10_11_11_to_rgba16s", "2_10_10_10_to_rgba16s",
@@ -203,6 +207,7 @@ constexpr const char* kConversionNames[kConversionCount] = {
     "cr_y1_cb_y0_to_rgba8", "y1_cr_y0_cb_to_rgba8", "depth24_to_float", "depth20e4_to_float", "rgb32_to_rgba32f",
     "1_to_r8", "1_reverse_to_r8", "split_block_to_texels", "fixed16_to_half", "7e3_to_rgba16f",
 };
+// clang-format on
 
 constexpr const char* kEndianNames[4] = {"none", "8in16", "8in32", "16in32"};
 constexpr const char* kDimensionNames[4] = {"1D", "2D", "3D", "cube"};

@@ -33,6 +33,8 @@ inline uint32_t FetchDimension(const FetchConstant& f) { return (f.words[5] >> 9
 inline bool FetchPacked(const FetchConstant& f) { return ((f.words[5] >> 11) & 1u) != 0; }
 inline uint32_t FetchMipAddress(const FetchConstant& f) { return f.words[5] & 0x1FFFF000u; }
 
+// Rows of codes, laid out by hand.
+// clang-format off
 enum class GuestFormat : uint8_t {
   k_1_REVERSE, k_1, k_8, k_1_5_5_5, k_5_6_5, k_6_5_5, k_8_8_8_8, k_2_10_10_10,
   k_8_A, k_8_B, k_8_8, k_Cr_Y1_Cb_Y0_REP, k_Y1_Cr_Y0_Cb_REP, k_16_16_EDRAM, k_8_8_8_8_A, k_4_4_4_4,
@@ -43,6 +45,7 @@ enum class GuestFormat : uint8_t {
   k_16_16_MPEG_INTERLACED, k_DXN, k_8_8_8_8_AS_16_16_16_16, k_DXT1_AS_16_16_16_16, k_DXT2_3_AS_16_16_16_16, k_DXT4_5_AS_16_16_16_16, k_2_10_10_10_AS_16_16_16_16, k_10_11_11_AS_16_16_16_16,
   k_11_11_10_AS_16_16_16_16, k_32_32_32_FLOAT, k_DXT3A, k_DXT5A, k_CTX1, k_DXT3A_AS_1_1_1_1, k_8_8_8_8_GAMMA_EDRAM, k_2_10_10_10_FLOAT_EDRAM,
 };
+// clang-format on
 
 // Guest format kinds (only used to set `decompressed`).
 enum GuestFormatKind : uint8_t { kKindPlain = 0, kKindBlock = 1, kKindPairs = 2, kKindOther = 3 };

@@ -3,18 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "guest/byte_order.h"
+
 namespace mivo {
-namespace {
-
-uint32_t Load32(const uint8_t* p) {
-  uint32_t v;
-  std::memcpy(&v, p, 4);
-  return v;
-}
-
-void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
-
-}  // namespace
 
 void CopySwapped(uint32_t endian, const uint8_t* src, uint8_t* dst, size_t count) {
   count &= ~size_t(3);
@@ -24,20 +15,20 @@ void CopySwapped(uint32_t endian, const uint8_t* src, uint8_t* dst, size_t count
       break;
     case 1:  // 8in16: the two bytes of every 16-bit unit
       for (size_t i = 0; i < count; i += 4) {
-        const uint32_t v = Load32(src + i);
-        Store32(dst + i, ((v & 0x00FF00FFu) << 8) | ((v >> 8) & 0x00FF00FFu));
+        const uint32_t v = LoadNative32(src + i);
+        StoreNative32(dst + i, ((v & 0x00FF00FFu) << 8) | ((v >> 8) & 0x00FF00FFu));
       }
       break;
     case 2:  // 8in32: the four bytes of every 32-bit unit
       for (size_t i = 0; i < count; i += 4) {
-        const uint32_t v = Load32(src + i);
-        Store32(dst + i, (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24));
+        const uint32_t v = LoadNative32(src + i);
+        StoreNative32(dst + i, (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24));
       }
       break;
     default:  // 16in32: the two 16-bit halves of every 32-bit unit
       for (size_t i = 0; i < count; i += 4) {
-        const uint32_t v = Load32(src + i);
-        Store32(dst + i, (v << 16) | (v >> 16));
+        const uint32_t v = LoadNative32(src + i);
+        StoreNative32(dst + i, (v << 16) | (v >> 16));
       }
       break;
   }

@@ -5,6 +5,7 @@
 
 #include "guest/convert.h"
 #include "guest/describe.h"
+#include "guest/error_text.h"
 
 namespace mivo {
 namespace {
@@ -13,11 +14,6 @@ constexpr uint64_t kPooledReadBytes = 0x40000;  // below this a pool is not wort
 constexpr uint64_t kPieceBytes = 0x20000;        // untiled blocks converted at a time, kept in cache
 constexpr uint64_t kPooledPieceBytes = 0x8000;   // untiled blocks per pooled piece: small, for balance
 constexpr uint32_t kMaxThreads = 4;              // a pool has at most three workers, plus the caller
-
-bool Fail(std::string& error, const char* message) {
-  error = message;
-  return false;
-}
 
 // Where one level record comes from.
 struct LevelSource {
@@ -144,21 +140,21 @@ void ConvertPooled(const ReadJob& job, const std::vector<LevelSource>& sources, 
 }  // namespace
 
 bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, HostTextureData& texture,
-                      std::string& error, uint8_t assume_mips_in_base_tail, WorkerPool* pool) {
+                      ErrorCode& code, uint8_t assume_mips_in_base_tail, WorkerPool* pool) {
   static_cast<GuestTextureInfo&>(texture) = GuestTextureInfo{};
   // Emptied, keeping capacity: a caller reading texture after texture into
   // one record does not pay for fresh pages each time.
   texture.data.clear();
   texture.level_records.clear();
-  if (!DescribeTexture(fetch, texture, error, assume_mips_in_base_tail)) return false;
+  if (!DescribeTexture(fetch, texture, code, assume_mips_in_base_tail)) return false;
 
   const GuestLayout layout = ComputeGuestLayout(fetch, assume_mips_in_base_tail);
   const GuestExtents extents = ComputeGuestExtents(fetch, assume_mips_in_base_tail);
-  if (extents.base_size + extents.mip_size > kGuestAddressSpace) return Fail(error, "texture too large");
+  if (extents.base_size + extents.mip_size > kGuestAddressSpace) return Fail(code, ErrorCode::texture_too_large);
 
   std::vector<LevelRecord> records;
   std::vector<LevelSource> sources;
-  if (!PlanLevels(texture, layout, extents, records, sources)) return Fail(error, "texture too large");
+  if (!PlanLevels(texture, layout, extents, records, sources)) return Fail(code, ErrorCode::texture_too_large);
 
   // The regions are read where they lie in guest memory, swapped block by
   // block as they are gathered: a copy of them would double the memory that
@@ -168,9 +164,9 @@ bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, H
   if ((extents.base_size != 0 &&
        !FindGuestRegion(view, extents.base_address, extents.base_size, endian, regions.base)) ||
       (extents.mip_size != 0 && !FindGuestRegion(view, extents.mip_address, extents.mip_size, endian, regions.mip))) {
-    return Fail(error, "texture memory outside guest memory");
+    return Fail(code, ErrorCode::outside_guest_memory);
   }
-  if (records.empty()) return Fail(error, "no level could be read");
+  if (records.empty()) return Fail(code, ErrorCode::no_level_read);
 
   WorkerPool* const read_pool =
       pool != nullptr && extents.base_size + extents.mip_size >= kPooledReadBytes ? pool : nullptr;
@@ -200,8 +196,21 @@ bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, H
 }
 
 bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, HostTextureData& texture,
+                      std::string& error, uint8_t assume_mips_in_base_tail, WorkerPool* pool) {
+  ErrorCode code = ErrorCode::ok;
+  if (ReadGuestTexture(fetch, view, texture, code, assume_mips_in_base_tail, pool)) return true;
+  error = DescriptionFailureText(fetch, code);  // the description's detail, or the code's message
+  return false;
+}
+
+bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, HostTextureData& texture,
                       std::string& error, uint8_t assume_mips_in_base_tail) {
   return ReadGuestTexture(fetch, view, texture, error, assume_mips_in_base_tail, nullptr);
+}
+
+bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, HostTextureData& texture,
+                      ErrorCode& code, uint8_t assume_mips_in_base_tail) {
+  return ReadGuestTexture(fetch, view, texture, code, assume_mips_in_base_tail, nullptr);
 }
 
 }  // namespace mivo

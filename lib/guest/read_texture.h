@@ -26,5 +26,7 @@ constexpr uint64_t kMaxHostTextureBytes = 0x80000000;
 // byte for byte. (Hosts use the form without a pool in mivo/guest.h.)
 bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, HostTextureData& texture,
                       std::string& error, uint8_t assume_mips_in_base_tail, WorkerPool* pool);
+bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, HostTextureData& texture,
+                      ErrorCode& code, uint8_t assume_mips_in_base_tail, WorkerPool* pool);
 
 }  // namespace mivo

@@ -3,18 +3,11 @@
 #include <cstring>
 
 #include "guest/describe.h"
+#include "guest/byte_order.h"
 #include "guest/tiling.h"
 
 namespace mivo {
 namespace {
-
-uint32_t Load32(const uint8_t* p) {
-  uint32_t v;
-  std::memcpy(&v, p, 4);
-  return v;
-}
-
-void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
 
 template <uint32_t kEndian>
 inline uint32_t Swap32(uint32_t v) {
@@ -37,7 +30,7 @@ inline void CopyHeld(const GuestRegionSource& src, uint64_t off, uint8_t* dst, s
   } else {
     size_t i = 0;
     if ((off & 3) == 0) {
-      for (; i + 4 <= n; i += 4) Store32(dst + i, Swap32<kEndian>(Load32(from + off + i)));
+      for (; i + 4 <= n; i += 4) StoreNative32(dst + i, Swap32<kEndian>(LoadNative32(from + off + i)));
     }
     // A unit that lies only partly in the block (bytes per block below 4, or
     // the end of a row) is never past `held`, which whole units make up.

@@ -2,8 +2,9 @@
 
 #include <cstring>
 
-#include "pack/replacement.h"
+#include "guest/error_text.h"
 #include "pack/mip_chain.h"
+#include "pack/replacement.h"
 
 namespace mivo {
 namespace {
@@ -60,11 +61,6 @@ uint32_t ReadU32(const uint8_t* bytes, size_t offset) {
          uint32_t(bytes[offset + 3]) << 24;
 }
 
-bool Fail(std::string& error, const char* message) {
-  error = message;
-  return false;
-}
-
 }  // namespace
 
 HostFormat HostFormatFromDxgi(uint32_t dxgi_format) {
@@ -75,10 +71,15 @@ HostFormat HostFormatFromDxgi(uint32_t dxgi_format) {
 }
 
 bool ParseDdsHeader(const uint8_t* bytes, size_t size, DdsLayout& layout, std::string& error) {
+  ErrorCode code = ErrorCode::ok;
+  return ReportMessage(ParseDdsHeader(bytes, size, layout, code), code, error);
+}
+
+bool ParseDdsHeader(const uint8_t* bytes, size_t size, DdsLayout& layout, ErrorCode& code) {
   layout = DdsLayout{};
   if (size < kDdsHeaderBytes || ReadU32(bytes, 0) != kDdsMagic || ReadU32(bytes, kOffSize) != 124 ||
       ReadU32(bytes, kOffPixelFormatSize) != 32) {
-    return Fail(error, "invalid DDS header");
+    return Fail(code, ErrorCode::dds_header);
   }
 
   layout.width = ReadU32(bytes, kOffWidth);
@@ -88,7 +89,7 @@ bool ParseDdsHeader(const uint8_t* bytes, size_t size, DdsLayout& layout, std::s
   if (layout.width == 0 || layout.width > kMaxReplacementSide || layout.height == 0 || layout.height > kMaxReplacementSide ||
       ReadU32(bytes, kOffDepth) > 1 || ReadU32(bytes, kOffCaps2) != 0 ||
       layout.levels > CompleteChainCount(layout.width, layout.height)) {
-    return Fail(error, "DDS must be a bounded single 2D image");
+    return Fail(code, ErrorCode::dds_shape);
   }
 
   const bool has_fourcc = (ReadU32(bytes, kOffPixelFormatFlags) & kPixelFormatFourCc) != 0;
@@ -97,14 +98,14 @@ bool ParseDdsHeader(const uint8_t* bytes, size_t size, DdsLayout& layout, std::s
     if (size < kDdsDx10HeaderBytes || ReadU32(bytes, kOffResourceDimension) != kDimensionTexture2D ||
         ReadU32(bytes, kOffMiscFlag) != 0 || ReadU32(bytes, kOffArraySize) != 1 ||
         ReadU32(bytes, kOffMiscFlags2) > kMaxAlphaMode) {
-      return Fail(error, "unsupported DDS DX10 shape/alpha mode");
+      return Fail(code, ErrorCode::dds_dx10_shape);
     }
     layout.format = HostFormatFromDxgi(ReadU32(bytes, kOffDxgiFormat));
     if (layout.format == HostFormat::UNKNOWN) {
-      return Fail(error, "DDS requires linear BC1/BC3/BC5/BC7 or raw UNORM/RG SNORM; sRGB changes sampling");
+      return Fail(code, ErrorCode::dds_dx10_format);
     }
     if (ReadU32(bytes, kOffMiscFlags2) == kAlphaModePremultiplied) {
-      return Fail(error, "premultiplied DDS is incompatible");
+      return Fail(code, ErrorCode::dds_premultiplied);
     }
     layout.data_offset = kDdsDx10HeaderBytes;
   } else {
@@ -113,12 +114,12 @@ bool ParseDdsHeader(const uint8_t* bytes, size_t size, DdsLayout& layout, std::s
         if (std::memcmp(fourcc, row.code, 4) == 0) layout.format = row.format;
       }
     }
-    if (layout.format == HostFormat::UNKNOWN) return Fail(error, "unsupported DDS pixel format");
+    if (layout.format == HostFormat::UNKNOWN) return Fail(code, ErrorCode::dds_pixel_format);
     layout.data_offset = kDdsHeaderBytes;
   }
 
   if (IsBlockCompressed(layout.format) && (layout.width % 4 != 0 || layout.height % 4 != 0)) {
-    return Fail(error, "BC base dimensions must be multiples of four; use PNG/raw DDS for odd sizes");
+    return Fail(code, ErrorCode::dds_block_size);
   }
   return true;
 }

@@ -29,5 +29,6 @@ HostFormat HostFormatFromDxgi(uint32_t dxgi_format);
 // Checks run in a fixed order; the first that fails assigns its message to
 // `error`. Level data itself is not looked at.
 bool ParseDdsHeader(const uint8_t* bytes, size_t size, DdsLayout& layout, std::string& error);
+bool ParseDdsHeader(const uint8_t* bytes, size_t size, DdsLayout& layout, ErrorCode& code);
 
 }  // namespace mivo

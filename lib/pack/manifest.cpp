@@ -1,5 +1,6 @@
 #include "pack/manifest.h"
 
+#include "guest/error_text.h"
 #include "pack/content_key.h"
 #include "pack/open_file.h"
 #include "pack/replacement.h"
@@ -17,11 +18,11 @@ constexpr std::string_view kHeaderCr = "MVTP 1\r";
 constexpr std::string_view kHeaderAndComment =
     "MVTP 1\n# hash bf_name original_host_format original_width original_height replacement_file\n";
 
-constexpr const char* kMissingOrOversized = "missing/oversized pack.txt";
-constexpr const char* kUnsupportedVersion = "unsupported pack version";
-constexpr const char* kInvalidRow = "invalid manifest row";
-constexpr const char* kMismatch = "unsupported format, duplicate key or filename does not match identity";
-constexpr const char* kDuplicateContent = "duplicate original content: keep one canonical BF alias";
+constexpr ErrorCode kMissingOrOversized = ErrorCode::manifest_missing;
+constexpr ErrorCode kUnsupportedVersion = ErrorCode::manifest_version;
+constexpr ErrorCode kInvalidRow = ErrorCode::manifest_row;
+constexpr ErrorCode kMismatch = ErrorCode::manifest_mismatch;
+constexpr ErrorCode kDuplicateContent = ErrorCode::manifest_duplicate_content;
 
 constexpr size_t kRowFields = 6;
 
@@ -86,12 +87,12 @@ HostFormat PackFormatByName(std::string_view name) {
 bool IsSizeInRange(uint32_t side) { return side >= 1 && side <= kMaxReplacementSide; }
 
 struct RowCheck {
-  const char* error = nullptr;  // null: accepted
+  ErrorCode error = ErrorCode::ok;  // ok: accepted
   const char* field = "";       // the field that failed
   ManifestEntry entry;
 };
 
-RowCheck Refuse(RowCheck check, const char* error, const char* field) {
+RowCheck Refuse(RowCheck check, ErrorCode error, const char* field) {
   check.error = error;
   check.field = field;
   return check;
@@ -127,8 +128,8 @@ RowCheck CheckRowFields(std::string_view line, size_t accepted) {
   return check;
 }
 
-bool Fail(std::string& error, const char* message, ManifestFailure* where, size_t line, const char* field) {
-  error = message;
+bool Fail(ErrorCode& code, ErrorCode cause, ManifestFailure* where, size_t line, const char* field) {
+  code = cause;
   if (where != nullptr) *where = {line, field};
   return false;
 }
@@ -151,24 +152,39 @@ bool ReadPackManifest(const std::filesystem::path& folder, PackManifest& entries
   return ReadPackManifest(folder, entries, error, nullptr);
 }
 
+bool ReadPackManifest(const std::filesystem::path& folder, PackManifest& entries, ErrorCode& code) {
+  return ReadPackManifest(folder, entries, code, nullptr);
+}
+
 bool ReadPackManifest(const std::filesystem::path& folder, PackManifest& entries, std::string& error,
+                      ManifestFailure* where) {
+  ErrorCode code = ErrorCode::ok;
+  return ReportMessage(ReadPackManifest(folder, entries, code, where), code, error);
+}
+
+bool ParsePackManifestText(std::string_view text, PackManifest& entries, std::string& error, ManifestFailure* where) {
+  ErrorCode code = ErrorCode::ok;
+  return ReportMessage(ParsePackManifestText(text, entries, code, where), code, error);
+}
+
+bool ReadPackManifest(const std::filesystem::path& folder, PackManifest& entries, ErrorCode& code,
                       ManifestFailure* where) {
   entries.clear();
   std::vector<uint8_t> bytes;
   // An oversized manifest is refused before it is read, not after.
   if (!ReadFileUpTo(folder / kManifestFileName, kMaxManifestBytes, bytes)) {
-    return Fail(error, kMissingOrOversized, where, 0, "");
+    return Fail(code, kMissingOrOversized, where, 0, "");
   }
   return ParsePackManifestText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), entries,
-                               error, where);
+                               code, where);
 }
 
-bool ParsePackManifestText(std::string_view text, PackManifest& entries, std::string& error, ManifestFailure* where) {
+bool ParsePackManifestText(std::string_view text, PackManifest& entries, ErrorCode& code, ManifestFailure* where) {
   entries.clear();
-  if (text.size() > kMaxManifestBytes) return Fail(error, kMissingOrOversized, where, 0, "");
+  if (text.size() > kMaxManifestBytes) return Fail(code, kMissingOrOversized, where, 0, "");
   size_t line_end = text.find('\n');
   std::string_view header = text.substr(0, line_end);
-  if (header != kHeader && header != kHeaderCr) return Fail(error, kUnsupportedVersion, where, 1, "header");
+  if (header != kHeader && header != kHeaderCr) return Fail(code, kUnsupportedVersion, where, 1, "header");
 
   std::unordered_set<std::string> keys;
   std::unordered_set<ContentIdentity> identities;
@@ -181,14 +197,14 @@ bool ParsePackManifestText(std::string_view text, PackManifest& entries, std::st
     if (line.empty() || line == "\r" || line[0] == '#') continue;
 
     RowCheck check = CheckRowFields(line, entries.size());
-    if (check.error) return Fail(error, check.error, where, line_number, check.field);
+    if (check.error != ErrorCode::ok) return Fail(code, check.error, where, line_number, check.field);
     ManifestEntry& e = check.entry;
     if (!keys.insert(FormatContentKey(e.hash, e.bf_name)).second) {
-      return Fail(error, kMismatch, where, line_number, "key");
+      return Fail(code, kMismatch, where, line_number, "key");
     }
     if (!identities.insert(MakeContentIdentity(e.hash, e.original_host_format, e.original_width, e.original_height))
              .second) {
-      return Fail(error, kDuplicateContent, where, line_number, "content");
+      return Fail(code, kDuplicateContent, where, line_number, "content");
     }
     entries.push_back(std::move(e));
   }

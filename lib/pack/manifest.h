@@ -35,9 +35,13 @@ struct ManifestFailure {
 // when `where` is not null.
 bool ReadPackManifest(const std::filesystem::path& folder, PackManifest& entries, std::string& error,
                       ManifestFailure* where);
+bool ReadPackManifest(const std::filesystem::path& folder, PackManifest& entries, ErrorCode& code,
+                      ManifestFailure* where);
 
 // The same checks on manifest text already in memory.
 bool ParsePackManifestText(std::string_view text, PackManifest& entries, std::string& error,
+                           ManifestFailure* where = nullptr);
+bool ParsePackManifestText(std::string_view text, PackManifest& entries, ErrorCode& code,
                            ManifestFailure* where = nullptr);
 
 }  // namespace mivo

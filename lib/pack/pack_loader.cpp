@@ -17,6 +17,7 @@
 
 #include "guest/worker_pool.h"
 #include "pack/folder_watch.h"
+#include "pack/open_file.h"
 #include "pack/replacement.h"
 
 namespace mivo {
@@ -39,12 +40,14 @@ using Clock = std::chrono::steady_clock;
 // Identities whose replacement changed on disk, with their keys.
 using Edits = std::map<ContentIdentity, ContentKey>;
 
-constexpr const char* kTooManyRequested = "too many textures requested";
-constexpr const char* kUnexpectedError = "unexpected error while loading";
+// The status text with its cause: an exception's own text goes with
+// unexpected_error.
+struct StatusLine {
+  std::string text;
+  ErrorCode code = ErrorCode::ok;
+};
 
-std::filesystem::path Utf8Path(const std::string& text) {
-  return std::filesystem::path(std::u8string(text.begin(), text.end()));
-}
+StatusLine StatusOf(ErrorCode code) { return {ErrorMessage(code), code}; }
 
 ContentIdentity RequestIdentity(ContentKey key, const GuestTextureInfo& info) {
   return MakeContentIdentity(key, info.host_format, info.width, info.height);
@@ -63,32 +66,35 @@ struct Work {
 
 struct LoadResult {
   TexturePtr texture;  // empty when nothing was loaded
-  std::string error;   // empty when there was no error
+  StatusLine error;    // empty text when there was no error
 };
 
 // Reads the folder's manifest into `index`; `text` gets the status the read
 // earns. A manifest that cannot be read leaves the index empty.
-bool ReadIndex(const std::string& folder, ManifestIndex& index, std::string& text) {
+bool ReadIndex(const std::string& folder, ManifestIndex& index, StatusLine& text) {
   index.clear();
-  text.clear();
+  text = {};
   if (folder.empty()) return true;
   try {
     PackManifest entries;
-    if (!ReadPackManifest(Utf8Path(folder), entries, text)) return false;
+    if (!ReadPackManifest(PathFromUtf8(folder), entries, text.code)) {
+      text.text = ErrorMessage(text.code);
+      return false;
+    }
     for (const ManifestEntry& entry : entries) {
       index.try_emplace(MakeContentIdentity(entry.hash, entry.original_host_format, entry.original_width,
                                             entry.original_height),
                         entry);
     }
-    text = std::to_string(index.size()) + " entries";
+    text.text = std::to_string(index.size()) + " entries";
     return true;
   } catch (const std::exception& e) {
     // A half-built index would serve part of a pack that failed to read.
     index.clear();
-    text = e.what();
+    text = {e.what(), ErrorCode::unexpected_error};
   } catch (...) {
     index.clear();
-    text = kUnexpectedError;
+    text = StatusOf(ErrorCode::unexpected_error);
   }
   return false;
 }
@@ -129,11 +135,13 @@ void LoadOne(const Work& work, const ManifestIndex* index, size_t i, LoadResult&
   try {
     if (work.hook) work.hook(found->first);
     auto texture = std::make_shared<HostTextureData>();
-    if (LoadReplacement(Utf8Path(work.folder), found->second, *texture, result.error)) {
+    if (LoadReplacement(PathFromUtf8(work.folder), found->second, *texture, result.error.code)) {
       result.texture = std::move(texture);
+    } else {
+      result.error.text = ErrorMessage(result.error.code);
     }
   } catch (const std::exception& e) {
-    result.error = e.what();
+    result.error = {e.what(), ErrorCode::unexpected_error};
   }
 }
 
@@ -148,12 +156,12 @@ struct PackLoader::Impl {
   uint64_t generation = 0;
   uint64_t ready_bytes = 0;
   std::string folder;
-  std::string status;
+  StatusLine status;
   std::deque<PackRequest> queue;
   std::set<ContentIdentity> requested;
   std::map<ContentIdentity, TexturePtr> ready;
   IndexPtr index;  // the folder's manifest index once read; empty until then
-  std::string index_status;         // the status the index earned
+  StatusLine index_status;          // the status the index earned
   ContentIdentity failed_identity;  // whose failed load the status names, if any
   std::chrono::milliseconds watch_interval{0};
   Clock::time_point next_look;
@@ -168,13 +176,13 @@ struct PackLoader::Impl {
 
   void Run();
   bool TakeWork(Work& work);
-  void PublishIndex(const Work& work, IndexPtr read, std::string text);
-  void SetIndex(IndexPtr read, std::string text);
+  void PublishIndex(const Work& work, IndexPtr read, StatusLine text);
+  void SetIndex(IndexPtr read, StatusLine text);
   void LookForEdits(const Work& work, FolderWatch& watch, IndexPtr& loaded);
-  void ApplyEdits(const Work& work, const IndexPtr& next, const std::optional<std::string>& manifest_status,
+  void ApplyEdits(const Work& work, const IndexPtr& next, const std::optional<StatusLine>& manifest_status,
                   const Edits& edits);
   void Merge(const Work& work, const ManifestIndex* read, std::vector<LoadResult>& results);
-  void DropBatch(const Work& work, const char* message) noexcept;
+  void DropBatch(const Work& work, StatusLine message) noexcept;
 };
 
 // Waits for work; false once the loader is stopping. Everything that may
@@ -212,13 +220,13 @@ bool PackLoader::Impl::TakeWork(Work& work) {
 
 // From here on requests for textures the pack does not list are dropped at
 // once; those that came before the index are dropped now.
-void PackLoader::Impl::PublishIndex(const Work& work, IndexPtr read, std::string text) {
+void PackLoader::Impl::PublishIndex(const Work& work, IndexPtr read, StatusLine text) {
   std::lock_guard lock(mutex);
   if (generation == work.generation) SetIndex(std::move(read), std::move(text));
 }
 
 // Under the lock.
-void PackLoader::Impl::SetIndex(IndexPtr read, std::string text) {
+void PackLoader::Impl::SetIndex(IndexPtr read, StatusLine text) {
   status = text;
   index_status = std::move(text);
   failed_identity.clear();
@@ -233,7 +241,7 @@ void PackLoader::Impl::SetIndex(IndexPtr read, std::string text) {
 // An edited file makes what was loaded from it stale and gives a failed
 // load another chance; the host learns the key and requests it again.
 void PackLoader::Impl::ApplyEdits(const Work& work, const IndexPtr& next,
-                                  const std::optional<std::string>& manifest_status, const Edits& edits) {
+                                  const std::optional<StatusLine>& manifest_status, const Edits& edits) {
   std::lock_guard lock(mutex);
   if (generation != work.generation) return;
   if (manifest_status && next != index) {
@@ -261,14 +269,14 @@ void PackLoader::Impl::ApplyEdits(const Work& work, const IndexPtr& next,
 void PackLoader::Impl::LookForEdits(const Work& work, FolderWatch& watch, IndexPtr& loaded) {
   if (!loaded) return;
   if (!watch.Started()) {  // watching began after the folder was set
-    watch.Start(Utf8Path(work.folder));
+    watch.Start(PathFromUtf8(work.folder));
     watch.Track(WatchedFiles(*loaded));
     return;
   }
   const std::vector<std::string> files = watch.Look();
   if (files.empty()) return;
   IndexPtr next = loaded;
-  std::optional<std::string> manifest_status;
+  std::optional<StatusLine> manifest_status;
   if (std::find(files.begin(), files.end(), kManifestFileName) != files.end()) {
     auto read = std::make_shared<ManifestIndex>();
     manifest_status.emplace();
@@ -289,7 +297,7 @@ void PackLoader::Impl::Merge(const Work& work, const ManifestIndex* read, std::v
   for (size_t i = 0; generation == work.generation && i < results.size(); ++i) {
     LoadResult& result = results[i];
     const ContentIdentity& identity = work.batch[i].identity;
-    if (!result.error.empty()) {
+    if (!result.error.text.empty()) {
       status = std::move(result.error);
       failed_identity = identity;
     } else if (result.texture && identity == failed_identity) {
@@ -316,7 +324,7 @@ void PackLoader::Impl::Merge(const Work& work, const ManifestIndex* read, std::v
 // After an error that left a batch half done. What it already made ready
 // stays; the rest leaves the requested set, so a later request tries again.
 // An index that was never published is read again.
-void PackLoader::Impl::DropBatch(const Work& work, const char* message) noexcept {
+void PackLoader::Impl::DropBatch(const Work& work, StatusLine message) noexcept {
   std::lock_guard lock(mutex);
   loading = false;
   if (generation != work.generation) return;
@@ -326,7 +334,7 @@ void PackLoader::Impl::DropBatch(const Work& work, const char* message) noexcept
     if (!ready.contains(request.identity)) requested.erase(request.identity);
   }
   try {
-    status = message;
+    status = std::move(message);
   } catch (...) {
     // Out of memory even for the message: the state above is sound without it.
   }
@@ -335,7 +343,7 @@ void PackLoader::Impl::DropBatch(const Work& work, const char* message) noexcept
 // Nothing may leave this thread: an embedding host must not be ended by a
 // failure in the loader, which goes on serving what it has.
 void PackLoader::Impl::Run() {
-  IndexPtr index;  // the index this thread loads from
+  IndexPtr loading_index;  // the index this thread loads from
   FolderWatch watch;
   for (;;) {
     Work work;
@@ -343,28 +351,28 @@ void PackLoader::Impl::Run() {
       if (!TakeWork(work)) return;
       if (!work.watch) watch.Start({});
       if (work.reload) {
-        index.reset();  // never load the new folder from the old folder's index
+        loading_index.reset();  // never load the new folder from the old folder's index
         // Stamped before they are read, so an edit made meanwhile is seen.
-        watch.Start(work.watch ? Utf8Path(work.folder) : std::filesystem::path());
+        watch.Start(work.watch ? PathFromUtf8(work.folder) : std::filesystem::path());
         if (watch.Started()) watch.Track({kManifestFileName});
         auto read = std::make_shared<ManifestIndex>();
-        std::string text;
+        StatusLine text;
         ReadIndex(work.folder, *read, text);
-        index = std::move(read);
-        if (watch.Started()) watch.Track(WatchedFiles(*index));
-        PublishIndex(work, index, std::move(text));
+        loading_index = std::move(read);
+        if (watch.Started()) watch.Track(WatchedFiles(*loading_index));
+        PublishIndex(work, loading_index, std::move(text));
         work.reload = false;
       } else if (work.look) {
-        LookForEdits(work, watch, index);
+        LookForEdits(work, watch, loading_index);
       }
       std::vector<LoadResult> results(work.batch.size());
       ParallelFor(*pool, uint32_t(work.batch.size()),
-                  [&](uint32_t i) { LoadOne(work, index.get(), i, results[i]); });
-      Merge(work, index.get(), results);
+                  [&](uint32_t i) { LoadOne(work, loading_index.get(), i, results[i]); });
+      Merge(work, loading_index.get(), results);
     } catch (const std::exception& e) {
-      DropBatch(work, e.what());
+      DropBatch(work, {e.what(), ErrorCode::unexpected_error});
     } catch (...) {
-      DropBatch(work, kUnexpectedError);
+      DropBatch(work, StatusOf(ErrorCode::unexpected_error));
     }
   }
 }
@@ -406,7 +414,7 @@ void PackLoader::SetPackFolder(const std::string& folder_utf8) {
   old_ready.swap(s.ready);
   old_index.swap(s.index);
   s.changed_keys.clear();
-  s.index_status.clear();
+  s.index_status = {};
   s.failed_identity.clear();
   s.wake.notify_one();
 }
@@ -424,7 +432,7 @@ void PackLoader::RequestReplacement(ContentKey key, const GuestTextureInfo& info
   }
   // Bounded by the pack already; this is a safety net that should not go unnoticed.
   if (s.requested.size() >= kMaxRequestedIdentities) {
-    s.status = kTooManyRequested;
+    s.status = StatusOf(ErrorCode::too_many_requested);
     return;
   }
   s.requested.insert(request.identity);
@@ -448,7 +456,12 @@ std::shared_ptr<HostTextureData> PackLoader::TakeReplacement(ContentKey key, con
 
 std::string PackLoader::Status() const {
   std::lock_guard lock(impl_->mutex);
-  return impl_->status;
+  return impl_->status.text;
+}
+
+ErrorCode PackLoader::StatusCode() const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->status.code;
 }
 
 PackLoaderStats PackLoader::Stats() const {

@@ -6,8 +6,10 @@
 #include <system_error>
 #include <vector>
 
+#include "guest/error_text.h"
 #include "pack/dds_header.h"
 #include "pack/mip_chain.h"
+#include "pack/open_file.h"
 #include "pack/png_decode.h"
 #include "pack/whole_file.h"
 
@@ -22,11 +24,6 @@ constexpr size_t kPngBitDepthOffset = 24;
 constexpr size_t kPngColourTypeOffset = 25;
 constexpr uint8_t kPngGreyAlpha = 4;
 constexpr uint8_t kPngColourAlpha = 6;
-
-bool Fail(std::string& error, const char* message) {
-  error = message;
-  return false;
-}
 
 // Originals with one or two channels take any PNG: only the leading channels
 // are used.
@@ -84,14 +81,14 @@ void CopyPixels(const std::vector<uint8_t>& rgba, HostFormat format, uint8_t* ou
   }
 }
 
-bool LoadPng(const std::vector<uint8_t>& file, HostFormat original, HostTextureData& texture, std::string& error) {
+bool LoadPng(const std::vector<uint8_t>& file, HostFormat original, HostTextureData& texture, ErrorCode& code) {
   if (file.size() < kPngMinBytes || std::memcmp(file.data(), kPngSignature, sizeof kPngSignature) != 0 ||
       std::memcmp(file.data() + 12, "IHDR", 4) != 0 || file[kPngBitDepthOffset] != 8) {
-    return Fail(error, "requires an 8-bit PNG");
+    return Fail(code, ErrorCode::png_not_8bit);
   }
   const uint8_t colour_type = file[kPngColourTypeOffset];
   if (!TakesPngWithoutAlpha(original) && colour_type != kPngGreyAlpha && colour_type != kPngColourAlpha) {
-    return Fail(error, "colour PNG requires an explicit alpha channel");
+    return Fail(code, ErrorCode::png_without_alpha);
   }
 
   uint32_t width = 0;
@@ -99,23 +96,23 @@ bool LoadPng(const std::vector<uint8_t>& file, HostFormat original, HostTextureD
   std::vector<uint8_t> rgba;
   switch (DecodePngRgba8(file.data(), file.size(), PngLimits{}, width, height, rgba)) {
     case PngDecodeStatus::ok: break;
-    case PngDecodeStatus::bad_image: return Fail(error, "PNG decode/size failure");
-    case PngDecodeStatus::bad_pixels: return Fail(error, "PNG pixel decode failed");
+    case PngDecodeStatus::bad_image: return Fail(code, ErrorCode::png_decode);
+    case PngDecodeStatus::bad_pixels: return Fail(code, ErrorCode::png_pixels);
   }
 
   texture.host_format = PngResultFormat(GetTextureFamily(original));
   texture.width = width;
   texture.height = height;
   texture.data.reserve(std::min(CompleteChainBytes(texture.host_format, width, height), kMaxTexelBytes));
-  if (!AddLevel(texture, 0, width, height)) return Fail(error, "PNG too large");
+  if (!AddLevel(texture, 0, width, height)) return Fail(code, ErrorCode::png_too_large);
   CopyPixels(rgba, texture.host_format, texture.data.data());
   texture.levels = 1;
   return true;
 }
 
-bool LoadDds(const std::vector<uint8_t>& file, HostTextureData& texture, std::string& error) {
+bool LoadDds(const std::vector<uint8_t>& file, HostTextureData& texture, ErrorCode& code) {
   DdsLayout layout;
-  if (!ParseDdsHeader(file.data(), file.size(), layout, error)) return false;
+  if (!ParseDdsHeader(file.data(), file.size(), layout, code)) return false;
   texture.host_format = layout.format;
   texture.width = layout.width;
   texture.height = layout.height;
@@ -130,26 +127,26 @@ bool LoadDds(const std::vector<uint8_t>& file, HostTextureData& texture, std::st
     // Both limits are checked before AddLevel allocates, so a short file
     // declaring a huge level costs nothing.
     const uint64_t size = HostSliceSize(layout.format, width, height);
-    if (texture.data.size() + size > kMaxTexelBytes) return Fail(error, "DDS exceeds 128 MiB");
-    if (file.size() - position < size) return Fail(error, "truncated DDS mip data");
-    if (!AddLevel(texture, mip, width, height)) return Fail(error, "DDS exceeds 128 MiB");
+    if (texture.data.size() + size > kMaxTexelBytes) return Fail(code, ErrorCode::dds_too_large);
+    if (file.size() - position < size) return Fail(code, ErrorCode::dds_truncated);
+    if (!AddLevel(texture, mip, width, height)) return Fail(code, ErrorCode::dds_too_large);
     const LevelRecord& level = texture.level_records.back();
     std::memcpy(texture.data.data() + level.offset, file.data() + position, size_t(level.size));
     position += size_t(level.size);
   }
-  if (position != file.size()) return Fail(error, "unexpected trailing DDS data");
+  if (position != file.size()) return Fail(code, ErrorCode::dds_trailing_data);
   return true;
 }
 
 // The canonical file behind the entry, only when it lies directly in the
 // canonical pack folder (links are followed before that test).
 bool ResolveReplacement(const fs::path& pack_folder, const std::string& name, fs::path& resolved,
-                        std::string& error) {
+                        ErrorCode& code) {
   std::error_code ec;
   const fs::path folder = fs::canonical(pack_folder, ec);
-  if (ec) return Fail(error, "pack folder unavailable");
-  resolved = fs::canonical(folder / fs::path(std::u8string(name.begin(), name.end())), ec);
-  if (ec || resolved.parent_path() != folder) return Fail(error, "replacement absent or outside pack");
+  if (ec) return Fail(code, ErrorCode::pack_folder_unavailable);
+  resolved = fs::canonical(folder / PathFromUtf8(name), ec);
+  if (ec || resolved.parent_path() != folder) return Fail(code, ErrorCode::replacement_absent);
   return true;
 }
 
@@ -164,38 +161,51 @@ bool FamiliesCompatible(TextureFamily original, TextureFamily replacement) {
 
 bool LoadReplacement(const fs::path& pack_folder, const ManifestEntry& entry, HostTextureData& texture,
                      std::string& error) {
-  texture = HostTextureData{};
-  fs::path file_path;
-  if (!ResolveReplacement(pack_folder, entry.replacement_file, file_path, error)) return false;
-
-  std::vector<uint8_t> file;
-  if (!ReadWholeFile(file_path, file)) return Fail(error, "replacement unreadable/too large");
-
-  // The resolved name decides, so a link named .png to a DDS is read as DDS.
-  const bool is_png = file_path.extension() == ".png";
-  return LoadReplacementBytes(std::move(file), is_png, entry.original_host_format, texture, error);
+  ErrorCode code = ErrorCode::ok;
+  return ReportMessage(LoadReplacement(pack_folder, entry, texture, code), code, error);
 }
 
 bool LoadReplacementBytes(std::vector<uint8_t> file, bool is_png, HostFormat original_host_format,
                           HostTextureData& texture, std::string& error) {
+  ErrorCode code = ErrorCode::ok;
+  return ReportMessage(LoadReplacementBytes(std::move(file), is_png, original_host_format, texture, code), code,
+                       error);
+}
+
+bool LoadReplacement(const fs::path& pack_folder, const ManifestEntry& entry, HostTextureData& texture,
+                     ErrorCode& code) {
   texture = HostTextureData{};
-  if (is_png ? !LoadPng(file, original_host_format, texture, error) : !LoadDds(file, texture, error)) {
+  fs::path file_path;
+  if (!ResolveReplacement(pack_folder, entry.replacement_file, file_path, code)) return false;
+
+  std::vector<uint8_t> file;
+  if (!ReadWholeFile(file_path, file)) return Fail(code, ErrorCode::replacement_unreadable);
+
+  // The resolved name decides, so a link named .png to a DDS is read as DDS.
+  const bool is_png = file_path.extension() == ".png";
+  return LoadReplacementBytes(std::move(file), is_png, entry.original_host_format, texture, code);
+}
+
+bool LoadReplacementBytes(std::vector<uint8_t> file, bool is_png, HostFormat original_host_format,
+                          HostTextureData& texture, ErrorCode& code) {
+  texture = HostTextureData{};
+  if (is_png ? !LoadPng(file, original_host_format, texture, code) : !LoadDds(file, texture, code)) {
     return false;
   }
   file = {};
 
   if (!FamiliesCompatible(GetTextureFamily(original_host_format), GetTextureFamily(texture.host_format))) {
-    return Fail(error, "format family/alpha/signedness mismatch");
+    return Fail(code, ErrorCode::format_mismatch);
   }
   const uint32_t complete = CompleteChainCount(texture.width, texture.height);
   if (texture.levels == complete) return true;
-  if (texture.host_format == HostFormat::BC7_UNORM) return Fail(error, "BC7 DDS requires a complete mip chain");
+  if (texture.host_format == HostFormat::BC7_UNORM) return Fail(code, ErrorCode::bc7_incomplete_chain);
   if (IsBlockCompressed(texture.host_format)) {
-    if (!DecodeBlockBaseLevel(texture)) return Fail(error, "cannot decode DDS for mip generation");
+    if (!DecodeBlockBaseLevel(texture)) return Fail(code, ErrorCode::dds_undecodable);
   } else {
     KeepBaseLevelOnly(texture);
   }
-  if (!GenerateMipLevels(texture)) return Fail(error, "generated mips exceed 128 MiB");
+  if (!GenerateMipLevels(texture)) return Fail(code, ErrorCode::mips_too_large);
   return true;
 }
 

@@ -19,6 +19,8 @@ constexpr uint32_t kMaxReplacementSide = 8192;
 // read as PNG or else as DDS. The same results and messages.
 bool LoadReplacementBytes(std::vector<uint8_t> file, bool is_png, HostFormat original_host_format,
                           HostTextureData& texture, std::string& error);
+bool LoadReplacementBytes(std::vector<uint8_t> file, bool is_png, HostFormat original_host_format,
+                          HostTextureData& texture, ErrorCode& code);
 
 // Whether a replacement of family `replacement` may stand in for an original
 // of family `original`: the same family, or a four-channel one for BC1.

@@ -14,9 +14,9 @@ namespace {
 using test::FetchFields;
 using test::MakeFetchConstant;
 
-std::string ReadError(const FetchConstant& fetch, const GuestMemoryView& view) {
+ErrorCode ReadError(const FetchConstant& fetch, const GuestMemoryView& view) {
   HostTextureData texture;
-  std::string error;
+  ErrorCode error = ErrorCode::ok;
   EXPECT_FALSE(ReadGuestTexture(fetch, view, texture, error));
   return error;
 }
@@ -52,12 +52,16 @@ FetchFields Rgba(uint32_t width, uint32_t height, uint32_t base_address) {
 TEST(ReadGuestTexture, BaseOutsideGuestMemoryFails) {
   std::vector<uint8_t> memory(0x3000);
   const GuestMemoryView view{memory.data(), memory.size(), 0};
-  EXPECT_EQ(ReadError(MakeFetchConstant(Rgba(16, 16, 0x3000)), view), "texture memory outside guest memory");
-  EXPECT_EQ(ReadError(MakeFetchConstant(Rgba(16, 16, 0x1000)), GuestMemoryView{}),
-            "texture memory outside guest memory");
+  EXPECT_EQ(ReadError(MakeFetchConstant(Rgba(16, 16, 0x3000)), view), ErrorCode::outside_guest_memory);
+  EXPECT_EQ(ReadError(MakeFetchConstant(Rgba(16, 16, 0x1000)), GuestMemoryView{}), ErrorCode::outside_guest_memory);
   FetchFields not_texture = Rgba(16, 16, 0x1000);
   not_texture.type = 1;
-  EXPECT_EQ(ReadError(MakeFetchConstant(not_texture), view), "not a texture fetch constant (type 1)");
+  EXPECT_EQ(ReadError(MakeFetchConstant(not_texture), view), ErrorCode::not_texture_fetch);
+  // The string form names the type it found.
+  HostTextureData texture;
+  std::string error;
+  EXPECT_FALSE(ReadGuestTexture(MakeFetchConstant(not_texture), view, texture, error));
+  EXPECT_EQ(error, "not a texture fetch constant (type 1)");
 }
 
 TEST(ReadGuestTexture, TiledTexelsComeFromTheirTiledAddresses) {
@@ -136,17 +140,17 @@ TEST(ReadGuestTexture, TextureLargerThanGuestMemoryIsRefusedWithoutAllocating) {
   FetchFields f = Fields(GuestFormat::k_32_32_32_32_FLOAT, kDim2D, 8192, 8192, 64, true, 0, 0);
   f.pitch = 256;
   f.base_address = 0x1000;
-  EXPECT_EQ(ReadError(MakeFetchConstant(f), view), "texture too large");
+  EXPECT_EQ(ReadError(MakeFetchConstant(f), view), ErrorCode::texture_too_large);
   FetchFields volume = Fields(GuestFormat::k_32_32_32_32, kDim3D, 2048, 2048, 1024, false, 0, 0);
   volume.base_address = 0x1000;
-  EXPECT_EQ(ReadError(MakeFetchConstant(volume), view), "texture too large");
+  EXPECT_EQ(ReadError(MakeFetchConstant(volume), view), ErrorCode::texture_too_large);
 
   // 512 MiB of 1-bit texels would decode to 4 GiB of R8.
   FetchFields bits = Fields(GuestFormat::k_1, kDim2D, 8192, 8192, 64, false, 0, 0);
   bits.pitch = 256;
   bits.base_address = 0x1000;
   EXPECT_EQ(ComputeGuestExtents(MakeFetchConstant(bits), 0).base_size, kGuestAddressSpace);
-  EXPECT_EQ(ReadError(MakeFetchConstant(bits), view), "texture too large");
+  EXPECT_EQ(ReadError(MakeFetchConstant(bits), view), ErrorCode::texture_too_large);
 }
 
 TEST(ReadGuestTexture, LargeTextureOverTinyMemoryReadsZeros) {

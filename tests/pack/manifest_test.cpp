@@ -16,11 +16,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kInvalidRow = "invalid manifest row";
-constexpr const char* kMismatch = "unsupported format, duplicate key or filename does not match identity";
-constexpr const char* kDuplicateContent = "duplicate original content: keep one canonical BF alias";
-constexpr const char* kOversized = "missing/oversized pack.txt";
-constexpr const char* kVersion = "unsupported pack version";
+constexpr ErrorCode kAccepted = ErrorCode::ok;
+constexpr ErrorCode kInvalidRow = ErrorCode::manifest_row;
+constexpr ErrorCode kMismatch = ErrorCode::manifest_mismatch;
+constexpr ErrorCode kDuplicateContent = ErrorCode::manifest_duplicate_content;
+constexpr ErrorCode kOversized = ErrorCode::manifest_missing;
+constexpr ErrorCode kVersion = ErrorCode::manifest_version;
 constexpr const char* kHeaderAndComment =
     "MVTP 1\n# hash bf_name original_host_format original_width original_height replacement_file\n";
 
@@ -41,45 +42,49 @@ std::string HashText(uint64_t value) {
   return text;
 }
 
-// The error for manifest text ("" when accepted); the file reader applies the
-// same rules once it has read the file.
-std::string Parse(const std::string& text, PackManifest& entries) {
+// The cause for manifest text (ok when accepted); the file reader applies the
+// same rules once it has read the file. The string form says the code's message.
+ErrorCode Parse(const std::string& text, PackManifest& entries) {
+  ErrorCode code = ErrorCode::ok;
+  const bool ok = ParsePackManifestText(text, entries, code);
+  EXPECT_EQ(ok, code == ErrorCode::ok);
   std::string error;
-  const bool ok = ParsePackManifestText(text, entries, error);
-  EXPECT_EQ(ok, error.empty()) << error;
-  return error;
+  PackManifest again;
+  EXPECT_EQ(ParsePackManifestText(text, again, error), ok);
+  EXPECT_EQ(error, ok ? "" : ErrorMessage(code));
+  return code;
 }
-std::string Parse(const std::string& text) {
+ErrorCode Parse(const std::string& text) {
   PackManifest entries;
   return Parse(text, entries);
 }
 
 TEST(Manifest, EveryRuleRefusesWithItsMessage) {
-  std::vector<std::pair<std::string, const char*>> cases = {
-      {"MVTP 1", ""},
-      {"MVTP 1\n", ""},
-      {kHeaderAndComment, ""},
-      {"MVTP 1\r\n\r\n\n#\n# anything\r\n", ""},
-      {"MVTP 1\r\n" + Row(kHash), ""},
-      {"MVTP 1\r\n" + Row(kHash).insert(Row(kHash).size() - 1, "\r"), ""},  // CRLF rows
+  std::vector<std::pair<std::string, ErrorCode>> cases = {
+      {"MVTP 1", kAccepted},
+      {"MVTP 1\n", kAccepted},
+      {kHeaderAndComment, kAccepted},
+      {"MVTP 1\r\n\r\n\n#\n# anything\r\n", kAccepted},
+      {"MVTP 1\r\n" + Row(kHash), kAccepted},
+      {"MVTP 1\r\n" + Row(kHash).insert(Row(kHash).size() - 1, "\r"), kAccepted},  // CRLF rows
   };
   for (const char* text : {"", "\n", "MVTP 2\n", "MVTP 1 \n", " MVTP 1\n", "\xEF\xBB\xBFMVTP 1\n", "# c\nMVTP 1\n",
                            "\nMVTP 1\n", "MVTP 1\r\r\n", "mvtp 1\n", "MVTP 10\n"}) {
     cases.push_back({text, kVersion});
   }
   // The rest follow the header.
-  std::vector<std::pair<std::string, const char*>> rows = {
+  std::vector<std::pair<std::string, ErrorCode>> rows = {
       {" \n", kInvalidRow},  // blank-only lines and indented "#" are rows, not skipped
       {"\t\r\n", kInvalidRow},
       {" # comment\n", kInvalidRow},
-      {"#" + Row(kHash), ""},
+      {"#" + Row(kHash), kAccepted},
       {Row(kHash).insert(Row(kHash).size() - 1, " extra"), kInvalidRow},
       {kHash + " " + kBf + " RGBA8_UNORM 64 32\n", kInvalidRow},
-      {Row(kHash, kBf, "RGBA8_UNORM", "8192", "8192"), ""},
-      {Row(kHash, kBf, "RGBA8_UNORM", "0001", "1"), ""},
+      {Row(kHash, kBf, "RGBA8_UNORM", "8192", "8192"), kAccepted},
+      {Row(kHash, kBf, "RGBA8_UNORM", "0001", "1"), kAccepted},
       {Row(kHash, kBf, "R16_UNORM", "0"), kInvalidRow},  // an invalid field outranks the format
-      {Row(kHash, kBf, "RGBA8_UNORM", "4", "4", ".png"), ""},
-      {Row("00000000000000ab"), ""},  // a lower-case hash with the upper-case file name
+      {Row(kHash, kBf, "RGBA8_UNORM", "4", "4", ".png"), kAccepted},
+      {Row("00000000000000ab"), kAccepted},  // a lower-case hash with the upper-case file name
       {"00000000000000ab " + kBf + " RGBA8_UNORM 4 4 00000000000000ab__" + kBf + ".dds\n", kMismatch},
       // Same hash and alias: a duplicate key whatever else differs, hash case included.
       {Row(kHash) + Row(kHash, kBf, "BC1_UNORM"), kMismatch},
@@ -88,8 +93,7 @@ TEST(Manifest, EveryRuleRefusesWithItsMessage) {
       // Same identity under another alias is a duplicate original; another size or format is not.
       {Row(kHash) + Row(kHash, "bf_00000000_00000001"), kDuplicateContent},
       {Row(kHash) + Row(kHash, "bf_00000000_00000001", "RGBA8_UNORM", "32", "64") +
-           Row(kHash, "bf_00000000_00000002", "BC1_UNORM"),
-       ""},
+           Row(kHash, "bf_00000000_00000002", "BC1_UNORM"), kAccepted},
   };
   for (const char* side : {"0", "8193", "-1", "+16", "16x", "4294967296", "99999999999999999999", "0x10"}) {
     rows.push_back({Row(kHash, kBf, "RGBA8_UNORM", side), kInvalidRow});
@@ -122,7 +126,7 @@ TEST(Manifest, AcceptedRowsBecomeEntriesWithTheirFields) {
   PackManifest entries;
   // Any of space, tab, CR, VT and FF separate fields and may surround them.
   ASSERT_EQ(Parse("MVTP 1\n \t" + Row(kHash).insert(16, "\t\v\f ").insert(0, "\f") + Row("00000000000000cd"), entries),
-            "");
+            kAccepted);
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_EQ(entries[0], (ManifestEntry{0xAB, kBf, kHash + "__" + kBf + ".dds", HostFormat::RGBA8_UNORM, 64, 32}));
   EXPECT_EQ(entries[1].hash, 0xCDu);
@@ -131,7 +135,7 @@ TEST(Manifest, AcceptedRowsBecomeEntriesWithTheirFields) {
                                 "BC2_UNORM", "BC3_UNORM", "BC5_UNORM", "BC5_SNORM",   "BC7_UNORM"};
   std::string rows = "MVTP 1\n";
   for (uint64_t i = 0; i < 10; ++i) rows += Row(HashText(i + 1), kBf, pack_formats[i]);
-  ASSERT_EQ(Parse(rows, entries), "");
+  ASSERT_EQ(Parse(rows, entries), kAccepted);
   ASSERT_EQ(entries.size(), 10u);
   for (size_t i = 0; i < 10; ++i) EXPECT_STREQ(HostFormatName(entries[i].original_host_format), pack_formats[i]);
 }
@@ -140,7 +144,7 @@ TEST(Manifest, RowLimitAccepts32768RowsAndRefusesTheNextEvenIfItsFormatIsWrong) 
   std::string text = "MVTP 1\n";
   for (uint64_t i = 1; i <= kMaxManifestEntries; ++i) text += Row(HashText(i));
   PackManifest entries;
-  EXPECT_EQ(Parse(text, entries), "");
+  EXPECT_EQ(Parse(text, entries), kAccepted);
   EXPECT_EQ(entries.size(), 32768u);
   EXPECT_EQ(entries.back().hash, 32768u);
   EXPECT_EQ(Parse(text + Row(HashText(40000), kBf, "UNKNOWN"), entries), kInvalidRow);
@@ -152,7 +156,7 @@ TEST(Manifest, FailureKeepsEarlierRowsAndReplacesTheMessage) {
   std::string error = "earlier message";
   EXPECT_FALSE(ParsePackManifestText("MVTP 1\n" + Row(HashText(1)) + Row(HashText(2)) + "bad\n" + Row(HashText(3)),
                                      entries, error));
-  EXPECT_EQ(error, kInvalidRow);
+  EXPECT_EQ(error, ErrorMessage(kInvalidRow));
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_EQ(entries[1].hash, 2u);
   error = "untouched";
@@ -164,7 +168,7 @@ TEST(Manifest, FailureKeepsEarlierRowsAndReplacesTheMessage) {
 TEST(ManifestFile, MissingOrOversizedFileIsRefusedBeforeReading) {
   test::TempFolder dir;
   PackManifest entries;
-  std::string error;
+  ErrorCode error = ErrorCode::ok;
   EXPECT_FALSE(ReadPackManifest(dir.path(), entries, error));
   EXPECT_EQ(error, kOversized);
   fs::create_directory(dir / "pack.txt");
@@ -177,7 +181,7 @@ TEST(ManifestFile, MissingOrOversizedFileIsRefusedBeforeReading) {
   text.resize(kMaxManifestBytes - 1, 'x');
   text += '\n';
   test::WriteFileBytes(dir / "pack.txt", std::vector<uint8_t>(text.begin(), text.end()));
-  ASSERT_TRUE(ReadPackManifest(dir.path(), entries, error)) << error;
+  ASSERT_TRUE(ReadPackManifest(dir.path(), entries, error));
   EXPECT_EQ(entries.size(), 1u);
   text += '\n';
   test::WriteFileBytes(dir / "pack.txt", std::vector<uint8_t>(text.begin(), text.end()));

@@ -123,7 +123,7 @@ TEST_F(PackLoaderReload, AFileTurnedInvalidServesNothingAndIsTriedAgainOnlyWhenS
   Rewrite(a_, {'D', 'D', 'S', ' '});
   Changes(a_.entry.hash);
   EXPECT_EQ(Fetch(a_.entry, 300ms), 0u);
-  EXPECT_EQ(loader_.Status(), "invalid DDS header");
+  EXPECT_EQ(loader_.StatusCode(), ErrorCode::dds_header);
   std::atomic<int> loads = 0;
   PackLoaderTesting::SetLoadHook(loader_, [&](const ContentIdentity&) { ++loads; });
   EXPECT_EQ(Fetch(a_.entry, 100ms), 0u);
@@ -132,6 +132,7 @@ TEST_F(PackLoaderReload, AFileTurnedInvalidServesNothingAndIsTriedAgainOnlyWhenS
   Changes(a_.entry.hash);
   EXPECT_EQ(FetchLatest(a_.entry), 0xA2u);
   EXPECT_EQ(loader_.Status(), "2 entries");
+  EXPECT_EQ(loader_.StatusCode(), ErrorCode::ok);
 }
 
 TEST_F(PackLoaderReload, ManifestGainingAndLosingRowsReportsThoseRowsOnly) {
@@ -144,7 +145,7 @@ TEST_F(PackLoaderReload, ManifestGainingAndLosingRowsReportsThoseRowsOnly) {
   EXPECT_EQ(loader_.Status(), "2 entries");
   std::ofstream(temp_ / "pack.txt") << "MVTP 2\n";
   Changes(0, 200ms);
-  EXPECT_EQ(loader_.Status(), "unsupported pack version");
+  EXPECT_EQ(loader_.StatusCode(), ErrorCode::manifest_version);
   EXPECT_EQ(Fetch(b_.entry), 0xB1u);  // the rows read before stay
   List({a_, b_, c_});
   EXPECT_EQ(Changes(a_.entry.hash), std::set<ContentKey>{a_.entry.hash});

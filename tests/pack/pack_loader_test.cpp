@@ -192,7 +192,7 @@ TEST_F(PackLoaderLifecycle, AMissingManifestIsReportedAndNothingLoads) {
   loader.SetPackFolder((kPacks / "missing").string());
   Request(loader, a_);
   ASSERT_TRUE(WaitIdle(loader));
-  EXPECT_EQ(loader.Status(), "missing/oversized pack.txt");
+  EXPECT_EQ(loader.StatusCode(), ErrorCode::manifest_missing);
   EXPECT_EQ(loader.Stats().requested, 0u);  // an unreadable manifest lists nothing
   EXPECT_EQ(loader.Stats().ready, 0u);
   EXPECT_TRUE(gate.Entered().empty());
@@ -216,9 +216,9 @@ TEST_F(PackLoaderLifecycle, TheLastFailingRequestOfABatchSetsTheStatus) {
     ASSERT_TRUE(WaitIdle(loader));
   };
   run(absent_, bad_dds_);
-  EXPECT_EQ(loader.Status(), "invalid DDS header");
+  EXPECT_EQ(loader.StatusCode(), ErrorCode::dds_header);
   run(bad_dds_, absent_);
-  EXPECT_EQ(loader.Status(), "replacement absent or outside pack");
+  EXPECT_EQ(loader.StatusCode(), ErrorCode::replacement_absent);
   EXPECT_EQ(loader.Stats().ready, 1u);
 }
 
@@ -447,6 +447,7 @@ TEST_F(PackLoaderSession, AFailureWhileLoadingOrMergingDropsOneBatchAndIsReporte
     loader_.SetPackFolder(folder_);
     EXPECT_LT(Round(0), 5u) << c.status;
     EXPECT_EQ(loader_.Status(), c.status);
+    EXPECT_EQ(loader_.StatusCode(), ErrorCode::unexpected_error);
     EXPECT_EQ(loader_.Stats().requested, 0u);
     EXPECT_EQ(Round(0), 5u);
     PackLoaderTesting::SetMergeHook(loader_, {});

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "common/png_writer.h"
 #include "pack/content_key.h"
 #include "pack/png_decode.h"
-#include "texdump/png_writer.h"
 
 namespace mivo {
 namespace {

@@ -6,9 +6,9 @@
 #include <thread>
 #include <vector>
 
+#include "common/png_writer.h"
 #include "pack/replacement.h"
 #include "support/temp_folder.h"
-#include "texdump/png_writer.h"
 
 #ifdef _WIN32
 #include <objbase.h>

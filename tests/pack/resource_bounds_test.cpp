@@ -20,12 +20,12 @@ TEST(ResourceBounds, ManifestOfOneHugeLineIsOneInvalidRow) {
   std::string text = "MVTP 1\n";
   while (text.size() + 2 <= kMaxManifestBytes) text += "a ";
   PackManifest entries;
-  std::string error;
+  ErrorCode error = ErrorCode::ok;
   EXPECT_FALSE(ParsePackManifestText(text, entries, error));
-  EXPECT_EQ(error, "invalid manifest row");
+  EXPECT_EQ(error, ErrorCode::manifest_row);
   text += "aa";
   EXPECT_FALSE(ParsePackManifestText(text, entries, error));
-  EXPECT_EQ(error, "missing/oversized pack.txt");
+  EXPECT_EQ(error, ErrorCode::manifest_missing);
 }
 
 TEST(ResourceBounds, DdsHeaderClaimingLevelsItLacksAllocatesOnlyWhatTheFileHolds) {
@@ -42,13 +42,13 @@ TEST(ResourceBounds, DdsHeaderClaimingLevelsItLacksAllocatesOnlyWhatTheFileHolds
   put(16, 8192);  // width
   put(28, 14);    // levels
   HostTextureData texture;
-  std::string error;
+  ErrorCode error = ErrorCode::ok;
   EXPECT_FALSE(LoadReplacementBytes(file, false, HostFormat::R8_UNORM, texture, error));
-  EXPECT_EQ(error, "truncated DDS mip data");
+  EXPECT_EQ(error, ErrorCode::dds_truncated);
   EXPECT_LE(texture.data.capacity(), 1000u);
   put(28, 15);  // one more than the chain
   EXPECT_FALSE(LoadReplacementBytes(file, false, HostFormat::R8_UNORM, texture, error));
-  EXPECT_EQ(error, "DDS must be a bounded single 2D image");
+  EXPECT_EQ(error, ErrorCode::dds_shape);
 }
 
 TEST(ResourceBounds, FetchConstantClaimingAHuge3DTextureFailsWithoutStagingIt) {
@@ -63,9 +63,9 @@ TEST(ResourceBounds, FetchConstantClaimingAHuge3DTextureFailsWithoutStagingIt) {
   const StagedDump staged = StageDumpInGuestMemory(dump);
   EXPECT_LT(staged.memory.size(), 0x10000u);
   HostTextureData texture;
-  std::string error;
+  ErrorCode error = ErrorCode::ok;
   EXPECT_FALSE(ReadGuestTexture(staged.fetch, staged.View(), texture, error));
-  EXPECT_EQ(error, "texture too large");
+  EXPECT_EQ(error, ErrorCode::texture_too_large);
   EXPECT_EQ(texture.data.capacity(), 0u);
 }
 

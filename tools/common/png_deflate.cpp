@@ -7,25 +7,12 @@
 
 #include <zlib.h>
 
+#include "common/png_chunks.h"
+
 namespace mivo {
 namespace {
 
-constexpr uint8_t kSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
-constexpr size_t kMaxChunkData = 0x7FFFFFFF;
 constexpr size_t kBpp = 4;  // bytes per pixel, the filters' left distance
-
-void AppendBe32(std::vector<uint8_t>& out, uint32_t v) {
-  const uint8_t b[4] = {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
-  out.insert(out.end(), b, b + 4);
-}
-
-void AppendChunk(std::vector<uint8_t>& out, const char* type, const uint8_t* data, size_t size) {
-  AppendBe32(out, uint32_t(size));
-  const size_t typed = out.size();
-  out.insert(out.end(), type, type + 4);
-  if (size != 0) out.insert(out.end(), data, data + size);
-  AppendBe32(out, uint32_t(crc32(0L, out.data() + typed, uInt(out.size() - typed))));
-}
 
 uint8_t Paeth(int a, int b, int c) {
   const int p = a + b - c;
@@ -78,7 +65,7 @@ class Deflater {
       stream_.avail_out = sizeof buffer;
       result = deflate(&stream_, flush);
       out.insert(out.end(), buffer, buffer + (sizeof buffer - stream_.avail_out));
-      if (out.size() > kMaxChunkData) throw std::length_error("PNG image too large");
+      if (out.size() > kMaxPngChunkData) throw std::length_error("PNG image too large");
     } while (stream_.avail_out == 0 || (last && result != Z_STREAM_END));
   }
 
@@ -90,7 +77,7 @@ class Deflater {
 
 std::vector<uint8_t> BuildCompressedPng(uint32_t width, uint32_t height, const uint8_t* pixels, int level) {
   const size_t row_bytes = size_t(width) * 4;
-  if (uint64_t(width) * 4 + 1 > kMaxChunkData) throw std::length_error("PNG image too large");
+  if (uint64_t(width) * 4 + 1 > kMaxPngChunkData) throw std::length_error("PNG image too large");
 
   std::vector<uint8_t> idat;
   Deflater deflater(level);
@@ -115,18 +102,11 @@ std::vector<uint8_t> BuildCompressedPng(uint32_t width, uint32_t height, const u
   }
   if (height == 0) deflater.Feed(nullptr, 0, true, idat);
 
-  std::vector<uint8_t> out(kSignature, kSignature + sizeof kSignature);
-  out.reserve(sizeof kSignature + 3 * 12 + 13 + idat.size());
-  uint8_t ihdr[13] = {};
-  for (int i = 0; i < 4; ++i) {
-    ihdr[i] = uint8_t(width >> (24 - 8 * i));
-    ihdr[4 + i] = uint8_t(height >> (24 - 8 * i));
-  }
-  ihdr[8] = 8;  // bit depth
-  ihdr[9] = 6;  // RGBA; compression, filter and interlace methods stay 0
-  AppendChunk(out, "IHDR", ihdr, sizeof ihdr);
-  AppendChunk(out, "IDAT", idat.data(), idat.size());
-  AppendChunk(out, "IEND", nullptr, 0);
+  std::vector<uint8_t> out;
+  out.reserve(sizeof kPngSignature + 3 * kPngChunkOverhead + kPngIhdrSize + idat.size());
+  AppendPngHead(out, width, height);
+  AppendPngChunk(out, "IDAT", idat.data(), idat.size());
+  AppendPngChunk(out, "IEND", nullptr, 0);
   return out;
 }
 

@@ -3,19 +3,19 @@
 // replacement the pack lists, reports replacement files that no row lists,
 // and with --html writes a review page of it all.
 #include <cstdio>
-#include <filesystem>
+#include <new>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "common/platform_text.h"
 #include "common/version.h"
 #include "common/write_file.h"
+#include "pack/open_file.h"
 #include "packcheck/check.h"
 #include "packcheck/report_page.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr const char* kUsage = "usage: mivo_packcheck PACK_FOLDER EXTRACTED_TEMPLATE_FOLDER\n";
 constexpr const char* kOptionLines =
@@ -51,16 +51,14 @@ Arguments ParseArguments(const std::vector<std::string>& words) {
   return args;
 }
 
-fs::path PathFromUtf8(const std::string& bytes) { return fs::path(std::u8string(bytes.begin(), bytes.end())); }
-
 int Run(const Arguments& args) {
   const bool page = !args.html_path.empty();
-  const mivo::CheckResult result = mivo::CheckPack(PathFromUtf8(args.folders[0]), PathFromUtf8(args.folders[1]), page);
+  const mivo::CheckResult result = mivo::CheckPack(mivo::PathFromUtf8(args.folders[0]), mivo::PathFromUtf8(args.folders[1]), page);
   int status = result.manifests_read && result.errors == 0 ? 0 : 1;
   if (page) {
     std::string error;
     const std::string html = mivo::BuildReportPage(result, args.folders[0], args.folders[1]);
-    if (!mivo::WriteWholeFile(PathFromUtf8(args.html_path), html, error)) {
+    if (!mivo::WriteWholeFile(mivo::PathFromUtf8(args.html_path), html, error)) {
       // The page was asked for: not writing it is a failure, said on stderr
       // so that the report lines stay as they are.
       std::fprintf(stderr, "mivo_packcheck: cannot write %s: %s\n", args.html_path.c_str(), error.c_str());
@@ -89,9 +87,11 @@ int main(int argc, char** argv) {
   }
   try {
     return Run(args);
-  } catch (const fs::filesystem_error& e) {
-    // Only a folder listing that breaks part way gets here.
+  } catch (const std::system_error& e) {
+    // A folder listing that breaks part way, or another unexpected file-system failure.
     std::printf("%s\n", e.what());
-    return 1;
+  } catch (const std::bad_alloc&) {
+    std::printf("out of memory\n");
   }
+  return 1;
 }

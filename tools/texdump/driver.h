@@ -3,11 +3,10 @@
 // that one dump goes through in the normal mode.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <cstddef>
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>

@@ -5,6 +5,8 @@
 #include <thread>
 
 #include "common/platform_text.h"
+#include "common/png_deflate.h"
+#include "pack/open_file.h"
 
 namespace mivo {
 namespace {
@@ -46,9 +48,9 @@ constexpr OptionRow kOptions[] = {
     {"--version", OptionId::version, false, "--version            print the version and exit"},
 };
 
-// "1" to "9" only: a level outside zlib's range is a usage error, not a guess.
+// One digit in zlib's range only: a level outside it is a usage error, not a guess.
 bool ParseCompression(const std::string& value, int& level) {
-  if (value.size() != 1 || value[0] < '1' || value[0] > '9') return false;
+  if (value.size() != 1 || value[0] < '0' + kMinPngCompression || value[0] > '0' + kMaxPngCompression) return false;
   level = value[0] - '0';
   return true;
 }
@@ -69,9 +71,6 @@ const OptionRow* FindOption(const std::string& arg) {
   }
   return nullptr;
 }
-
-// Folder arguments other than --out are UTF-8 whatever the platform's narrow encoding is.
-fs::path PathFromUtf8(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
 
 // `value` in the platform's narrow encoding, `utf8` the same argument as UTF-8.
 void Apply(const OptionRow& option, const std::string& value, const std::string& utf8, DumpToolOptions& options) {

@@ -13,7 +13,4 @@ using OutputFailures = std::vector<std::string>;
 // "cannot write PATH: REASON", the reason from errno as the failing call left it.
 std::string CannotWrite(const std::filesystem::path& path);
 
-// Prints "mivo_texdump: " and each failure on standard error.
-void PrintFailures(const OutputFailures& failures);
-
 }  // namespace mivo

@@ -1,8 +1,8 @@
 #include "texdump/png_output.h"
 
-#include "common/png_deflate.h"
 #include "common/file_image.h"
-#include "texdump/png_writer.h"
+#include "common/png_deflate.h"
+#include "common/png_writer.h"
 
 namespace mivo {
 

@@ -69,10 +69,6 @@ std::string CsvRow(const DumpReport& r) {
                 static_cast<unsigned long long>(r.content_key), r.pack_key.c_str());
 }
 
-std::string SummaryLine(int32_t textures, int32_t failed) {
-  return Format("%d textures, %d failed\n", textures, failed);
-}
-
 void WriteText(std::FILE* stream, const std::string& text) { std::fwrite(text.data(), 1, text.size(), stream); }
 
 std::string MaeList(const std::vector<double>& values) {

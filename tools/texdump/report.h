@@ -42,9 +42,6 @@ std::string DescriptionLine(const DumpReport& report);
 // The 25-column CSV row, newline included.
 std::string CsvRow(const DumpReport& report);
 
-// "%d textures, %d failed\n".
-std::string SummaryLine(int32_t textures, int32_t failed);
-
 // Writes `text` as is; for console lines and CSV rows.
 void WriteText(std::FILE* stream, const std::string& text);
 
