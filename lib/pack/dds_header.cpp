@@ -74,6 +74,13 @@ HostFormat HostFormatFromDxgi(uint32_t dxgi_format) {
   return HostFormat::UNKNOWN;
 }
 
+HostFormat HostFormatFromFourCc(const uint8_t* code) {
+  for (const FourCcRow& row : kLegacyFourCcs) {
+    if (std::memcmp(code, row.code, 4) == 0) return row.format;
+  }
+  return HostFormat::UNKNOWN;
+}
+
 bool ParseDdsHeader(const uint8_t* bytes, size_t size, DdsLayout& layout, std::string& error) {
   layout = DdsLayout{};
   if (size < kDdsHeaderBytes || ReadU32(bytes, 0) != kDdsMagic || ReadU32(bytes, kOffSize) != 124 ||
@@ -108,11 +115,7 @@ bool ParseDdsHeader(const uint8_t* bytes, size_t size, DdsLayout& layout, std::s
     }
     layout.data_offset = kDdsDx10HeaderBytes;
   } else {
-    if (has_fourcc) {
-      for (const FourCcRow& row : kLegacyFourCcs) {
-        if (std::memcmp(fourcc, row.code, 4) == 0) layout.format = row.format;
-      }
-    }
+    if (has_fourcc) layout.format = HostFormatFromFourCc(fourcc);
     if (layout.format == HostFormat::UNKNOWN) return Fail(error, "unsupported DDS pixel format");
     layout.data_offset = kDdsHeaderBytes;
   }
