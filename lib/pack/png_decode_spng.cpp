@@ -1,10 +1,10 @@
 #include "pack/png_decode.h"
 
 #include <spng.h>
-#include <zlib.h>
 
-#include <cstring>
 #include <memory>
+
+#include "pack/png_chunks.h"
 
 namespace mivo {
 namespace {
@@ -29,33 +29,6 @@ uint64_t MinImageDataBytes(const spng_ihdr& ihdr) {
   static constexpr uint8_t kChannels[7] = {1, 0, 3, 1, 2, 0, 4};  // by colour type
   const uint64_t bits = uint64_t(ihdr.color_type < 7 ? kChannels[ihdr.color_type] : 0) * ihdr.bit_depth;
   return uint64_t(ihdr.height) * ((uint64_t(ihdr.width) * bits + 7) / 8);
-}
-
-uint32_t LoadBe32(const uint8_t* p) {
-  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
-}
-
-// libspng stops once the last row is decoded; the Windows decoder reads on to
-// IEND and refuses a file whose chunks after the image data are cut short or
-// corrupt. The same file must get the same verdict on both, so: every chunk
-// after the IDAT run whole, with a right CRC, up to IEND. The chunks before
-// are hopped over by length only; the decoder has checked them.
-bool ChunksRunWholeToIend(const uint8_t* bytes, size_t size) {
-  bool in_image_data = false, after_image_data = false;
-  for (size_t at = 8; size >= 12 && at <= size - 12;) {
-    const uint32_t length = LoadBe32(bytes + at);
-    if (length > size - 12 - at) return false;
-    const bool idat = std::memcmp(bytes + at + 4, "IDAT", 4) == 0;
-    after_image_data = after_image_data || (in_image_data && !idat);
-    in_image_data = idat;
-    if (after_image_data) {
-      const uLong crc = crc32(0, bytes + at + 4, uInt(length) + 4);
-      if (LoadBe32(bytes + at + 8 + length) != uint32_t(crc)) return false;
-      if (std::memcmp(bytes + at + 4, "IEND", 4) == 0) return true;
-    }
-    at += 12 + size_t(length);
-  }
-  return false;
 }
 
 }  // namespace
@@ -106,7 +79,8 @@ PngDecodeStatus DecodePngRgba8(const uint8_t* bytes, size_t size, const PngLimit
     if (rc == SPNG_EOI) break;
     if (rc != 0) return PngDecodeStatus::bad_pixels;
   }
-  if (!ChunksRunWholeToIend(bytes, size)) return PngDecodeStatus::bad_image;
+  // libspng stops once the last row is decoded; the file is read to its end all the same.
+  if (!PngChunksRunWholeToIend(bytes, size)) return PngDecodeStatus::bad_image;
   width = ihdr.width;
   height = ihdr.height;
   return PngDecodeStatus::ok;
