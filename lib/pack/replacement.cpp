@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <system_error>
 #include <vector>
 
 #include "pack/dds_header.h"
+#include "pack/final_path.h"
 #include "pack/mip_chain.h"
 #include "pack/png_decode.h"
 #include "pack/whole_file.h"
@@ -145,11 +145,12 @@ bool LoadDds(const std::vector<uint8_t>& file, HostTextureData& texture, std::st
 // canonical pack folder (links are followed before that test).
 bool ResolveReplacement(const fs::path& pack_folder, const std::string& name, fs::path& resolved,
                         std::string& error) {
-  std::error_code ec;
-  const fs::path folder = fs::canonical(pack_folder, ec);
-  if (ec) return Fail(error, "pack folder unavailable");
-  resolved = fs::canonical(folder / fs::path(std::u8string(name.begin(), name.end())), ec);
-  if (ec || resolved.parent_path() != folder) return Fail(error, "replacement absent or outside pack");
+  fs::path folder;
+  if (!ResolveFinalPath(pack_folder, folder)) return Fail(error, "pack folder unavailable");
+  if (!ResolveFinalPath(folder / fs::path(std::u8string(name.begin(), name.end())), resolved) ||
+      resolved.parent_path() != folder) {
+    return Fail(error, "replacement absent or outside pack");
+  }
   return true;
 }
 
