@@ -39,9 +39,12 @@ struct LegacyRow {
 
 TEST(DdsLegacyHeader, NamesEachFormatAsLegacyReadersExpect) {
   const LegacyRow rows[] = {
-      {HostFormat::BC1_UNORM, "DXT1", 0x4, 0, 0, 32},         {HostFormat::BC2_UNORM, "DXT3", 0x4, 0, 0, 64},
-      {HostFormat::BC3_UNORM, "DXT5", 0x4, 0, 0, 64},         {HostFormat::BC4_UNORM, "ATI1", 0x4, 0, 0, 32},
-      {HostFormat::BC5_UNORM, "ATI2", 0x4, 0, 0, 64},         {HostFormat::RGBA8_UNORM, nullptr, 0x41, 32, 0xFF0000, 32},
+      {HostFormat::BC1_UNORM, "DXT1", 0x4, 0, 0, 32},
+      {HostFormat::BC2_UNORM, "DXT3", 0x4, 0, 0, 64},
+      {HostFormat::BC3_UNORM, "DXT5", 0x4, 0, 0, 64},
+      {HostFormat::BC4_UNORM, "ATI1", 0x4, 0, 0, 32},
+      {HostFormat::BC5_UNORM, "ATI2", 0x4, 0, 0, 64},
+      {HostFormat::RGBA8_UNORM, nullptr, 0x41, 32, 0xFF0000, 32},
       {HostFormat::R8_UNORM, nullptr, 0x20000, 8, 0xFF, 8},
   };
   for (const LegacyRow& row : rows) {

@@ -55,8 +55,8 @@ bool WriteReplacementDds(const std::filesystem::path& path, const HostTextureDat
 }  // namespace
 
 TemplateOutcome AddTemplateReplacement(const std::filesystem::path& dir, bool png, int png_compression,
-                                       DdsHeaderKind dds_header, const HostTextureData& texture, ContentKey key, const std::string& name,
-                                       const std::string& pack_key, const ManifestEntry* known,
+                                       DdsHeaderKind dds_header, const HostTextureData& texture, ContentKey key,
+                                       const std::string& name, const std::string& pack_key, const ManifestEntry* known,
                                        std::vector<ManifestEntry>& entries, OutputFailures& failures) {
   if (dir.empty() || key == 0 || known != nullptr) return TemplateOutcome::skipped;
   // Any other name would put a row into pack.txt that its reader refuses,
@@ -65,7 +65,8 @@ TemplateOutcome AddTemplateReplacement(const std::filesystem::path& dir, bool pn
   const std::string file = pack_key + (png ? ".png" : ".dds");
   const std::filesystem::path path = dir / file;
   errno = 0;
-  const bool written = png ? WriteReplacementPng(path, texture, png_compression) : WriteReplacementDds(path, texture, dds_header);
+  const bool written =
+      png ? WriteReplacementPng(path, texture, png_compression) : WriteReplacementDds(path, texture, dds_header);
   if (!written) {
     failures.push_back(CannotWrite(path));
     return TemplateOutcome::failed;

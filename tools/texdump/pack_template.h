@@ -25,8 +25,8 @@ enum class TemplateOutcome { skipped, skipped_name, written, failed };
 // DDS, is written as RGBA8 with its decoded levels. Skipping is not a failure; a replacement
 // that cannot be written is, and is added to `failures`.
 TemplateOutcome AddTemplateReplacement(const std::filesystem::path& dir, bool png, int png_compression,
-                                       DdsHeaderKind dds_header, const HostTextureData& texture, ContentKey key, const std::string& name,
-                                       const std::string& pack_key, const ManifestEntry* known,
+                                       DdsHeaderKind dds_header, const HostTextureData& texture, ContentKey key,
+                                       const std::string& name, const std::string& pack_key, const ManifestEntry* known,
                                        std::vector<ManifestEntry>& entries, OutputFailures& failures);
 
 }  // namespace mivo
