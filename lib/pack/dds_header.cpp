@@ -70,6 +70,13 @@ HostFormat HostFormatFromDxgi(uint32_t dxgi_format) {
   return HostFormat::UNKNOWN;
 }
 
+HostFormat HostFormatFromFourCc(const uint8_t* code) {
+  for (const FourCcRow& row : kLegacyFourCcs) {
+    if (std::memcmp(code, row.code, 4) == 0) return row.format;
+  }
+  return HostFormat::UNKNOWN;
+}
+
 bool ParseDdsHeader(const uint8_t* bytes, size_t size, DdsLayout& layout, std::string& error) {
   ErrorCode code = ErrorCode::ok;
   return ReportMessage(ParseDdsHeader(bytes, size, layout, code), code, error);
@@ -109,11 +116,7 @@ bool ParseDdsHeader(const uint8_t* bytes, size_t size, DdsLayout& layout, ErrorC
     }
     layout.data_offset = kDdsDx10HeaderBytes;
   } else {
-    if (has_fourcc) {
-      for (const FourCcRow& row : kLegacyFourCcs) {
-        if (std::memcmp(fourcc, row.code, 4) == 0) layout.format = row.format;
-      }
-    }
+    if (has_fourcc) layout.format = HostFormatFromFourCc(fourcc);
     if (layout.format == HostFormat::UNKNOWN) return Fail(code, ErrorCode::dds_pixel_format);
     layout.data_offset = kDdsHeaderBytes;
   }

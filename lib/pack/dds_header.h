@@ -25,6 +25,10 @@ struct DdsLayout {
 // (sRGB, BC2, BC4, BGRA, 16-bit and float formats among others).
 HostFormat HostFormatFromDxgi(uint32_t dxgi_format);
 
+// Host format of a legacy four-character code (4 bytes, as in the header),
+// or UNKNOWN when a pack does not accept it.
+HostFormat HostFormatFromFourCc(const uint8_t* code);
+
 // Validates the headers of a whole DDS file and describes its texel data.
 // Checks run in a fixed order; the first that fails assigns its message to
 // `error`. Level data itself is not looked at.

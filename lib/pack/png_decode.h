@@ -25,7 +25,9 @@ struct PngLimits {
 // palettes and transparency chunks are expanded, and alpha is 255 where the
 // image has none. No colour management is asked for; libspng applies no gamma
 // or colour profile, and the README lists where the Windows decoder differs.
-// Only the default image of an animated PNG is decoded. The limits are
+// Only the default image of an animated PNG is decoded. A file is read to
+// its end: chunks after the image data that are cut short, carry a wrong CRC
+// or never reach IEND make it bad_image, on every platform. The limits are
 // checked before the pixel buffer is allocated. `rgba` is unspecified unless
 // the result is ok.
 PngDecodeStatus DecodePngRgba8(const uint8_t* bytes, size_t size, const PngLimits& limits, uint32_t& width,

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "pack/png_chunks.h"
+
 namespace mivo {
 namespace {
 
@@ -77,6 +79,8 @@ PngDecodeStatus DecodePngRgba8(const uint8_t* bytes, size_t size, const PngLimit
     if (rc == SPNG_EOI) break;
     if (rc != 0) return PngDecodeStatus::bad_pixels;
   }
+  // libspng stops once the last row is decoded; the file is read to its end all the same.
+  if (!PngChunksRunWholeToIend(bytes, size)) return PngDecodeStatus::bad_image;
   width = ihdr.width;
   height = ihdr.height;
   return PngDecodeStatus::ok;

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "pack/png_chunks.h"
+
 namespace mivo {
 namespace {
 
@@ -108,6 +110,8 @@ PngDecodeStatus DecodePngRgba8(const uint8_t* bytes, size_t size, const PngLimit
   if (FAILED(chain.converter->CopyPixels(nullptr, stride, UINT(rgba.size()), rgba.data()))) {
     return PngDecodeStatus::bad_pixels;
   }
+  // The Imaging Component passes over a wrong CRC after the image data and an IEND cut short.
+  if (!PngChunksRunWholeToIend(bytes, size)) return PngDecodeStatus::bad_image;
   width = w;
   height = h;
   return PngDecodeStatus::ok;

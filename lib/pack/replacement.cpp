@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <system_error>
 #include <vector>
 
 #include "guest/error_text.h"
 #include "pack/dds_header.h"
+#include "pack/final_path.h"
 #include "pack/mip_chain.h"
 #include "pack/open_file.h"
 #include "pack/png_decode.h"
@@ -142,11 +142,11 @@ bool LoadDds(const std::vector<uint8_t>& file, HostTextureData& texture, ErrorCo
 // canonical pack folder (links are followed before that test).
 bool ResolveReplacement(const fs::path& pack_folder, const std::string& name, fs::path& resolved,
                         ErrorCode& code) {
-  std::error_code ec;
-  const fs::path folder = fs::canonical(pack_folder, ec);
-  if (ec) return Fail(code, ErrorCode::pack_folder_unavailable);
-  resolved = fs::canonical(folder / PathFromUtf8(name), ec);
-  if (ec || resolved.parent_path() != folder) return Fail(code, ErrorCode::replacement_absent);
+  fs::path folder;
+  if (!ResolveFinalPath(pack_folder, folder)) return Fail(code, ErrorCode::pack_folder_unavailable);
+  if (!ResolveFinalPath(folder / PathFromUtf8(name), resolved) || resolved.parent_path() != folder) {
+    return Fail(code, ErrorCode::replacement_absent);
+  }
   return true;
 }
 

@@ -129,7 +129,8 @@ DumpOutcome ReportAndTemplate(const DumpToolOptions& options, NormalModeRun& nor
   if (replaced != nullptr) return DumpOutcome::skipped;
   // A replacement that cannot be written fails the dump before its images.
   const TemplateOutcome outcome =
-      AddTemplateReplacement(options.pack_template_dir, options.pack_png, options.png_compression, texture,
+      AddTemplateReplacement(options.pack_template_dir, options.pack_png, options.png_compression,
+                             options.dds_header, texture,
                              report.content_key, report.name, report.pack_key, known, normal.template_entries,
                              failures);
   if (outcome == TemplateOutcome::skipped_name) output.misnamed = 1;
@@ -190,7 +191,8 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
   // Dumps of the same name write the same files: the later one's must win.
   if (images && item.same_name_before != DumpItem::kNone && !WaitForItem(run, item.same_name_before)) return;
   if (images) {
-    png_written = WriteDumpImages(options.out_dir, report.name, texture, pool.get(), options.png_compression, failures,
+    png_written = WriteDumpImages(options.out_dir, report.name, texture, pool.get(), options.png_compression,
+                                  options.dds_header, failures,
                                   gallery ? &image : nullptr);
     has_image = gallery && !image.pixels.empty();
   } else if (gallery && report.ok) {

@@ -61,7 +61,8 @@ bool StackFirstLevel(const HostTextureData& texture, StackedImage& image) {
 }
 
 bool WriteDumpImages(const std::filesystem::path& out_dir, const std::string& name, const HostTextureData& texture,
-                     WorkerPool* pool, int png_compression, OutputFailures& failures, StackedImage* keep) {
+                     WorkerPool* pool, int png_compression, DdsHeaderKind dds_header, OutputFailures& failures,
+                     StackedImage* keep) {
   const uint64_t capacity = StackCapacity(texture);
   // Not cleared first: the expansion writes every byte the encoder reads.
   std::unique_ptr<uint8_t[]> owned;
@@ -79,7 +80,7 @@ bool WriteDumpImages(const std::filesystem::path& out_dir, const std::string& na
   auto write = [&](uint32_t file) {
     errno = 0;
     if (file == 0) {
-      if (!WriteDds(dds, texture)) failed[0] = CannotWrite(dds);
+      if (!WriteDds(dds, texture, dds_header)) failed[0] = CannotWrite(dds);
     } else if (has_png) {
       if (!WriteToolPng(png, width, StackedRows(filled, width), pixels, png_compression)) failed[1] = CannotWrite(png);
     }

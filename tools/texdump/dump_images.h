@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/dds_writer.h"
 #include "guest/formats.h"
 #include "guest/worker_pool.h"
 #include "texdump/output_failure.h"
@@ -24,12 +25,13 @@ struct StackedImage {
 };
 bool StackFirstLevel(const HostTextureData& texture, StackedImage& image);
 
-// out_dir/name.dds and out_dir/name.png, compressed at `png_compression`
-// (0: stored). An image that cannot be written does not fail the dump; it
+// out_dir/name.dds (with `dds_header`) and out_dir/name.png, compressed at
+// `png_compression` (0: stored). An image that cannot be written does not fail the dump; it
 // is added to `failures`. A pool, when given, shares out the expansion of a
 // large image. With `keep`, the stacked first level is left there (for the
 // gallery). True when the PNG was written.
 bool WriteDumpImages(const std::filesystem::path& out_dir, const std::string& name, const HostTextureData& texture,
-                     WorkerPool* pool, int png_compression, OutputFailures& failures, StackedImage* keep = nullptr);
+                     WorkerPool* pool, int png_compression, DdsHeaderKind dds_header, OutputFailures& failures,
+                     StackedImage* keep = nullptr);
 
 }  // namespace mivo

@@ -14,8 +14,8 @@ namespace {
 namespace fs = std::filesystem;
 
 enum class OptionId {
-  out, csv, no_images, pack_template, pack_png, skip_pack, tail_check, tail_images, jobs, gallery, png_compress, help,
-  version
+  out, csv, no_images, pack_template, pack_png, dds_header, skip_pack, tail_check, tail_images, jobs, gallery,
+  png_compress, help, version
 };
 
 struct OptionRow {
@@ -32,6 +32,8 @@ constexpr OptionRow kOptions[] = {
     {"--pack-template", OptionId::pack_template, true,
      "--pack-template DIR  write a replacement-pack template: files named by key, and pack.txt"},
     {"--pack-png", OptionId::pack_png, false, "--pack-png           template replacement files as PNG, not DDS"},
+    {"--dds-header", OptionId::dds_header, true,
+     "--dds-header KIND    DDS header: dx10 (default) or legacy, which more viewers open"},
     {"--skip-pack", OptionId::skip_pack, true,
      "--skip-pack DIR      leave out textures the pack in DIR already replaces (repeatable)"},
     {"--tail-check", OptionId::tail_check, true,
@@ -52,6 +54,13 @@ constexpr OptionRow kOptions[] = {
 bool ParseCompression(const std::string& value, int& level) {
   if (value.size() != 1 || value[0] < '0' + kMinPngCompression || value[0] > '0' + kMaxPngCompression) return false;
   level = value[0] - '0';
+  return true;
+}
+
+// "legacy" or "dx10" only.
+bool ParseDdsHeaderKind(const std::string& value, DdsHeaderKind& kind) {
+  if (value != "legacy" && value != "dx10") return false;
+  kind = value == "legacy" ? DdsHeaderKind::legacy : DdsHeaderKind::dx10;
   return true;
 }
 
@@ -80,6 +89,7 @@ void Apply(const OptionRow& option, const std::string& value, const std::string&
     case OptionId::no_images: options.write_images = false; break;
     case OptionId::pack_template: options.pack_template_dir = PathFromUtf8(utf8); break;
     case OptionId::pack_png: options.pack_png = true; break;
+    case OptionId::dds_header: break;  // checked by the parser
     case OptionId::skip_pack: options.skip_packs.push_back(PathFromUtf8(utf8)); break;
     case OptionId::tail_check: options.tail_check_path = value; break;
     case OptionId::tail_images: options.tail_images_dir = PathFromUtf8(utf8); break;
@@ -123,6 +133,10 @@ bool ParseDumpToolArguments(const std::vector<std::string>& args, DumpToolOption
     if (option && option->takes_value && i + 1 == args.size()) option = nullptr;
     if (option && option->id == OptionId::png_compress && !ParseCompression(args[i + 1], options.png_compression)) {
       usage_error = "--png-compress takes a level from 1 to 9, not " + args[i + 1] + "\n";
+      return false;
+    }
+    if (option && option->id == OptionId::dds_header && !ParseDdsHeaderKind(args[i + 1], options.dds_header)) {
+      usage_error = "--dds-header takes legacy or dx10, not " + args[i + 1] + "\n";
       return false;
     }
     if (option) {

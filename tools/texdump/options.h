@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/dds_writer.h"
+
 namespace mivo {
 
 constexpr const char* kDumpToolUsage =
@@ -18,6 +20,8 @@ struct DumpToolOptions {
   bool write_images = true;
   std::filesystem::path pack_template_dir;   // empty: no pack template
   bool pack_png = false;
+  // Header of the DDS images; template files take a legacy one only where the pack loader reads it.
+  DdsHeaderKind dds_header = DdsHeaderKind::dx10;
   // Packs whose textures a re-dump leaves out; each --skip-pack adds one.
   std::vector<std::filesystem::path> skip_packs;
   std::string tail_check_path;               // not empty: run the mip tail check instead
@@ -42,8 +46,8 @@ uint32_t DefaultJobs();
 // encoding; `utf8_args`, when given, holds the same arguments as UTF-8 for the
 // folders read in UTF-8 (where the narrow encoding is not UTF-8: Windows).
 // On a usage error returns false with the exact text to print ("unknown
-// option ...\n", "invalid --jobs value ...\n", a bad --png-compress level,
-// or the usage line); the caller then exits with status 2. --help, -h and
+// option ...\n", "invalid --jobs value ...\n", a bad --png-compress level
+// or --dds-header kind, or the usage line); the caller then exits with status 2. --help, -h and
 // --version end the parse with true and their flag set.
 bool ParseDumpToolArguments(const std::vector<std::string>& args, DumpToolOptions& options,
                             std::string& usage_error, const std::vector<std::string>* utf8_args = nullptr);
