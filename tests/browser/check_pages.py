@@ -91,6 +91,10 @@ def check_gallery(driver, work, texdump, samples, shots):
     lost = [h for h in links if not os.path.exists(os.path.join(work, "gallery", urllib.parse.unquote(h)))]
     expect(len(links) == len(rows) and not lost, "every link leads to its full PNG, not %s" % lost)
 
+    halves = driver.execute_script("return Array.from(document.querySelectorAll('.k span'), s => {"
+                                   " const r = document.createRange(); r.selectNodeContents(s); return r.getClientRects().length; });")
+    expect(halves and set(halves) == {1}, "pack keys wrap at their __ only, never inside a half: %s" % halves)
+
     dxt1 = sorted(r[0] for r in rows if r[3] == "k_DXT1")
     expect(sorted(c[0] for c in show(driver, "K_dxt1 ")) == dxt1, "filter by format")
     key = rows[0][23]

@@ -97,7 +97,12 @@ DumpReport MakeDumpReport(const std::string& name, const StagedDump& staged, uin
 
 namespace {
 
-enum class DumpOutcome { done, failed, skipped };
+enum class DumpOutcome { done, failed, skipped, small };
+
+// Under --min-size: judged on the base level, whichever level the dump starts at.
+bool BelowMinSize(const DumpToolOptions& options, const HostTextureData& texture) {
+  return texture.width < options.min_width || texture.height < options.min_height;
+}
 
 // Standard error text for outputs that could not be written.
 void AddFailures(const OutputFailures& failures, ItemOutput& output) {
@@ -114,6 +119,7 @@ DumpOutcome ReportAndTemplate(const DumpToolOptions& options, NormalModeRun& nor
   const std::string* replaced = nullptr;
   if (report.content_key != 0) {
     known = FindTemplateEntry(normal.template_entries, report.content_key, texture);
+    if (known == nullptr) known = FindTemplateEntry(normal.small_entries, report.content_key, texture);
     // A replaced texture never enters the template, so at most one of the two is found.
     replaced = FindReplacingAlias(normal.replaced_by_packs, report.content_key, texture);
     const std::string& alias = known != nullptr ? known->bf_name : replaced != nullptr ? *replaced : report.name;
@@ -127,6 +133,16 @@ DumpOutcome ReportAndTemplate(const DumpToolOptions& options, NormalModeRun& nor
   if (!report.ok) return DumpOutcome::failed;
   // Its line and row keep the record complete; its files would only repeat the pack's work.
   if (replaced != nullptr) return DumpOutcome::skipped;
+  if (BelowMinSize(options, texture)) {
+    // Its row is not written, but later dumps of its content still take its
+    // name for their pack keys, as they would without the option.
+    if (!options.pack_template_dir.empty() && report.content_key != 0 && known == nullptr &&
+        IsManifestBfName(report.name)) {
+      normal.small_entries.push_back(
+          {report.content_key, report.name, "", texture.host_format, texture.width, texture.height});
+    }
+    return DumpOutcome::small;
+  }
   // A replacement that cannot be written fails the dump before its images.
   const TemplateOutcome outcome =
       AddTemplateReplacement(options.pack_template_dir, options.pack_png, options.png_compression, texture,
@@ -158,8 +174,12 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
   if (!ReadStagedDump(dump_path, dump, staged, error)) {
     output.out = UnreadableDumpLine(NarrowFromPath(dump_path), error);
     output.failures = 1;
+    // A mistyped path must not pass for a corrupt dump.
+    const std::string problem = DumpFileProblem(dump_path);
+    if (!problem.empty()) output.err += "mivo_texdump: hint: " + NarrowFromPath(dump_path) + " " + problem + "\n";
     if (!normal.gallery.dir.empty()) {
-      AddCard(normal.gallery, index, dump_path, UnreadableCard(error), nullptr, false, output);
+      const std::string card_error = problem.empty() ? error : error + " (the file " + problem + ")";
+      AddCard(normal.gallery, index, dump_path, UnreadableCard(card_error), nullptr, false, output);
     }
     return;
   }
@@ -183,6 +203,7 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
 
   output.failures = outcome == DumpOutcome::failed ? 1 : 0;
   output.skipped = outcome == DumpOutcome::skipped ? 1 : 0;
+  output.small = outcome == DumpOutcome::small ? 1 : 0;
   const bool gallery = !normal.gallery.dir.empty();
   StackedImage image;
   bool has_image = false, png_written = false;

@@ -52,6 +52,8 @@ struct NormalModeRun {
   bool csv_open = false;
   // Pack-template rows in the order written; appended only in a dump's turn.
   std::vector<ManifestEntry> template_entries;
+  // Textures below --min-size that would have had a row: names for pack keys only.
+  std::vector<ManifestEntry> small_entries;
   ReplacedByPacks replaced_by_packs;  // from --skip-pack; read before the run starts, only read after
   SharedPool pool;
   Gallery gallery;  // gallery.dir empty: no gallery

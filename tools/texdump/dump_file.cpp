@@ -183,6 +183,16 @@ bool ReadStagedDump(const std::filesystem::path& path, TextureDump& dump, Staged
   return true;
 }
 
+std::string DumpFileProblem(const std::filesystem::path& path) {
+  std::error_code ec;
+  const std::filesystem::file_status status = std::filesystem::status(path, ec);
+  if (status.type() == std::filesystem::file_type::not_found) return "does not exist";
+  if (ec) return "cannot be read";
+  if (!std::filesystem::is_regular_file(status)) return "is not a file";
+  if (std::filesystem::file_size(path, ec) == 0 && !ec) return "is empty";
+  return std::ifstream(path, std::ios::binary).is_open() ? std::string() : "cannot be read";
+}
+
 bool ParseTextureDump(const uint8_t* bytes, size_t size, TextureDump& dump, std::string& error) {
   if (size < kDumpHeaderSize) {
     error = "not a MVTX file";

@@ -27,6 +27,11 @@ struct TextureDump {
 // "truncated". Allocates no more than the images the file really holds.
 bool ReadTextureDump(const std::filesystem::path& path, TextureDump& dump, std::string& error);
 
+// Why a file that reads as "not a MVTX file" may be no dump at all: "does not
+// exist", "is empty", "is not a file" or "cannot be read"; empty when it is a
+// readable file, whose content is then what is wrong.
+std::string DumpFileProblem(const std::filesystem::path& path);
+
 // The same for a dump already in memory (`size` bytes at `bytes`).
 bool ParseTextureDump(const uint8_t* bytes, size_t size, TextureDump& dump, std::string& error);
 

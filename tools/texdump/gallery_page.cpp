@@ -18,7 +18,8 @@ constexpr const char* kHead =
     ".pic{display:flex;align-items:center;justify-content:center;width:128px;height:128px;margin:0 auto 4px;"
     "background:repeating-conic-gradient(#ddd 0 25%,#fff 0 50%) 0 0/16px 16px;color:#777}"
     ".pic img{width:128px;height:128px;object-fit:contain;image-rendering:pixelated}"
-    ".n{font-weight:600}.k{font:11px ui-monospace,monospace;color:#555}.e{color:#b3261e}"
+    ".n{font-weight:600}.k{font:11px ui-monospace,monospace;color:#555}.k span{display:inline-block;max-width:100%}"
+    ".e{color:#b3261e}"
     "</style></head><body>\n";
 
 // Filtering hides cards; sorting moves them. Both work on data read from the
@@ -47,6 +48,15 @@ constexpr const char* kScript =
 
 std::string Attr(const std::string& text) { return "\"" + HtmlEscape(text) + "\""; }
 
+// The key and the name as two unbreakable halves, the line broken at "__"
+// when the card is too narrow for both, never inside the name.
+std::string PackKeyHtml(const std::string& pack_key) {
+  const size_t split = pack_key.find("__");
+  if (split == std::string::npos) return HtmlEscape(pack_key);
+  return "<span>" + HtmlEscape(pack_key.substr(0, split + 2)) + "</span><wbr><span>" +
+         HtmlEscape(pack_key.substr(split + 2)) + "</span>";
+}
+
 std::string Picture(const GalleryCard& card) {
   if (card.thumbnail.empty()) return "<div class=\"pic\">no image</div>";
   std::string img = "<img loading=\"lazy\" alt=\"\" src=" + Attr(UrlEncodePath(card.thumbnail)) + " width=\"" +
@@ -71,7 +81,7 @@ std::string Card(const GalleryCard& card) {
             (card.levels == 1 ? " level, " : " levels, ") + (card.tiled ? "tiled" : "linear") + "</div>";
   }
   if (!card.content_key.empty()) html += "<div class=\"k\">key " + HtmlEscape(card.content_key) + "</div>";
-  if (!card.pack_key.empty()) html += "<div class=\"k\">pack " + HtmlEscape(card.pack_key) + "</div>";
+  if (!card.pack_key.empty()) html += "<div class=\"k\">pack " + PackKeyHtml(card.pack_key) + "</div>";
   if (card.failed) html += "<div class=\"e\">" + HtmlEscape(card.error) + "</div>";
   return html + "</div>\n";
 }

@@ -12,7 +12,7 @@ namespace {
 namespace fs = std::filesystem;
 
 enum class OptionId {
-  out, csv, no_images, pack_template, pack_png, skip_pack, tail_check, tail_images, jobs, gallery, png_compress, help,
+  out, csv, no_images, pack_template, pack_png, skip_pack, min_size, tail_check, tail_images, jobs, gallery, png_compress, help,
   version
 };
 
@@ -32,6 +32,8 @@ constexpr OptionRow kOptions[] = {
     {"--pack-png", OptionId::pack_png, false, "--pack-png           template replacement files as PNG, not DDS"},
     {"--skip-pack", OptionId::skip_pack, true,
      "--skip-pack DIR      leave out textures the pack in DIR already replaces (repeatable)"},
+    {"--min-size", OptionId::min_size, true,
+     "--min-size WxH       no images or template file for textures under W by H texels"},
     {"--tail-check", OptionId::tail_check, true,
      "--tail-check FILE    instead, check mips packed in the base level's tail; CSV to FILE"},
     {"--tail-images", OptionId::tail_images, true, "--tail-images DIR    with --tail-check, contact sheets into DIR"},
@@ -51,6 +53,18 @@ bool ParseCompression(const std::string& value, int& level) {
   if (value.size() != 1 || value[0] < '1' || value[0] > '9') return false;
   level = value[0] - '0';
   return true;
+}
+
+// "WxH", each a whole number from 1 to 99999 in decimal digits.
+bool ParseMinSize(const std::string& text, DumpToolOptions& options) {
+  const size_t x = text.find('x');
+  const auto number = [](const std::string& part, uint32_t& value) {
+    if (part.empty() || part.size() > 5 || part.find_first_not_of("0123456789") != std::string::npos) return false;
+    value = uint32_t(std::stoul(part));
+    return value != 0;
+  };
+  return x != std::string::npos && number(text.substr(0, x), options.min_width) &&
+         number(text.substr(x + 1), options.min_height);
 }
 
 constexpr uint32_t kMaxJobs = 256;
@@ -82,6 +96,7 @@ void Apply(const OptionRow& option, const std::string& value, const std::string&
     case OptionId::pack_template: options.pack_template_dir = PathFromUtf8(utf8); break;
     case OptionId::pack_png: options.pack_png = true; break;
     case OptionId::skip_pack: options.skip_packs.push_back(PathFromUtf8(utf8)); break;
+    case OptionId::min_size: break;  // checked by the parser
     case OptionId::tail_check: options.tail_check_path = value; break;
     case OptionId::tail_images: options.tail_images_dir = PathFromUtf8(utf8); break;
     case OptionId::gallery: options.gallery_dir = PathFromUtf8(utf8); break;
@@ -124,6 +139,10 @@ bool ParseDumpToolArguments(const std::vector<std::string>& args, DumpToolOption
     if (option && option->takes_value && i + 1 == args.size()) option = nullptr;
     if (option && option->id == OptionId::png_compress && !ParseCompression(args[i + 1], options.png_compression)) {
       usage_error = "--png-compress takes a level from 1 to 9, not " + args[i + 1] + "\n";
+      return false;
+    }
+    if (option && option->id == OptionId::min_size && !ParseMinSize(args[i + 1], options)) {
+      usage_error = "invalid --min-size value " + args[i + 1] + "\n";
       return false;
     }
     if (option) {

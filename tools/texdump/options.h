@@ -20,6 +20,8 @@ struct DumpToolOptions {
   bool pack_png = false;
   // Packs whose textures a re-dump leaves out; each --skip-pack adds one.
   std::vector<std::filesystem::path> skip_packs;
+  // --min-size WxH: textures whose base level is narrower or lower get no files.
+  uint32_t min_width = 0, min_height = 0;
   std::string tail_check_path;               // not empty: run the mip tail check instead
   std::filesystem::path tail_images_dir;     // empty: no contact sheets
   std::vector<std::filesystem::path> inputs; // dump files or folders, in command-line order
@@ -42,7 +44,8 @@ uint32_t DefaultJobs();
 // encoding; `utf8_args`, when given, holds the same arguments as UTF-8 for the
 // folders read in UTF-8 (where the narrow encoding is not UTF-8: Windows).
 // On a usage error returns false with the exact text to print ("unknown
-// option ...\n", "invalid --jobs value ...\n", a bad --png-compress level,
+// option ...\n", "invalid --jobs value ...\n", a bad --png-compress level or
+// --min-size,
 // or the usage line); the caller then exits with status 2. --help, -h and
 // --version end the parse with true and their flag set.
 bool ParseDumpToolArguments(const std::vector<std::string>& args, DumpToolOptions& options,
