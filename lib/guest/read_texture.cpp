@@ -145,6 +145,11 @@ void ConvertPooled(const ReadJob& job, const std::vector<LevelSource>& sources, 
 
 bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, HostTextureData& texture,
                       std::string& error, uint8_t assume_mips_in_base_tail, WorkerPool* pool) {
+  return ReadGuestTexture(fetch, SpansOfView(view), texture, error, assume_mips_in_base_tail, pool);
+}
+
+bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemorySpans& memory, HostTextureData& texture,
+                      std::string& error, uint8_t assume_mips_in_base_tail, WorkerPool* pool) {
   static_cast<GuestTextureInfo&>(texture) = GuestTextureInfo{};
   // Emptied, keeping capacity: a caller reading texture after texture into
   // one record does not pay for fresh pages each time.
@@ -166,8 +171,9 @@ bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, H
   GuestRegionSources regions;
   const uint32_t endian = FetchEndian(fetch);
   if ((extents.base_size != 0 &&
-       !FindGuestRegion(view, extents.base_address, extents.base_size, endian, regions.base)) ||
-      (extents.mip_size != 0 && !FindGuestRegion(view, extents.mip_address, extents.mip_size, endian, regions.mip))) {
+       !FindGuestRegion(memory, extents.base_address, extents.base_size, endian, regions.base)) ||
+      (extents.mip_size != 0 &&
+       !FindGuestRegion(memory, extents.mip_address, extents.mip_size, endian, regions.mip))) {
     return Fail(error, "texture memory outside guest memory");
   }
   if (records.empty()) return Fail(error, "no level could be read");

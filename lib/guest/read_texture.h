@@ -6,6 +6,7 @@
 #include <string>
 
 #include "guest/formats.h"
+#include "guest/guest_bytes.h"
 #include "guest/layout.h"
 #include "guest/untile.h"
 #include "guest/worker_pool.h"
@@ -26,5 +27,9 @@ constexpr uint64_t kMaxHostTextureBytes = 0x80000000;
 // byte for byte. (Hosts use the form without a pool in mivo/guest.h.)
 bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, HostTextureData& texture,
                       std::string& error, uint8_t assume_mips_in_base_tail, WorkerPool* pool);
+
+// The same for guest memory given as spans, zero between them.
+bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemorySpans& memory, HostTextureData& texture,
+                      std::string& error, uint8_t assume_mips_in_base_tail = 0, WorkerPool* pool = nullptr);
 
 }  // namespace mivo

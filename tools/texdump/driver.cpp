@@ -188,9 +188,9 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
   const PoolLoan pool(normal.pool, run);
   HostTextureData texture;
   std::string read_error;
-  const bool ok = ReadGuestTexture(staged.fetch, staged.View(), texture, read_error, 0, pool.get());
+  const bool ok = ReadGuestTexture(staged.fetch, staged.Memory(), texture, read_error, 0, pool.get());
   // Gone before the images are made: only the texture is needed from here on.
-  std::vector<uint8_t>().swap(staged.memory);
+  staged.ReleaseImages();
   DumpReport report = MakeDumpReport(NarrowFromPath(dump_path.stem()), staged, staged.base_image_size,
                                      staged.mip_image_size, dump.version1_shifted, texture, ok, read_error);
 
