@@ -1,6 +1,7 @@
 #include "texdump/driver.h"
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <string>
 #include <system_error>
@@ -97,7 +98,7 @@ DumpReport MakeDumpReport(const std::string& name, const StagedDump& staged, uin
 
 namespace {
 
-enum class DumpOutcome { done, failed, skipped, small };
+enum class DumpOutcome { done, failed, skipped, small, shared };
 
 // Under --min-size: judged on the base level, whichever level the dump starts at.
 bool BelowMinSize(const DumpToolOptions& options, const HostTextureData& texture) {
@@ -114,7 +115,8 @@ void AddFailures(const OutputFailures& failures, ItemOutput& output) {
 // dump of the same content) and its template replacement. Runs in the dump's
 // turn when a template is built.
 DumpOutcome ReportAndTemplate(const DumpToolOptions& options, NormalModeRun& normal, const HostTextureData& texture,
-                              DumpReport& report, ItemOutput& output, OutputFailures& failures) {
+                              DumpReport& report, ItemOutput& output, OutputFailures& failures,
+                              const std::function<void()>& decode_data) {
   const ManifestEntry* known = nullptr;
   const std::string* replaced = nullptr;
   if (report.content_key != 0) {
@@ -126,10 +128,7 @@ DumpOutcome ReportAndTemplate(const DumpToolOptions& options, NormalModeRun& nor
     report.pack_key = FormatContentKey(report.content_key, alias);
   }
   output.out = DescriptionLine(report);
-  if (normal.csv_open) {
-    report.host_hash = HashHostData(texture.data.data(), texture.data.size());
-    output.csv = CsvRow(report);
-  }
+  if (normal.csv_open) output.csv = CsvRow(report);
   if (!report.ok) return DumpOutcome::failed;
   // Its line and row keep the record complete; its files would only repeat the pack's work.
   if (replaced != nullptr) return DumpOutcome::skipped;
@@ -142,6 +141,11 @@ DumpOutcome ReportAndTemplate(const DumpToolOptions& options, NormalModeRun& nor
           {report.content_key, report.name, "", texture.host_format, texture.width, texture.height});
     }
     return DumpOutcome::small;
+  }
+  // A copy described without decoding has no data until a file needs it.
+  if (!options.pack_template_dir.empty() && report.content_key != 0 && known == nullptr &&
+      IsManifestBfName(report.name)) {
+    decode_data();
   }
   // A replacement that cannot be written fails the dump before its images.
   const TemplateOutcome outcome =
@@ -186,24 +190,64 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
   output.input_bytes = staged.base_image_size + staged.mip_image_size;
 
   const PoolLoan pool(normal.pool, run);
+  const std::string name = NarrowFromPath(dump_path.stem());
   HostTextureData texture;
-  std::string read_error;
-  const bool ok = ReadGuestTexture(staged.fetch, staged.Memory(), texture, read_error, 0, pool.get());
-  // Gone before the images are made: only the texture is needed from here on.
-  staged.ReleaseImages();
-  DumpReport report = MakeDumpReport(NarrowFromPath(dump_path.stem()), staged, staged.base_image_size,
-                                     staged.mip_image_size, dump.version1_shifted, texture, ok, read_error);
+  DumpReport report;
+  const auto decode = [&] {
+    std::string read_error;
+    const bool ok = ReadGuestTexture(staged.fetch, staged.Memory(), texture, read_error, 0, pool.get());
+    report = MakeDumpReport(name, staged, staged.base_image_size, staged.mip_image_size, dump.version1_shifted,
+                            texture, ok, read_error);
+    if (normal.csv_open || options.unique) report.host_hash = HashHostData(texture.data.data(), texture.data.size());
+  };
 
-  // Only a template makes a dump depend on the ones before it.
-  const bool ordered = !options.pack_template_dir.empty() && report.content_key != 0;
+  // --unique: a byte-identical copy of an earlier dump takes that dump's
+  // description instead of decoding; otherwise the decoded texture decides.
+  TextureIdentity identity;
+  bool copy = false;  // an earlier dump holds the same texture
+  DescribedDump described;
+  const DumpFileHash file_hash = options.unique ? HashDumpFile(dump, staged) : DumpFileHash();
+  const bool by_file = options.unique && FindDescribedCopy(normal.unique, file_hash, index, described);
+  if (by_file) {
+    report = std::move(described.report);
+    report.name = name;
+    identity = described.identity;
+    static_cast<GuestTextureInfo&>(texture) = report.info;  // no data unless a file needs it
+    copy = report.ok;
+  } else {
+    decode();
+    // Gone before the images are made: only the texture is needed from here on.
+    staged.ReleaseImages();
+    if (options.unique) {
+      if (report.ok) identity = IdentifyTexture(texture, report.host_hash, report.content_key);
+      RememberDescription(normal.unique, file_hash, {index, report, identity});
+      copy = report.ok && RegisterTexture(normal.unique, identity, index);
+    }
+  }
+
+  // A template makes a dump depend on the ones before it, and so does being
+  // the first of its texture under --unique: that is known once every earlier
+  // dump has registered its own. Other dumps let later ones go at once.
+  const bool first_unless_earlier = options.unique && report.ok && !copy;
+  const bool ordered = (!options.pack_template_dir.empty() && report.content_key != 0) || first_unless_earlier;
+  if (!ordered) FinishTurn(run.turn, index);
   if (ordered && !WaitForTurn(run.turn, index)) return;
+  if (first_unless_earlier) copy = RegisterTexture(normal.unique, identity, index);
   OutputFailures failures;
-  const DumpOutcome outcome = ReportAndTemplate(options, normal, texture, report, output, failures);
+  DumpOutcome outcome = ReportAndTemplate(options, normal, texture, report, output, failures, [&] {
+    std::string same_error;  // the same bytes as the dump that was described: the same result
+    if (by_file && texture.level_records.empty()) {
+      ReadGuestTexture(staged.fetch, staged.Memory(), texture, same_error, 0, pool.get());
+    }
+  });
   FinishTurn(run.turn, index);
+  staged.ReleaseImages();
+  if (outcome == DumpOutcome::done && copy) outcome = DumpOutcome::shared;
 
   output.failures = outcome == DumpOutcome::failed ? 1 : 0;
   output.skipped = outcome == DumpOutcome::skipped ? 1 : 0;
   output.small = outcome == DumpOutcome::small ? 1 : 0;
+  output.shared = outcome == DumpOutcome::shared ? 1 : 0;
   const bool gallery = !normal.gallery.dir.empty();
   StackedImage image;
   bool has_image = false, png_written = false;
@@ -214,11 +258,14 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
     png_written = WriteDumpImages(options.out_dir, report.name, texture, pool.get(), options.png_compression, failures,
                                   gallery ? &image : nullptr);
     has_image = gallery && !image.pixels.empty();
-  } else if (gallery && report.ok) {
+  } else if (gallery && report.ok && !copy) {
     has_image = StackFirstLevel(texture, image);
   }
   if (gallery) {
     GalleryCard card = CardFromReport(report);
+    // Copies are listed on the card of the first dump of their texture.
+    if (options.unique && report.ok) card.group = IdentityText(identity);
+    card.copy = copy;
     if (report.ok && outcome == DumpOutcome::failed) {
       card.failed = true;
       card.error = "its template replacement could not be written";

@@ -22,6 +22,7 @@
 #include "texdump/ordered_run.h"
 #include "texdump/report.h"
 #include "texdump/skip_packs.h"
+#include "texdump/unique_dumps.h"
 
 namespace mivo {
 
@@ -57,6 +58,7 @@ struct NormalModeRun {
   ReplacedByPacks replaced_by_packs;  // from --skip-pack; read before the run starts, only read after
   SharedPool pool;
   Gallery gallery;  // gallery.dir empty: no gallery
+  UniqueDumps unique;  // --unique
 };
 
 // The first template row with this content key whose original matches the

@@ -12,7 +12,7 @@ namespace {
 namespace fs = std::filesystem;
 
 enum class OptionId {
-  out, csv, no_images, pack_template, pack_png, skip_pack, min_size, tail_check, tail_images, jobs, gallery, png_compress, help,
+  out, csv, no_images, pack_template, pack_png, skip_pack, min_size, unique, tail_check, tail_images, jobs, gallery, png_compress, help,
   version
 };
 
@@ -34,6 +34,8 @@ constexpr OptionRow kOptions[] = {
      "--skip-pack DIR      leave out textures the pack in DIR already replaces (repeatable)"},
     {"--min-size", OptionId::min_size, true,
      "--min-size WxH       no images or template file for textures under W by H texels"},
+    {"--unique", OptionId::unique, false,
+     "--unique             images only for the first dump of each texture; copies get lines only"},
     {"--tail-check", OptionId::tail_check, true,
      "--tail-check FILE    instead, check mips packed in the base level's tail; CSV to FILE"},
     {"--tail-images", OptionId::tail_images, true, "--tail-images DIR    with --tail-check, contact sheets into DIR"},
@@ -97,6 +99,7 @@ void Apply(const OptionRow& option, const std::string& value, const std::string&
     case OptionId::pack_png: options.pack_png = true; break;
     case OptionId::skip_pack: options.skip_packs.push_back(PathFromUtf8(utf8)); break;
     case OptionId::min_size: break;  // checked by the parser
+    case OptionId::unique: options.unique = true; break;
     case OptionId::tail_check: options.tail_check_path = value; break;
     case OptionId::tail_images: options.tail_images_dir = PathFromUtf8(utf8); break;
     case OptionId::gallery: options.gallery_dir = PathFromUtf8(utf8); break;

@@ -22,6 +22,7 @@ struct DumpToolOptions {
   std::vector<std::filesystem::path> skip_packs;
   // --min-size WxH: textures whose base level is narrower or lower get no files.
   uint32_t min_width = 0, min_height = 0;
+  bool unique = false;  // --unique: a texture seen earlier in the run gets no images of its own
   std::string tail_check_path;               // not empty: run the mip tail check instead
   std::filesystem::path tail_images_dir;     // empty: no contact sheets
   std::vector<std::filesystem::path> inputs; // dump files or folders, in command-line order
