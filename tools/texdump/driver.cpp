@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 #include <system_error>
+#include <thread>
 
 #include "common/platform_text.h"
 #include "guest/layout.h"
@@ -128,7 +129,6 @@ DumpOutcome ReportAndTemplate(const DumpToolOptions& options, NormalModeRun& nor
     report.pack_key = FormatContentKey(report.content_key, alias);
   }
   output.out = DescriptionLine(report);
-  if (normal.csv_open) output.csv = CsvRow(report);
   if (!report.ok) return DumpOutcome::failed;
   // Its line and row keep the record complete; its files would only repeat the pack's work.
   if (replaced != nullptr) return DumpOutcome::skipped;
@@ -155,6 +155,37 @@ DumpOutcome ReportAndTemplate(const DumpToolOptions& options, NormalModeRun& nor
   if (outcome == TemplateOutcome::skipped_name) output.misnamed = 1;
   return outcome == TemplateOutcome::failed ? DumpOutcome::failed : DumpOutcome::done;
 }
+
+// Below this the hash takes less than starting a thread.
+constexpr size_t kHashBesideBytes = size_t(256) << 10;
+
+// Computes the host hash of `texture` (when not null) into `hash`: for a
+// large texture on a thread of its own from construction to destruction,
+// otherwise (or where no thread can be started) in the destructor.
+class HashBeside {
+ public:
+  HashBeside(const HostTextureData* texture, uint64_t& hash) : texture_(texture), hash_(hash) {
+    if (texture_ == nullptr || texture_->data.size() < kHashBesideBytes) return;
+    try {
+      thread_ = std::thread([this] { hash_ = HashHostData(texture_->data.data(), texture_->data.size()); });
+    } catch (const std::system_error&) {
+    }
+  }
+  ~HashBeside() {
+    if (thread_.joinable()) {
+      thread_.join();
+    } else if (texture_ != nullptr) {
+      hash_ = HashHostData(texture_->data.data(), texture_->data.size());
+    }
+  }
+  HashBeside(const HashBeside&) = delete;
+  HashBeside& operator=(const HashBeside&) = delete;
+
+ private:
+  const HostTextureData* texture_;
+  uint64_t& hash_;
+  std::thread thread_;
+};
 
 // Completes the card on this thread and puts it in its place in input order.
 void AddCard(Gallery& gallery, size_t index, const fs::path& dump_path, GalleryCard card, const StackedImage* image,
@@ -198,7 +229,9 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
     const bool ok = ReadGuestTexture(staged.fetch, staged.Memory(), texture, read_error, 0, pool.get());
     report = MakeDumpReport(name, staged, staged.base_image_size, staged.mip_image_size, dump.version1_shifted,
                             texture, ok, read_error);
-    if (normal.csv_open || options.unique) report.host_hash = HashHostData(texture.data.data(), texture.data.size());
+    // --unique needs the hash to tell textures apart before the dump's turn;
+    // the CSV alone can wait for it until the images are written.
+    if (options.unique) report.host_hash = HashHostData(texture.data.data(), texture.data.size());
   };
 
   // --unique: a byte-identical copy of an earlier dump takes that dump's
@@ -254,7 +287,10 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
   const bool images = outcome == DumpOutcome::done && options.write_images;
   // Dumps of the same name write the same files: the later one's must win.
   if (images && item.same_name_before != DumpItem::kNone && !WaitForItem(run, item.same_name_before)) return;
+  const bool hash_now = normal.csv_open && !options.unique && !by_file;
   if (images) {
+    // The host hash is serial: it runs beside the image writing of the same dump.
+    HashBeside hasher(hash_now ? &texture : nullptr, report.host_hash);
     png_written = WriteDumpImages(options.out_dir, report.name, texture, pool.get(), options.png_compression, failures,
                                   gallery ? &image : nullptr);
     has_image = gallery && !image.pixels.empty();
@@ -272,6 +308,8 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
     }
     AddCard(normal.gallery, index, dump_path, std::move(card), has_image ? &image : nullptr, png_written, output);
   }
+  if (hash_now && !images) report.host_hash = HashHostData(texture.data.data(), texture.data.size());
+  if (normal.csv_open) output.csv = CsvRow(report);
   AddFailures(failures, output);
 }
 
