@@ -144,6 +144,9 @@ void GatherRows(const GuestLayout& layout, const GuestRegionSources& regions, co
     case 16: GatherRowsSwapped<16>(layout, src, location, first_row, row_count, out); break;
     case 8: GatherRowsSwapped<8>(layout, src, location, first_row, row_count, out); break;
     case 4: GatherRowsSwapped<4>(layout, src, location, first_row, row_count, out); break;
+    // One- and two-byte texels are common too; a call per block costs more than the block.
+    case 2: GatherRowsSwapped<2>(layout, src, location, first_row, row_count, out); break;
+    case 1: GatherRowsSwapped<1>(layout, src, location, first_row, row_count, out); break;
     default: GatherRowsSwapped<0>(layout, src, location, first_row, row_count, out); break;
   }
 }
