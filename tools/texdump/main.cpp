@@ -108,11 +108,11 @@ int RunNormalMode(const DumpToolOptions& options, mivo::ReplacedByPacks replaced
   }
 
   // Kept off standard output, which reads the same with or without the option.
-  if (!options.skip_packs.empty()) std::fprintf(stderr, "%d dumps skipped: already replaced by a pack\n", skipped);
-  if (options.unique) std::fprintf(stderr, "%d dumps share the images of an earlier dump\n", shared);
   if (options.min_width != 0) {
     std::fprintf(stderr, "%d dumps skipped: smaller than %ux%u\n", small, options.min_width, options.min_height);
   }
+  if (!options.skip_packs.empty()) std::fprintf(stderr, "%d dumps skipped: already replaced by a pack\n", skipped);
+  if (options.unique) std::fprintf(stderr, "%d dumps share the images of an earlier dump\n", shared);
   std::printf("%d textures, %d failed\n", textures, failures);
   return failures != 0 || output_failed ? 1 : 0;
 }
