@@ -34,6 +34,7 @@ using namespace mivo;
 
 constexpr uint64_t kMaxDecodedBytes = uint64_t(64) << 10;
 constexpr const char* kName = "bf_0A000001_5E1C0001";
+constexpr uint64_t kMaxFlatBytes = uint64_t(4) << 20;  // staged memory compared with its flat twin
 
 // Bytes of every level and layer from the first used level on, in the host
 // format or as RGBA8 for the images, whichever is larger: at least what the
@@ -109,10 +110,32 @@ void RunTailCheckStages(const HostTextureData& texture) {
   if (BuildPng(sheet.width, sheet.height, sheet.pixels.data()).size() < 8) __builtin_trap();
 }
 
-// A failure always says why; a success never carries a message.
+bool SameLevels(const HostTextureData& a, const HostTextureData& b) {
+  if (a.data != b.data || a.level_records.size() != b.level_records.size()) return false;
+  for (size_t i = 0; i < a.level_records.size(); ++i) {
+    const LevelRecord &x = a.level_records[i], &y = b.level_records[i];
+    if (x.mip != y.mip || x.layer != y.layer || x.width != y.width || x.height != y.height || x.depth != y.depth ||
+        x.row_pitch != y.row_pitch || x.slice_size != y.slice_size || x.offset != y.offset || x.size != y.size) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// A failure always says why; a success never carries a message. The staged
+// images, read where they lie, give what one zero-filled buffer holding them
+// gives: the same result, message and bytes.
 bool Read(const StagedDump& staged, uint8_t assume_mips_in_base_tail, HostTextureData& texture, std::string& error) {
-  const bool ok = ReadGuestTexture(staged.fetch, staged.View(), texture, error, assume_mips_in_base_tail);
+  const bool ok = ReadGuestTexture(staged.fetch, staged.Memory(), texture, error, assume_mips_in_base_tail);
   if (ok != error.empty()) __builtin_trap();
+  if (staged.memory_size <= kMaxFlatBytes) {
+    const std::vector<uint8_t> flat = FlattenGuestMemory(staged.Memory());
+    HostTextureData again;
+    std::string again_error;
+    const bool again_ok = ReadGuestTexture(staged.fetch, GuestMemoryView{flat.data(), flat.size(), 0}, again,
+                                           again_error, assume_mips_in_base_tail);
+    if (again_ok != ok || again_error != error || !SameLevels(texture, again)) __builtin_trap();
+  }
   return ok;
 }
 

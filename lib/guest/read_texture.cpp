@@ -141,6 +141,11 @@ void ConvertPooled(const ReadJob& job, const std::vector<LevelSource>& sources, 
 
 bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, HostTextureData& texture,
                       ErrorCode& code, uint8_t assume_mips_in_base_tail, WorkerPool* pool) {
+  return ReadGuestTexture(fetch, SpansOfView(view), texture, code, assume_mips_in_base_tail, pool);
+}
+
+bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemorySpans& memory, HostTextureData& texture,
+                      ErrorCode& code, uint8_t assume_mips_in_base_tail, WorkerPool* pool) {
   static_cast<GuestTextureInfo&>(texture) = GuestTextureInfo{};
   // Emptied, keeping capacity: a caller reading texture after texture into
   // one record does not pay for fresh pages each time.
@@ -162,8 +167,9 @@ bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, H
   GuestRegionSources regions;
   const uint32_t endian = FetchEndian(fetch);
   if ((extents.base_size != 0 &&
-       !FindGuestRegion(view, extents.base_address, extents.base_size, endian, regions.base)) ||
-      (extents.mip_size != 0 && !FindGuestRegion(view, extents.mip_address, extents.mip_size, endian, regions.mip))) {
+       !FindGuestRegion(memory, extents.base_address, extents.base_size, endian, regions.base)) ||
+      (extents.mip_size != 0 &&
+       !FindGuestRegion(memory, extents.mip_address, extents.mip_size, endian, regions.mip))) {
     return Fail(code, ErrorCode::outside_guest_memory);
   }
   if (records.empty()) return Fail(code, ErrorCode::no_level_read);
@@ -200,6 +206,14 @@ bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, H
   ErrorCode code = ErrorCode::ok;
   if (ReadGuestTexture(fetch, view, texture, code, assume_mips_in_base_tail, pool)) return true;
   error = DescriptionFailureText(fetch, code);  // the description's detail, or the code's message
+  return false;
+}
+
+bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemorySpans& memory, HostTextureData& texture,
+                      std::string& error, uint8_t assume_mips_in_base_tail, WorkerPool* pool) {
+  ErrorCode code = ErrorCode::ok;
+  if (ReadGuestTexture(fetch, memory, texture, code, assume_mips_in_base_tail, pool)) return true;
+  error = DescriptionFailureText(fetch, code);
   return false;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "guest/formats.h"
+#include "guest/guest_bytes.h"
 #include "guest/layout.h"
 #include "guest/untile.h"
 #include "guest/worker_pool.h"
@@ -28,5 +29,11 @@ bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, H
                       std::string& error, uint8_t assume_mips_in_base_tail, WorkerPool* pool);
 bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, HostTextureData& texture,
                       ErrorCode& code, uint8_t assume_mips_in_base_tail, WorkerPool* pool);
+
+// The same for guest memory given as spans, zero between them.
+bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemorySpans& memory, HostTextureData& texture,
+                      std::string& error, uint8_t assume_mips_in_base_tail = 0, WorkerPool* pool = nullptr);
+bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemorySpans& memory, HostTextureData& texture,
+                      ErrorCode& code, uint8_t assume_mips_in_base_tail = 0, WorkerPool* pool = nullptr);
 
 }  // namespace mivo

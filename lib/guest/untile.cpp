@@ -38,6 +38,23 @@ inline void CopyHeld(const GuestRegionSource& src, uint64_t off, uint8_t* dst, s
   }
 }
 
+// A block of a region made of pieces, outside the quick run: each byte from
+// the piece holding its unswapped place, zero where none does.
+void CopyFromPieces(const GuestRegionSource& src, uint64_t off, uint8_t* dst, size_t n, uint32_t swap_xor) {
+  std::memset(dst, 0, n);
+  if (off + n > src.size) return;
+  // Swapping stays inside a 4-byte unit: only pieces meeting the block's units matter.
+  const uint64_t lo = off & ~uint64_t(3), hi = (off + n + 3) & ~uint64_t(3);
+  for (uint32_t p = 0; p < src.piece_count; ++p) {
+    const GuestRegionPiece& piece = src.pieces[p];
+    if (piece.offset >= hi || piece.offset + piece.size <= lo) continue;
+    for (size_t i = 0; i < n; ++i) {
+      const uint64_t at = ((off + i) ^ swap_xor) - piece.offset;
+      if (at < piece.size) dst[i] = piece.bytes[at];
+    }
+  }
+}
+
 // One block from the region: bytes past its held part read as zero, and a
 // block that does not end inside the touched size is zero. kBpb != 0 makes
 // the common sizes one fixed-size move.
@@ -46,6 +63,8 @@ inline void CopyBlock(const GuestRegionSource& src, uint64_t off, uint8_t* dst, 
   const uint32_t n = kBpb != 0 ? kBpb : bpb;
   if (off + n <= src.held) {
     CopyHeld<kEndian>(src, off, dst, n);
+  } else if (src.piece_count != 0) {
+    CopyFromPieces(src, off, dst, n, kSwapXor[kEndian]);
   } else if (off + n <= src.size && off < src.held) {
     const size_t part = size_t(src.held - off);
     CopyHeld<kEndian>(src, off, dst, part);
@@ -118,6 +137,9 @@ void GatherRows(const GuestLayout& layout, const GuestRegionSources& regions, co
     case 16: GatherRowsSwapped<16>(layout, src, location, first_row, row_count, out); break;
     case 8: GatherRowsSwapped<8>(layout, src, location, first_row, row_count, out); break;
     case 4: GatherRowsSwapped<4>(layout, src, location, first_row, row_count, out); break;
+    // One- and two-byte texels are common too; a call per block costs more than the block.
+    case 2: GatherRowsSwapped<2>(layout, src, location, first_row, row_count, out); break;
+    case 1: GatherRowsSwapped<1>(layout, src, location, first_row, row_count, out); break;
     default: GatherRowsSwapped<0>(layout, src, location, first_row, row_count, out); break;
   }
 }

@@ -91,6 +91,10 @@ def check_gallery(driver, work, texdump, samples, shots):
     lost = [h for h in links if not os.path.exists(os.path.join(work, "gallery", urllib.parse.unquote(h)))]
     expect(len(links) == len(rows) and not lost, "every link leads to its full PNG, not %s" % lost)
 
+    halves = driver.execute_script("return Array.from(document.querySelectorAll('.k span'), s => {"
+                                   " const r = document.createRange(); r.selectNodeContents(s); return r.getClientRects().length; });")
+    expect(halves and set(halves) == {1}, "pack keys wrap at their __ only, never inside a half: %s" % halves)
+
     dxt1 = sorted(r[0] for r in rows if r[3] == "k_DXT1")
     expect(sorted(c[0] for c in show(driver, "K_dxt1 ")) == dxt1, "filter by format")
     key = rows[0][23]
@@ -105,6 +109,33 @@ def check_gallery(driver, work, texdump, samples, shots):
     show(driver)
     if shots:
         driver.save_screenshot(os.path.join(shots, "gallery.png"))
+
+
+def check_unique_gallery(driver, work, texdump, samples):
+    """--unique over the samples twice: one card per texture, in input order,
+    listing its copies, which the filter finds."""
+    subprocess.run([texdump, "--unique", "--no-images", "--csv", "u.csv", "--gallery", "gu", samples, samples],
+                   cwd=work, capture_output=True)
+    rows = [r.split(",") for r in open(os.path.join(work, "u.csv"), encoding="utf-8").read().splitlines()[1:]]
+    groups = {}
+    for r in rows:
+        groups.setdefault(tuple(r[6:12] + r[15:20] + [r[21], r[23]]), []).append(r[0])
+    load(driver, os.path.join(work, "gu", "index.html"))
+    cards = driver.execute_script(
+        "return Array.from(document.querySelectorAll('.card'), c => [c.querySelector('.n').textContent,"
+        " Array.from(c.querySelectorAll('.more div'), d => d.textContent),"
+        " (c.querySelector('summary') || {}).textContent || '']);")
+    want = [[names[0], names[1:], "and %d more" % (len(names) - 1) if len(names) > 1 else ""] for names in groups.values()]
+    expect(cards == want, "one card per texture listing its copies: %s" % cards)
+    count = driver.execute_script("return document.getElementById('count').textContent;")
+    expect(count == "%d of %d dumps shown" % (len(rows), len(rows)), "count of dumps: %s" % count)
+    twin = next(names for names in groups.values() if len(set(names)) > 1)
+    show(driver, twin[-1])
+    found = driver.execute_script(
+        "return Array.from(document.querySelectorAll('.card'), c => c.hidden ? null : [c.querySelector('.n').textContent,"
+        " c.querySelector('details').open]).filter(c => c);")
+    expect([twin[0], True] in found, "filtering by a copy's name shows its first card opened: %s" % found)
+    show(driver)
 
 
 def check_pack_report(driver, work, texdump, packcheck, samples, shots):
@@ -145,6 +176,7 @@ def main():
     driver, profile = start_browser()
     try:
         check_gallery(driver, a.work, a.texdump, a.samples, a.screenshots)
+        check_unique_gallery(driver, a.work, a.texdump, a.samples)
         check_pack_report(driver, a.work, a.texdump, a.packcheck, a.samples, a.screenshots)
     finally:
         driver.quit()

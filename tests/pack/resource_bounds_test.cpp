@@ -61,10 +61,10 @@ TEST(ResourceBounds, FetchConstantClaimingAHuge3DTextureFailsWithoutStagingIt) {
   dump.base_image.assign(256, 1);
   dump.mip_image.assign(256, 2);
   const StagedDump staged = StageDumpInGuestMemory(dump);
-  EXPECT_LT(staged.memory.size(), 0x10000u);
+  EXPECT_LT(staged.memory_size, 0x10000u);
   HostTextureData texture;
   ErrorCode error = ErrorCode::ok;
-  EXPECT_FALSE(ReadGuestTexture(staged.fetch, staged.View(), texture, error));
+  EXPECT_FALSE(ReadGuestTexture(staged.fetch, staged.Memory(), texture, error));
   EXPECT_EQ(error, ErrorCode::texture_too_large);
   EXPECT_EQ(texture.data.capacity(), 0u);
 }
@@ -80,7 +80,7 @@ TEST(ResourceBounds, MipRegionClaimedFarPastItsImageCostsNoMemory) {
   dump.mip_image.assign(64, 2);
   const StagedDump staged = StageDumpInGuestMemory(dump);
   EXPECT_EQ(staged.base_offset, 0x1000u) << "the image that overshoots its region less goes first";
-  EXPECT_LT(staged.memory.size(), dump.base_image.size() + 0x10000);
+  EXPECT_LT(staged.memory_size, dump.base_image.size() + 0x10000);
 }
 
 }  // namespace

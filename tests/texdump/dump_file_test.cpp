@@ -3,6 +3,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "guest/read_texture.h"
 #include "support/dump_builder.h"
 #include "texdump/dump_file.h"
 
@@ -32,7 +33,8 @@ TEST(ReadStagedDump, EqualsReadingThenStaging) {
     failed += !ok;
     if (!ok) continue;
     const StagedDump want = StageDumpInGuestMemory(read);
-    EXPECT_TRUE(staged.memory == want.memory && !std::memcmp(&staged.fetch, &want.fetch, sizeof want.fetch) &&
+    EXPECT_TRUE(staged.images == want.images && staged.base_offset == want.base_offset &&
+                staged.mip_offset == want.mip_offset && staged.memory_size == want.memory_size && !std::memcmp(&staged.fetch, &want.fetch, sizeof want.fetch) &&
                 staged.base_image_size == read.base_image.size() && staged.mip_image_size == read.mip_image.size() &&
                 direct.version1_shifted == read.version1_shifted)
         << path;
@@ -62,8 +64,37 @@ TEST(DumpStaging, RegionsThatAreNeverReadCostNoMemory) {
     dump.fetch = test::MakeFetchConstant(f);
     dump.base_image.assign(64, 0x11);
     dump.mip_image.assign(64, 0x22);
-    EXPECT_LT(StageDumpInGuestMemory(dump).memory.size(), 0x10000u) << "type " << f.type;
+    EXPECT_LT(StageDumpInGuestMemory(dump).memory_size, 0x10000u) << "type " << f.type;
   }
+}
+
+TEST(DumpStaging, RegionsClaimedFarPastTheImagesHoldOnlyTheImages) {
+  // 2048x1x512 RGBA8 with mips: 4 MiB of texels, but every level is laid out
+  // 32 rows high at full depth, so the regions claim 128 and 127 MiB. Staged
+  // as one buffer, the region placed first cost its size in zeros.
+  test::FetchFields f;
+  f.pitch = 64;
+  f.base_address = 0x00100000;
+  f.mip_address = 0x08000000;
+  f.width = 2048;
+  f.depth = 512;
+  f.dimension = kDim3D;
+  f.max_level = 11;
+  TextureDump dump;
+  dump.version = 2;
+  dump.fetch = test::MakeFetchConstant(f);
+  dump.base_image.assign(32, 0x11);
+  dump.mip_image.assign(32, 0x22);
+  const StagedDump staged = StageDumpInGuestMemory(dump);
+  EXPECT_GT(staged.memory_size, uint64_t(120) << 20);
+  EXPECT_LE(staged.images.capacity(), 64u);
+  HostTextureData texture;
+  std::string error;
+  ASSERT_TRUE(ReadGuestTexture(staged.fetch, staged.Memory(), texture, error)) << error;
+  const LevelRecord* base = FindLevel(texture, 0, 0);
+  ASSERT_NE(base, nullptr);
+  EXPECT_EQ(texture.data[base->offset], 0x11);
+  EXPECT_EQ(texture.data[base->offset + 32], 0);
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "texdump/ordered_run.h"
 #include "texdump/report.h"
 #include "texdump/skip_packs.h"
+#include "texdump/unique_dumps.h"
 
 namespace mivo {
 
@@ -51,9 +52,12 @@ struct NormalModeRun {
   bool csv_open = false;
   // Pack-template rows in the order written; appended only in a dump's turn.
   std::vector<ManifestEntry> template_entries;
+  // Textures below --min-size that would have had a row: names for pack keys only.
+  std::vector<ManifestEntry> small_entries;
   ReplacedByPacks replaced_by_packs;  // from --skip-pack; read before the run starts, only read after
   SharedPool pool;
   Gallery gallery;  // gallery.dir empty: no gallery
+  UniqueDumps unique;  // --unique
 };
 
 // The first template row with this content key whose original matches the

@@ -115,8 +115,8 @@ bool OpenDump(const std::filesystem::path& path, std::ifstream& file, TextureDum
   return true;
 }
 
-// Sizes the staged memory (zero-filled) for images of these sizes, places
-// them and rebases the fetch constant; the images are not copied.
+// Sizes the staged images for images of these sizes, places them in guest
+// memory and rebases the fetch constant; the images are not copied.
 void PlaceImages(const FetchConstant& fetch, uint64_t base_bytes, uint64_t mip_bytes, StagedDump& staged) {
   staged.fetch = fetch;
   staged.base_address = FetchBaseAddress(fetch);
@@ -145,8 +145,8 @@ void PlaceImages(const FetchConstant& fetch, uint64_t base_bytes, uint64_t mip_b
       staged.mip_offset = std::max(staged.mip_offset, OffsetPastRegion(base_region));
     }
   }
-  const uint64_t end = std::max(staged.base_offset + base_bytes, staged.mip_offset + mip_bytes) + 0x1000;
-  staged.memory.assign(size_t(end), 0);
+  staged.memory_size = std::max(staged.base_offset + base_bytes, staged.mip_offset + mip_bytes) + 0x1000;
+  staged.images.resize(size_t(base_bytes + mip_bytes));  // filled by the caller
 
   if (staged.base_address != 0) {
     staged.fetch.words[1] = (staged.fetch.words[1] & 0xFFFu) | uint32_t(staged.base_offset);
@@ -173,14 +173,24 @@ bool ReadStagedDump(const std::filesystem::path& path, TextureDump& dump, Staged
   uint32_t base_size = 0, mip_size = 0;
   if (!OpenDump(path, file, dump, base_size, mip_size, error)) return false;
   PlaceImages(dump.fetch, base_size, mip_size, staged);
-  uint8_t* const base = staged.memory.data() + staged.base_offset;
-  uint8_t* const mip = staged.memory.data() + staged.mip_offset;
+  uint8_t* const base = staged.images.data();
+  uint8_t* const mip = base + base_size;
   if (!ReadExactly(file, base, base_size) || !ReadExactly(file, mip, mip_size)) {
     error = "truncated";
     return false;
   }
   ApplyVersion1FixUp(dump, base, base_size, mip, mip_size);
   return true;
+}
+
+std::string DumpFileProblem(const std::filesystem::path& path) {
+  std::error_code ec;
+  const std::filesystem::file_status status = std::filesystem::status(path, ec);
+  if (status.type() == std::filesystem::file_type::not_found) return "does not exist";
+  if (ec) return "cannot be read";
+  if (!std::filesystem::is_regular_file(status)) return "is not a file";
+  if (std::filesystem::file_size(path, ec) == 0 && !ec) return "is empty";
+  return std::ifstream(path, std::ios::binary).is_open() ? std::string() : "cannot be read";
 }
 
 bool ParseTextureDump(const uint8_t* bytes, size_t size, TextureDump& dump, std::string& error) {
@@ -204,9 +214,18 @@ bool ParseTextureDump(const uint8_t* bytes, size_t size, TextureDump& dump, std:
 StagedDump StageDumpInGuestMemory(const TextureDump& dump) {
   StagedDump staged;
   PlaceImages(dump.fetch, dump.base_image.size(), dump.mip_image.size(), staged);
-  std::copy(dump.base_image.begin(), dump.base_image.end(), staged.memory.begin() + staged.base_offset);
-  std::copy(dump.mip_image.begin(), dump.mip_image.end(), staged.memory.begin() + staged.mip_offset);
+  std::copy(dump.base_image.begin(), dump.base_image.end(), staged.images.begin());
+  std::copy(dump.mip_image.begin(), dump.mip_image.end(), staged.images.begin() + dump.base_image.size());
   return staged;
+}
+
+GuestMemorySpans StagedDump::Memory() const {
+  GuestMemorySpans memory;
+  memory.size = memory_size;
+  const uint8_t* const base = images.data();
+  if (base_image_size != 0) memory.spans[memory.count++] = {base_offset, base, base_image_size};
+  if (mip_image_size != 0) memory.spans[memory.count++] = {mip_offset, base + base_image_size, mip_image_size};
+  return memory;
 }
 
 }  // namespace mivo

@@ -80,7 +80,7 @@ bool WriteDumpImages(const std::filesystem::path& out_dir, const std::string& na
   auto write = [&](uint32_t file) {
     errno = 0;
     if (file == 0) {
-      if (!WriteDds(dds, texture, dds_header)) failed[0] = CannotWrite(dds);
+      if (!WriteDds(dds, texture, dds_header)) failed[0] = CannotWriteDds(dds, texture, dds_header);
     } else if (has_png) {
       if (!WriteToolPng(png, width, StackedRows(filled, width), pixels, png_compression)) failed[1] = CannotWrite(png);
     }

@@ -96,7 +96,7 @@ void PlaceGalleryCard(Gallery& gallery, size_t index, GalleryCard card) {
 bool WriteGallery(const Gallery& gallery, std::string& failure) {
   const fs::path path = gallery.dir / "index.html";
   std::string error;
-  if (WriteWholeFile(path, BuildGalleryPage(gallery.cards), error)) return true;
+  if (WriteWholeFile(path, BuildGalleryPage(GroupCopies(gallery.cards)), error)) return true;
   failure = "cannot write " + path.string() + ": " + error;
   return false;
 }

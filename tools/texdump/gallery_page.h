@@ -27,7 +27,16 @@ struct GalleryCard {
   uint32_t thumbnail_width = 0;
   uint32_t thumbnail_height = 0;
   std::string full_image;    // e.g. "../out/bf_0A000001_5E1C0001.png"
+  // --unique: cards of one texture share a group; a copy's card is shown as
+  // a name on the first one's card, which lists them in `more`.
+  std::string group;
+  bool copy = false;
+  std::vector<std::string> more;
 };
+
+// The cards to show: each copy's name moved to the first card of its group,
+// in input order.
+std::vector<GalleryCard> GroupCopies(std::vector<GalleryCard> cards);
 
 // The whole page for the cards in the order given. The page needs nothing
 // beyond its folder: no network, no outside script, style sheet or font.

@@ -65,7 +65,7 @@ int RunNormalMode(const DumpToolOptions& options, mivo::ReplacedByPacks replaced
       output_failed = true;
     }
   }
-  int32_t textures = 0, failures = 0, skipped = 0, misnamed = 0;
+  int32_t textures = 0, failures = 0, skipped = 0, misnamed = 0, small = 0, shared = 0;
   const bool walked = mivo::RunOverDumps(
       options,
       [&](const mivo::DumpItem& dump, mivo::OrderedRun& run, size_t index, mivo::ItemOutput& output) {
@@ -80,6 +80,8 @@ int RunNormalMode(const DumpToolOptions& options, mivo::ReplacedByPacks replaced
         textures += output.textures;
         failures += output.failures;
         skipped += output.skipped;
+        small += output.small;
+        shared += output.shared;
       });
   if (csv != nullptr) std::fclose(csv);
   if (!walked) return 1;
@@ -106,7 +108,11 @@ int RunNormalMode(const DumpToolOptions& options, mivo::ReplacedByPacks replaced
   }
 
   // Kept off standard output, which reads the same with or without the option.
+  if (options.min_width != 0) {
+    std::fprintf(stderr, "%d dumps skipped: smaller than %ux%u\n", small, options.min_width, options.min_height);
+  }
   if (!options.skip_packs.empty()) std::fprintf(stderr, "%d dumps skipped: already replaced by a pack\n", skipped);
+  if (options.unique) std::fprintf(stderr, "%d dumps share the images of an earlier dump\n", shared);
   std::printf("%d textures, %d failed\n", textures, failures);
   return failures != 0 || output_failed ? 1 : 0;
 }

@@ -14,8 +14,8 @@ namespace {
 namespace fs = std::filesystem;
 
 enum class OptionId {
-  out, csv, no_images, pack_template, pack_png, dds_header, skip_pack, tail_check, tail_images, jobs, gallery,
-  png_compress, help, version
+  out, csv, no_images, pack_template, pack_png, dds_header, skip_pack, min_size, unique, tail_check, tail_images,
+  jobs, gallery, png_compress, help, version
 };
 
 struct OptionRow {
@@ -36,6 +36,10 @@ constexpr OptionRow kOptions[] = {
      "--dds-header KIND    DDS header: dx10 (default) or legacy, which more viewers open"},
     {"--skip-pack", OptionId::skip_pack, true,
      "--skip-pack DIR      leave out textures the pack in DIR already replaces (repeatable)"},
+    {"--min-size", OptionId::min_size, true,
+     "--min-size WxH       no images or template file for textures under W by H texels"},
+    {"--unique", OptionId::unique, false,
+     "--unique             images only for the first dump of each texture; copies get lines only"},
     {"--tail-check", OptionId::tail_check, true,
      "--tail-check FILE    instead, check mips packed in the base level's tail; CSV to FILE"},
     {"--tail-images", OptionId::tail_images, true, "--tail-images DIR    with --tail-check, contact sheets into DIR"},
@@ -62,6 +66,18 @@ bool ParseDdsHeaderKind(const std::string& value, DdsHeaderKind& kind) {
   if (value != "legacy" && value != "dx10") return false;
   kind = value == "legacy" ? DdsHeaderKind::legacy : DdsHeaderKind::dx10;
   return true;
+}
+
+// "WxH", each a whole number from 1 to 99999 in decimal digits.
+bool ParseMinSize(const std::string& text, DumpToolOptions& options) {
+  const size_t x = text.find('x');
+  const auto number = [](const std::string& part, uint32_t& value) {
+    if (part.empty() || part.size() > 5 || part.find_first_not_of("0123456789") != std::string::npos) return false;
+    value = uint32_t(std::stoul(part));
+    return value != 0;
+  };
+  return x != std::string::npos && number(text.substr(0, x), options.min_width) &&
+         number(text.substr(x + 1), options.min_height);
 }
 
 constexpr uint32_t kMaxJobs = 256;
@@ -91,6 +107,8 @@ void Apply(const OptionRow& option, const std::string& value, const std::string&
     case OptionId::pack_png: options.pack_png = true; break;
     case OptionId::dds_header: break;  // checked by the parser
     case OptionId::skip_pack: options.skip_packs.push_back(PathFromUtf8(utf8)); break;
+    case OptionId::min_size: break;  // checked by the parser
+    case OptionId::unique: options.unique = true; break;
     case OptionId::tail_check: options.tail_check_path = value; break;
     case OptionId::tail_images: options.tail_images_dir = PathFromUtf8(utf8); break;
     case OptionId::gallery: options.gallery_dir = PathFromUtf8(utf8); break;
@@ -137,6 +155,10 @@ bool ParseDumpToolArguments(const std::vector<std::string>& args, DumpToolOption
     }
     if (option && option->id == OptionId::dds_header && !ParseDdsHeaderKind(args[i + 1], options.dds_header)) {
       usage_error = "--dds-header takes legacy or dx10, not " + args[i + 1] + "\n";
+      return false;
+    }
+    if (option && option->id == OptionId::min_size && !ParseMinSize(args[i + 1], options)) {
+      usage_error = "invalid --min-size value " + args[i + 1] + "\n";
       return false;
     }
     if (option) {

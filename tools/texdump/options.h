@@ -24,6 +24,9 @@ struct DumpToolOptions {
   DdsHeaderKind dds_header = DdsHeaderKind::dx10;
   // Packs whose textures a re-dump leaves out; each --skip-pack adds one.
   std::vector<std::filesystem::path> skip_packs;
+  // --min-size WxH: textures whose base level is narrower or lower get no files.
+  uint32_t min_width = 0, min_height = 0;
+  bool unique = false;  // --unique: a texture seen earlier in the run gets no images of its own
   std::string tail_check_path;               // not empty: run the mip tail check instead
   std::filesystem::path tail_images_dir;     // empty: no contact sheets
   std::vector<std::filesystem::path> inputs; // dump files or folders, in command-line order
@@ -46,8 +49,8 @@ uint32_t DefaultJobs();
 // encoding; `utf8_args`, when given, holds the same arguments as UTF-8 for the
 // folders read in UTF-8 (where the narrow encoding is not UTF-8: Windows).
 // On a usage error returns false with the exact text to print ("unknown
-// option ...\n", "invalid --jobs value ...\n", a bad --png-compress level
-// or --dds-header kind, or the usage line); the caller then exits with status 2. --help, -h and
+// option ...\n", "invalid --jobs value ...\n", a bad --png-compress level,
+// --dds-header kind or --min-size, or the usage line); the caller then exits with status 2. --help, -h and
 // --version end the parse with true and their flag set.
 bool ParseDumpToolArguments(const std::vector<std::string>& args, DumpToolOptions& options,
                             std::string& usage_error, const std::vector<std::string>* utf8_args = nullptr);

@@ -34,8 +34,8 @@ void ProcessTailDump(const fs::path& dump_path, const DumpToolOptions& options, 
   if (!HasMipsInBaseTail(dump.fetch)) return;
 
   HostTextureData texture;
-  const bool ok = ReadGuestTexture(staged.fetch, staged.View(), texture, error, 1, nullptr);
-  std::vector<uint8_t>().swap(staged.memory);  // only the texture is needed from here on
+  const bool ok = ReadGuestTexture(staged.fetch, staged.Memory(), texture, error, 1, nullptr);
+  staged.ReleaseImages();  // only the texture is needed from here on
   const std::string name = NarrowFromPath(dump_path.stem());
   const char* format_name = GuestFormatName(FetchFormat(dump.fetch));
   if (!ok) {
