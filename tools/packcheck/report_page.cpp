@@ -1,6 +1,7 @@
 #include "packcheck/report_page.h"
 
 #include "common/html.h"
+#include "packcheck/csv_report.h"
 
 namespace mivo {
 namespace {
@@ -16,20 +17,10 @@ constexpr const char* kStyle =
     ".placeholder{background:#eee;color:#666;font-size:12px;display:flex;align-items:center;"
     "justify-content:center;text-align:center}";
 
-const char* VerdictText(Verdict verdict) {
-  switch (verdict) {
-    case Verdict::ok: return "OK";
-    case Verdict::invalid: return "INVALID";
-    case Verdict::unknown_key: return "UNKNOWN KEY";
-    case Verdict::original_mismatch: return "ORIGINAL MISMATCH";
-  }
-  return "";
-}
-
 std::string Figure(const Preview& preview, const char* role) {
   std::string html = "<figure>";
-  if (!preview.image_uri.empty()) {
-    html += "<img alt=\"" + std::string(role) + "\" src=\"" + preview.image_uri + "\">";
+  if (!preview.level_urls.empty()) {
+    html += "<img alt=\"" + std::string(role) + "\" src=\"" + preview.level_urls[0] + "\">";
   } else {
     html += "<div class=\"placeholder\">" + HtmlEscape(preview.note.empty() ? "no picture" : preview.note) + "</div>";
   }
