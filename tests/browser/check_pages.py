@@ -178,7 +178,7 @@ def check_compare_view(driver, work, packcheck, likeness_pack, shots):
                          cwd=work, capture_output=True, text=True)
     expect(run.returncode == 0, "compare pack: status %d" % run.returncode)
     load(driver, os.path.join(work, "compare.html"))
-    rows = driver.find_elements("css selector", "#rows tbody tr")
+    rows = driver.find_elements("css selector", "#row-list > .row")
     files = [r.get_attribute("data-file") for r in rows]
     template = os.path.join(work, "likeness", "template")
     rows[0].click()  # a swapped row: a gradient's row holding shapes
@@ -271,11 +271,11 @@ def check_compare_view(driver, work, packcheck, likeness_pack, shots):
 
     # Order by likeness and the hint filter.
     set_control(driver, "sort", "least", "change")
-    order = driver.execute_script("return Array.from(document.querySelectorAll('#rows tbody tr'), r => +r.dataset.ssim);")
+    order = driver.execute_script("return Array.from(document.querySelectorAll('#row-list > .row'), r => +r.dataset.ssim);")
     expect(order == sorted(order), "least alike first: %s" % order)
     driver.find_element("id", "hinted").click()
     hinted = driver.execute_script(
-        "return Array.from(document.querySelectorAll('#rows tbody tr')).filter(r => !r.hidden).map(r => r.dataset.n);")
+        "return Array.from(document.querySelectorAll('#row-list > .row')).filter(r => !r.hidden).map(r => r.dataset.n);")
     expect(sorted(hinted) == ["1", "2", "4"], "rows with hints: %s" % hinted)
 
 
@@ -286,16 +286,16 @@ def check_lazy_pictures(driver, work, packcheck):
     pack, template = make_pack(os.path.join(work, "big"), 5000)
     subprocess.run([packcheck, "--html", "big.html", pack, template], cwd=work, capture_output=True, check=True)
     driver.get("file://" + urllib.parse.quote(os.path.join(work, "big.html")))
-    count = "return Array.from(document.querySelectorAll('#rows img')).filter(i => i.complete && i.naturalWidth).length;"
+    count = "return Array.from(document.querySelectorAll('#row-list img')).filter(i => i.complete && i.naturalWidth).length;"
     time.sleep(2)
     first = driver.execute_script(count)
-    total = driver.execute_script("return document.querySelectorAll('#rows img').length;")
+    total = driver.execute_script("return document.querySelectorAll('#row-list img').length;")
     # Chromium looks ahead by a few thousand pixels; rows are about 190 high.
     expect(total == 10000 and 0 < first < 400, "5,000 rows: %d of %d pictures fetched at the top" % (first, total))
     driver.execute_script("window.scrollTo(0, document.body.scrollHeight);")
     time.sleep(2)
     last = driver.execute_script(
-        "const r = document.querySelector('#rows tbody tr:last-child');"
+        "const r = document.querySelector('#row-list > .row:last-child');"
         "return Array.from(r.querySelectorAll('img'), i => i.naturalWidth > 0);")
     later = driver.execute_script(count)
     expect(last == [True, True] and later < 800, "after scrolling to the end: last row %s, %d fetched" % (last, later))

@@ -8,7 +8,11 @@ table{border-collapse:collapse}td,th{border:1px solid #ccc;padding:.4em .6em;tex
 .summary th{background:#f3f3f3}code{font:12px ui-monospace,monospace;word-break:break-all}
 .verdict{font-weight:bold;white-space:nowrap}tr.ok .verdict{color:#17692b}tr.bad .verdict{color:#b3261e}
 .hint{color:#b3261e;font-weight:bold}.likeness{font:12px ui-monospace,monospace;white-space:nowrap}
-.rows tbody tr{cursor:pointer}.rows tbody tr.current{outline:3px solid #1a73e8;outline-offset:-3px}
+.rows{border:1px solid #ccc;border-bottom:0;max-width:75em}
+.row,.head{display:grid;grid-template-columns:3.5em 10em minmax(12em,1fr) 12em 150px 150px;border-bottom:1px solid #ccc}
+.row>div,.head>div{padding:.4em .6em;border-right:1px solid #ccc}.row>div:last-child,.head>div:last-child{border:0}
+.head{font-weight:bold}.row{cursor:pointer;content-visibility:auto;contain-intrinsic-size:auto 200px}
+.row.current{outline:3px solid #1a73e8;outline-offset:-3px}
 .controls{margin:.5em 0;display:flex;gap:1.5em;align-items:center}
 figure{margin:0;width:140px}figcaption{font-size:12px;color:#555}
 img.thumb,.placeholder{display:block;width:128px;height:128px;object-fit:contain;image-rendering:pixelated}
@@ -45,10 +49,10 @@ const char kReportScript[] = R"JS(
 (() => {
 'use strict';
 const $ = id => document.getElementById(id);
-const body = document.querySelector('#rows > tbody');
-const inOrder = Array.from(body.rows);
+const body = $('row-list');
+const inOrder = Array.from(body.children);
 const view = {row: null, zoom: 1, split: 50, flip: 0, mode: 'wipe', level: 0, x: 0, y: 0};
-const visibleRows = () => Array.from(body.rows).filter(r => !r.hidden);
+const visibleRows = () => Array.from(body.children).filter(r => !r.hidden);
 
 function arrange() {
   const order = $('sort').value, only = $('hinted').checked;
@@ -58,7 +62,8 @@ function arrange() {
   const rows = inOrder.slice();
   if (order === 'least') rows.sort((a, b) => least(a) - least(b));
   if (order === 'most') rows.sort((a, b) => most(b) - most(a));
-  for (const r of rows) { r.hidden = only && !r.dataset.hint; body.appendChild(r); }
+  for (const r of rows) r.hidden = only && !r.dataset.hint;
+  if (rows.some((r, i) => body.children[i] !== r)) body.replaceChildren(...rows);
   $('count').textContent = visibleRows().length + ' of ' + inOrder.length + ' rows';
 }
 
@@ -154,7 +159,7 @@ function step(by) {
   if ($('compare').hidden) { setCurrent(next); next.focus(); } else open(next);
 }
 
-body.addEventListener('click', e => { const r = e.target.closest('tr'); if (r) open(r); });
+body.addEventListener('click', e => { const r = e.target.closest('.row'); if (r) open(r); });
 $('sort').addEventListener('change', arrange);
 $('hinted').addEventListener('change', arrange);
 $('cv-close').addEventListener('click', close);

@@ -9,6 +9,9 @@
 namespace mivo {
 namespace {
 
+// Rows are a grid of blocks, not a table, so that the browser can skip
+// laying out the rows out of view (thousands of them).
+
 // The level whose long side is at most a thumbnail's, so that a page of
 // thousands of rows does not fetch every full-size replacement.
 std::string ThumbnailUrl(const Preview& preview) {
@@ -51,7 +54,8 @@ std::string Attribute(const char* name, const std::string& value) {
 std::string Row(const RowOutcome& row, size_t number) {
   std::string levels;
   for (const std::string& url : row.replacement.level_urls) levels += (levels.empty() ? "" : " ") + url;
-  std::string html = "<tr tabindex=\"-1\" class=\"" + std::string(row.verdict == Verdict::ok ? "ok" : "bad") + "\"" +
+  std::string html = "<div role=\"row\" tabindex=\"-1\" class=\"row " +
+                     std::string(row.verdict == Verdict::ok ? "ok" : "bad") + "\"" +
                      Attribute("n", std::to_string(number)) + Attribute("file", row.file) +
                      Attribute("ssim", row.likeness.colour_compared ? FormatFixed(row.likeness.ssim, 4) : "") +
                      Attribute("hint", row.hint.kinds) +
@@ -60,13 +64,13 @@ std::string Row(const RowOutcome& row, size_t number) {
                      Attribute("oh", std::to_string(row.original.height)) + Attribute("r", levels) +
                      Attribute("w", std::to_string(row.replacement.width)) +
                      Attribute("h", std::to_string(row.replacement.height)) +
-                     Attribute("s", row.replacement.shrunk_url) + "><td>" + std::to_string(number) +
-                     "</td><td class=\"verdict\">" + VerdictText(row.verdict) + "</td><td><code>" +
+                     Attribute("s", row.replacement.shrunk_url) + "><div>" + std::to_string(number) +
+                     "</div><div class=\"verdict\">" + VerdictText(row.verdict) + "</div><div><code>" +
                      HtmlEscape(row.file) + "</code>";
   if (!row.message.empty()) html += "<div class=\"message\">" + HtmlEscape(row.message) + "</div>";
   if (!row.hint.kinds.empty()) html += "<div class=\"hint\">" + HtmlEscape(row.hint.kinds) + "</div>";
-  return html + "</td><td class=\"likeness\">" + Figures(row.likeness) + "</td><td>" +
-         Figure(row.original, "original") + "</td><td>" + Figure(row.replacement, "replacement") + "</td></tr>\n";
+  return html + "</div><div class=\"likeness\">" + Figures(row.likeness) + "</div><div>" +
+         Figure(row.original, "original") + "</div><div>" + Figure(row.replacement, "replacement") + "</div></div>\n";
 }
 
 std::string SummaryRow(const char* label, size_t count) {
@@ -126,11 +130,12 @@ std::string BuildReportPage(const CheckResult& result, const std::string& pack_f
           "<option value=\"most\">most alike first</option></select></label>"
           "<label><input type=\"checkbox\" id=\"hinted\"> only rows with hints</label><span id=\"count\"></span>"
           "<span>click a row (or Enter) to compare; Up/Down move between rows</span></div>\n"
-          "<table class=\"rows\" id=\"rows\"><thead><tr><th>#</th><th>verdict</th><th>replacement file</th>"
-          "<th>likeness</th><th>original (template)</th><th>replacement</th></tr></thead><tbody>\n";
+          "<div class=\"rows\" id=\"rows\" role=\"table\"><div class=\"head\" role=\"row\"><div>#</div><div>verdict</div>"
+          "<div>replacement file</div><div>likeness</div><div>original (template)</div><div>replacement</div></div>"
+          "<div id=\"row-list\">\n";
   size_t number = 0;
   for (const RowOutcome& row : result.rows) html += Row(row, ++number);
-  html += "</tbody></table>\n<h2>Unlisted files</h2>\n";
+  html += "</div></div>\n<h2>Unlisted files</h2>\n";
   if (result.unlisted.empty()) {
     html += "<p>None.</p>\n";
   } else {
