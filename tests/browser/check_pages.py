@@ -260,10 +260,10 @@ def check_compare_view(driver, work, packcheck, likeness_pack, shots):
     keys(driver, "k")
     expect(title(driver) == "#3 " + files[2], "K: back to the third row")
     if shots:
-        keys(driver, "k")
-        keys(driver, "k")
         set_control(driver, "cv-wipe", "50", "input")
         driver.save_screenshot(os.path.join(shots, "compare-wipe.png"))
+        keys(driver, "k")
+        keys(driver, "k")
         keys(driver, "d")
         driver.save_screenshot(os.path.join(shots, "compare-difference.png"))
     keys(driver, "\ue00c")  # Escape
