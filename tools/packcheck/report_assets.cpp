@@ -6,7 +6,7 @@ const char kReportStyle[] = R"CSS(
 body{font:14px/1.4 system-ui,sans-serif;margin:1.5em;color:#222}
 table{border-collapse:collapse}td,th{border:1px solid #ccc;padding:.4em .6em;text-align:left;vertical-align:top}
 .summary th{background:#f3f3f3}code{font:12px ui-monospace,monospace;word-break:break-all}
-.verdict{font-weight:bold;white-space:nowrap}tr.ok .verdict{color:#17692b}tr.bad .verdict{color:#b3261e}
+.verdict{font-weight:bold}.ok .verdict{color:#17692b}.bad .verdict{color:#b3261e}
 .hint{color:#b3261e;font-weight:bold}.likeness{font:12px ui-monospace,monospace;white-space:nowrap}
 .rows{border:1px solid #ccc;border-bottom:0;max-width:75em}
 .row,.head{display:grid;grid-template-columns:3.5em 10em minmax(12em,1fr) 12em 150px 150px;border-bottom:1px solid #ccc}
