@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
           libxxhash-dev libspng-dev zlib1g-dev libgtest-dev libbenchmark-dev
           libsquish-dev python3 python3-pil pngcheck imagemagick libnvtt-bin openimageio-tools
-          chromium chromium-driver python3-selenium clang-format)
+          chromium chromium-driver python3-selenium clang-format
+          colobot-common-textures colobot-common)
 scripts/install-packages.sh "${packages[@]}"
 
 build_dir=${1:-build}

@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """The gallery of a mivo_texdump run and a mivo_packcheck review page in headless
 Chromium: no console error, every thumbnail loads, filter, failed-only switch and
-sorting work, links lead to the full images, each pack row shows its verdict.
-Exits 77 (a CTest skip) with a line saying why when no browser can run.
---screenshots DIR also saves the README's two pictures."""
+sorting work, links lead to the full images, each pack row shows its verdict; the
+review page's compare view zooms, wipes, flips, shows differences, alpha and mip
+levels, moves between rows by key, and a 5,000-row page fetches only the pictures
+near the view. Exits 77 (a CTest skip) with a line saying why when no browser can
+run. --screenshots DIR also saves the README's pictures."""
 
-import argparse, os, shutil, subprocess, sys, tempfile, urllib.parse
+import argparse, io, os, shutil, subprocess, sys, tempfile, time, urllib.parse
 
 failures = []
 
@@ -49,7 +51,9 @@ def load(driver, path):
         "Promise.all(Array.from(document.images, i => i.decode().catch(() => null))).then(() => done());")
     errors = [e for e in driver.get_log("browser") if e["level"] == "SEVERE"]
     expect(not errors, "%s: console errors %s" % (path, errors))
-    broken = driver.execute_script("return Array.from(document.images).filter(i => !i.naturalWidth).map(i => i.src);")
+    # The compare view's two pictures get a source when it opens.
+    broken = driver.execute_script("return Array.from(document.images).filter(i => !i.naturalWidth &&"
+                                   " !i.closest('#compare')).map(i => i.src);")
     expect(not broken, "%s: images that did not load: %s" % (path, broken))
     return driver.execute_script("return document.images.length;")
 
@@ -166,18 +170,185 @@ def check_pack_report(driver, work, texdump, packcheck, samples, shots):
         driver.save_screenshot(os.path.join(shots, "pack-report.png"))
 
 
+def port_image(driver):
+    """The compare view's picture area as the screen shows it, and the stage's box in it."""
+    from PIL import Image
+    port = driver.find_element("id", "cv-port")
+    shot = Image.open(io.BytesIO(port.screenshot_as_png)).convert("RGB")
+    box = driver.execute_script(
+        "const p = document.getElementById('cv-port').getBoundingClientRect(),"
+        " s = document.getElementById('cv-stage').getBoundingClientRect();"
+        "return [s.left - p.left, s.top - p.top, s.width, s.height];")
+    return shot, [round(v) for v in box]
+
+
+def keys(driver, text):
+    from selenium.webdriver.common.action_chains import ActionChains
+    ActionChains(driver).send_keys(text).perform()
+
+
+def set_control(driver, element_id, value, event):
+    driver.execute_script("const e = document.getElementById(arguments[0]); e.value = arguments[1];"
+                          "e.dispatchEvent(new Event(arguments[2]));", element_id, value, event)
+
+
+def stage_mean(shot, box):
+    from PIL import ImageStat
+    x, y, w, h = box
+    return sum(ImageStat.Stat(shot.crop((max(0, x), max(0, y), x + w, y + h))).mean) / 3
+
+
+def title(driver):
+    return driver.find_element("id", "cv-title").text
+
+
+def check_compare_view(driver, work, packcheck, likeness_pack, shots):
+    from PIL import Image, ImageChops
+    shutil.copytree(likeness_pack, os.path.join(work, "likeness"))
+    run = subprocess.run([packcheck, "--html", "compare.html", "likeness/pack", "likeness/template"],
+                         cwd=work, capture_output=True, text=True)
+    expect(run.returncode == 0, "compare pack: status %d" % run.returncode)
+    load(driver, os.path.join(work, "compare.html"))
+    rows = driver.find_elements("css selector", "#row-list > .row")
+    files = [r.get_attribute("data-file") for r in rows]
+    template = os.path.join(work, "likeness", "template")
+    rows[0].click()  # a swapped row: a gradient's row holding shapes
+    expect(title(driver) == "#1 " + files[0], "a click opens the row: %r" % title(driver))
+
+    # Wipe: all original, all replacement; each matches its own picture.
+    set_control(driver, "cv-zoom", "1", "change")
+    set_control(driver, "cv-wipe", "100", "input")
+    original_shot, box = port_image(driver)
+    set_control(driver, "cv-wipe", "0", "input")
+    replacement_shot, _ = port_image(driver)
+    x, y, w, h = box
+    expect((w, h) == (128, 128), "1x shows the 128x128 replacement at its size: %s" % box)
+    original = Image.open(os.path.join(template, files[0])).convert("RGB")
+    replacement = Image.open(os.path.join(work, "likeness", "pack", files[0])).convert("RGB")
+    for px, py in ((5, 5), (64, 40), (120, 100)):
+        seen_o = original_shot.getpixel((x + px, y + py))
+        seen_r = replacement_shot.getpixel((x + px, y + py))
+        want_o = original.getpixel((px * original.width // w, py * original.height // h))
+        want_r = replacement.getpixel((px, py))
+        expect(max(abs(a - b) for a, b in zip(seen_o, want_o)) <= 2, "wipe 100 shows the original %s" % [seen_o, want_o])
+        expect(max(abs(a - b) for a, b in zip(seen_r, want_r)) <= 2, "wipe 0 shows the replacement %s" % [seen_r, want_r])
+    set_control(driver, "cv-wipe", "50", "input")
+    half, _ = port_image(driver)
+    left, right = half.getpixel((x + 10, y + 64)), half.getpixel((x + 118, y + 64))
+    expect(left == original_shot.getpixel((x + 10, y + 64)) and right == replacement_shot.getpixel((x + 118, y + 64)),
+           "wipe 50: original left, replacement right")
+
+    # Flip: F shows the whole original, again the whole replacement.
+    keys(driver, "f")
+    expect(ImageChops.difference(port_image(driver)[0], original_shot).getbbox() is None, "F flips to the original")
+    keys(driver, "f")
+    expect(ImageChops.difference(port_image(driver)[0], replacement_shot).getbbox() is None,
+           "F again flips to the replacement")
+
+    # Zoom: 16x doubles four times, and each texel is a flat 16x16 block.
+    set_control(driver, "cv-zoom", "16", "change")
+    zoomed, zbox = port_image(driver)
+    expect(zbox[2:] == [2048, 2048], "16x: stage %s" % zbox)
+    bx = zbox[0] % 16 + 16 * 3
+    by = zbox[1] % 16 + 16 * 3
+    block = zoomed.crop((bx, by, bx + 16, by + 16))
+    expect(len(set(block.getdata())) == 1, "16x is pixelated: %d colours in one texel" % len(set(block.getdata())))
+    keys(driver, "0")  # back to the fitting zoom
+
+    # Difference: bright for the swapped row, dark for an honest upscale.
+    keys(driver, "d")
+    swapped_difference = stage_mean(*port_image(driver))
+    keys(driver, "j")
+    keys(driver, "j")
+    expect(title(driver) == "#3 " + files[2], "J twice: the third row: %r" % title(driver))
+    keys(driver, "d")  # the mode stays; D toggles it off...
+    keys(driver, "d")  # ...and on
+    honest_difference = stage_mean(*port_image(driver))
+    expect(swapped_difference > 60 and honest_difference < 15,
+           "difference view: swapped %.1f, honest %.1f" % (swapped_difference, honest_difference))
+
+    # Alpha: the original's cut-outs are dark, the replacement that lost them white.
+    keys(driver, "w")
+    driver.find_element("tag name", "body").send_keys("\ue015")  # Arrow down
+    expect(title(driver) == "#4 " + files[3], "Arrow down: the fourth row: %r" % title(driver))
+    keys(driver, "a")
+    set_control(driver, "cv-wipe", "100", "input")
+    original_alpha = stage_mean(*port_image(driver))
+    set_control(driver, "cv-wipe", "0", "input")
+    replacement_alpha = stage_mean(*port_image(driver))
+    expect(original_alpha < 240 and replacement_alpha > 254,
+           "alpha view: original %.1f, replacement %.1f" % (original_alpha, replacement_alpha))
+    set_control(driver, "cv-wipe", "50", "input")
+    if shots:
+        driver.save_screenshot(os.path.join(shots, "compare-alpha.png"))
+    keys(driver, "a")
+
+    # Mip levels: level 3 of the replacement at the same displayed size.
+    before = port_image(driver)[1]
+    set_control(driver, "cv-level", "3", "change")
+    src = driver.execute_script("return document.getElementById('cv-r').getAttribute('src');")
+    expect(src.endswith("-r3.png") and port_image(driver)[1] == before, "level 3 shown at the same size: %s" % src)
+    keys(driver, "k")
+    expect(title(driver) == "#3 " + files[2], "K: back to the third row")
+    if shots:
+        set_control(driver, "cv-wipe", "50", "input")
+        driver.save_screenshot(os.path.join(shots, "compare-wipe.png"))
+        keys(driver, "k")
+        keys(driver, "k")
+        keys(driver, "d")
+        driver.save_screenshot(os.path.join(shots, "compare-difference.png"))
+    keys(driver, "\ue00c")  # Escape
+    expect(not driver.find_element("id", "compare").is_displayed(), "Escape closes the view")
+
+    # Order by likeness and the hint filter.
+    set_control(driver, "sort", "least", "change")
+    order = driver.execute_script("return Array.from(document.querySelectorAll('#row-list > .row'), r => +r.dataset.ssim);")
+    expect(order == sorted(order), "least alike first: %s" % order)
+    driver.find_element("id", "hinted").click()
+    hinted = driver.execute_script(
+        "return Array.from(document.querySelectorAll('#row-list > .row')).filter(r => !r.hidden).map(r => r.dataset.n);")
+    expect(sorted(hinted) == ["1", "2", "4"], "rows with hints: %s" % hinted)
+
+
+def check_lazy_pictures(driver, work, packcheck):
+    """A 5,000-row review page fetches the pictures near the view only."""
+    sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+    from bigpack import make_pack
+    pack, template = make_pack(os.path.join(work, "big"), 5000)
+    subprocess.run([packcheck, "--html", "big.html", pack, template], cwd=work, capture_output=True, check=True)
+    driver.get("file://" + urllib.parse.quote(os.path.join(work, "big.html")))
+    count = "return Array.from(document.querySelectorAll('#row-list img')).filter(i => i.complete && i.naturalWidth).length;"
+    time.sleep(2)
+    first = driver.execute_script(count)
+    total = driver.execute_script("return document.querySelectorAll('#row-list img').length;")
+    # Chromium looks ahead by a few thousand pixels; rows are about 190 high.
+    expect(total == 10000 and 0 < first < 400, "5,000 rows: %d of %d pictures fetched at the top" % (first, total))
+    driver.execute_script("window.scrollTo(0, document.body.scrollHeight);")
+    time.sleep(2)
+    last = driver.execute_script(
+        "const r = document.querySelector('#row-list > .row:last-child');"
+        "return Array.from(r.querySelectorAll('img'), i => i.naturalWidth > 0);")
+    later = driver.execute_script(count)
+    expect(last == [True, True] and later < 800, "after scrolling to the end: last row %s, %d fetched" % (last, later))
+
+
 def main():
     parser = argparse.ArgumentParser()
-    for name in ("--texdump", "--packcheck", "--samples", "--work", "--screenshots"):
-        parser.add_argument(name, type=os.path.abspath, required=name != "--screenshots")
+    for name in ("--texdump", "--packcheck", "--samples", "--work", "--likeness-pack", "--screenshots"):
+        parser.add_argument(name, type=os.path.abspath, required=name not in ("--screenshots", "--likeness-pack"))
     a = parser.parse_args()
     shutil.rmtree(a.work, ignore_errors=True)
     os.makedirs(a.work)
+    if a.screenshots:
+        os.makedirs(a.screenshots, exist_ok=True)
     driver, profile = start_browser()
     try:
         check_gallery(driver, a.work, a.texdump, a.samples, a.screenshots)
         check_unique_gallery(driver, a.work, a.texdump, a.samples)
         check_pack_report(driver, a.work, a.texdump, a.packcheck, a.samples, a.screenshots)
+        if a.likeness_pack:
+            check_compare_view(driver, a.work, a.packcheck, a.likeness_pack, a.screenshots)
+            check_lazy_pictures(driver, a.work, a.packcheck)
     finally:
         driver.quit()
         shutil.rmtree(profile, ignore_errors=True)

@@ -69,30 +69,34 @@ void HintAspect(const ManifestEntry& row, const HostTextureData& texture) {
                row.original_height);
 }
 
-Preview LoadPreview(const fs::path& folder, const ManifestEntry& row) {
-  HostTextureData texture;
-  std::string error;
-  if (!LoadReplacement(folder, row, texture, error)) return MissingPreview(error);
-  return MakePreview(texture);
+bool LoadOriginal(const fs::path& folder, const ManifestEntry& row, HostTextureData& texture, std::string& error) {
+  texture = HostTextureData{};
+  return LoadReplacement(folder, row, texture, error);
 }
 
 // Checks every pack row against the template and loads its file.
 void CheckRows(const fs::path& pack_folder, const fs::path& template_folder, const PackManifest& pack,
-               const PackManifest& templ, bool previews, std::set<std::string>& listed, CheckResult& result) {
+               const PackManifest& templ, const CheckOptions& options, std::set<std::string>& listed,
+               CheckResult& result) {
   std::map<std::string, const ManifestEntry*> index;
   for (const ManifestEntry& row : templ) index.emplace(KeyString(row), &row);  // the first row of a key stays
 
+  const bool pictures = bool(options.pictures);
   HostTextureData texture;
+  HostTextureData original;
   for (const ManifestEntry& row : pack) {
     listed.insert(row.replacement_file);
     RowOutcome outcome;
     outcome.key = KeyString(row);
     outcome.file = row.replacement_file;
     const auto found = index.find(outcome.key);
-    if (previews) {
-      outcome.original = found == index.end() ? MissingPreview("the template has no row for this key")
-                                              : LoadPreview(template_folder, *found->second);
+    bool have_original = false;
+    std::string original_error = "the template has no row for this key";
+    if (found != index.end() && (pictures || options.likeness)) {
+      have_original = LoadOriginal(template_folder, *found->second, original, original_error);
     }
+    bool have_replacement = false;
+    RgbaImage shrunk;
     if (found == index.end() || !SameOriginal(*found->second, row)) {
       const bool unknown = found == index.end();
       std::printf("%s %s\n", unknown ? "UNKNOWN KEY" : "ORIGINAL MISMATCH", outcome.key.c_str());
@@ -100,21 +104,30 @@ void CheckRows(const fs::path& pack_folder, const fs::path& template_folder, con
       if (!unknown) {
         outcome.message = "the row says " + OriginalText(row) + ", the template " + OriginalText(*found->second);
       }
-      if (previews) outcome.replacement = LoadPreview(pack_folder, row);
+      if (pictures) {
+        texture = HostTextureData{};
+        std::string error;
+        have_replacement = LoadReplacement(pack_folder, row, texture, error);
+        outcome.replacement = have_replacement ? MakePreview(texture) : MissingPreview(error);
+      }
       ++result.errors;
     } else {
       texture = HostTextureData{};
       std::string error;
       if (LoadReplacement(pack_folder, row, texture, error)) {
+        have_replacement = true;
         std::printf("OK %s: %ux%u %s, %u mips, %zu bytes\n", row.replacement_file.c_str(), texture.width,
                     texture.height, HostFormatName(texture.host_format), texture.levels, texture.data.size());
         HintAspect(row, texture);
-        if (previews) outcome.replacement = MakePreview(texture);
+        outcome.replacement = MakePreview(texture);
+        if (options.likeness && have_original) {
+          outcome.likeness = MeasureLikeness(original, texture, pictures ? &shrunk : nullptr);
+        }
       } else {
         std::printf("INVALID %s: %s\n", row.replacement_file.c_str(), error.c_str());
         outcome.verdict = Verdict::invalid;
         outcome.message = error;
-        if (previews) outcome.replacement = MissingPreview(error);
+        outcome.replacement = MissingPreview(error);
         ++result.errors;
         const std::string near = error == kAbsent ? CaseOnlyMatch(pack_folder, row.replacement_file) : "";
         if (!near.empty()) {
@@ -124,7 +137,24 @@ void CheckRows(const fs::path& pack_folder, const fs::path& template_folder, con
         }
       }
     }
-    if (previews) result.rows.push_back(std::move(outcome));
+    if (pictures) {
+      outcome.original = have_original ? MakePreview(original) : MissingPreview(original_error);
+      options.pictures(result.rows.size(), have_original ? &original : nullptr,
+                       have_replacement ? &texture : nullptr, shrunk.pixels.empty() ? nullptr : &shrunk, outcome);
+    }
+    result.rows.push_back(std::move(outcome));
+  }
+}
+
+// One line per row where the likeness figures are strong evidence.
+void HintLikeness(CheckResult& result) {
+  std::vector<Likeness> figures;
+  for (const RowOutcome& row : result.rows) figures.push_back(row.likeness);
+  const std::vector<Hint> hints = JudgeLikeness(figures);
+  for (size_t i = 0; i < hints.size(); ++i) {
+    result.rows[i].hint = hints[i];
+    if (hints[i].kinds.empty()) continue;
+    std::fprintf(stderr, "mivo_packcheck: hint: %s: %s\n", result.rows[i].file.c_str(), hints[i].detail.c_str());
   }
 }
 
@@ -157,7 +187,7 @@ void CheckUnlisted(const fs::path& pack_folder, const std::set<std::string>& lis
 
 }  // namespace
 
-CheckResult CheckPack(const fs::path& pack_folder, const fs::path& template_folder, bool previews) {
+CheckResult CheckPack(const fs::path& pack_folder, const fs::path& template_folder, const CheckOptions& options) {
   CheckResult result;
   PackManifest pack;
   PackManifest templ;
@@ -175,7 +205,8 @@ CheckResult CheckPack(const fs::path& pack_folder, const fs::path& template_fold
   result.manifests_read = true;
   result.entries = pack.size();
   std::set<std::string> listed;
-  CheckRows(pack_folder, template_folder, pack, templ, previews, listed, result);
+  CheckRows(pack_folder, template_folder, pack, templ, options, listed, result);
+  HintLikeness(result);
   CheckUnlisted(pack_folder, listed, result);
   std::printf("%zu entries, %u errors\n", result.entries, result.errors);
   return result;

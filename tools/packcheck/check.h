@@ -5,9 +5,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "packcheck/hints.h"
+#include "packcheck/likeness.h"
 #include "packcheck/preview.h"
 
 namespace mivo {
@@ -21,6 +24,19 @@ struct RowOutcome {
   std::string message;  // the loader's reason for INVALID, the differing originals for a mismatch
   Preview original;     // the template's file for the key (review page only)
   Preview replacement;
+  Likeness likeness;    // OK rows whose original loads, unless likeness is off
+  Hint hint;
+};
+
+// Called once per row while its textures are at hand, so that the review
+// page can keep their pictures; a texture that did not load is null.
+using RowPictures = std::function<void(size_t row, const HostTextureData* original,
+                                       const HostTextureData* replacement, const RgbaImage* shrunk,
+                                       RowOutcome& outcome)>;
+
+struct CheckOptions {
+  bool likeness = true;  // measure each replacement against the template's file
+  RowPictures pictures;  // empty: no review page
 };
 
 struct CheckResult {
@@ -33,10 +49,10 @@ struct CheckResult {
   bool listing_failed = false;  // the pack folder could not be listed
 };
 
-// The whole check. With `previews` the originals (the template's files) and
-// every loadable replacement are decoded for the review page; without it no
-// template file is opened. Standard output is the same either way.
+// The whole check. With likeness or pictures the originals (the template's
+// files) are loaded too; with neither no template file is opened. Standard
+// output is the same either way; likeness hints go to standard error.
 CheckResult CheckPack(const std::filesystem::path& pack_folder, const std::filesystem::path& template_folder,
-                      bool previews);
+                      const CheckOptions& options);
 
 }  // namespace mivo

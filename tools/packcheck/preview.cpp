@@ -1,12 +1,5 @@
 #include "packcheck/preview.h"
 
-#include <vector>
-
-#include "common/html.h"
-#include "common/png_deflate.h"
-#include "common/thumbnail.h"
-#include "guest/expand.h"
-
 namespace mivo {
 
 Preview MakePreview(const HostTextureData& texture) {
@@ -16,18 +9,6 @@ Preview MakePreview(const HostTextureData& texture) {
   preview.height = texture.height;
   preview.levels = texture.levels;
   preview.format = texture.host_format;
-  if (texture.host_format == HostFormat::BC7_UNORM) {
-    preview.note = "BC7 is not decoded here: no picture";
-    return preview;
-  }
-  const LevelRecord* base = FindLevel(texture, 0, 0);
-  const std::vector<uint8_t> pixels = base ? ExpandToRgba8(texture, *base, 0) : std::vector<uint8_t>();
-  if (pixels.empty()) {
-    preview.note = "no picture";
-    return preview;
-  }
-  const RgbaImage thumb = MakeThumbnail(pixels.data(), base->width, base->height);
-  preview.image_uri = PngDataUri(BuildCompressedPng(thumb.width, thumb.height, thumb.pixels.data(), 6));
   return preview;
 }
 

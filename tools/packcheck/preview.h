@@ -1,9 +1,10 @@
-// A loaded texture as the review page shows it: a thumbnail of its first
-// level and what it is.
+// A loaded texture as the review page shows it: what it is, and where its
+// pictures were written.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "guest/formats.h"
 
@@ -15,13 +16,12 @@ struct Preview {
   uint32_t height = 0;
   uint32_t levels = 0;
   HostFormat format = HostFormat::UNKNOWN;
-  std::string image_uri;  // a PNG data URI; empty when there is no picture
-  std::string note;       // why there is no picture (or no texture)
+  std::vector<std::string> level_urls;  // each level's picture, relative to the page; empty when none was written
+  std::string shrunk_url;  // the replacement resampled to the original's size, as likeness compared it
+  std::string note;        // why there is no picture (or no texture)
 };
 
-// The first level through the same RGBA8 expansion the dump tool uses, box
-// filtered to a thumbnail. BC7, which the library does not decode, gets a
-// labelled placeholder instead.
+// The description of a loaded texture; pictures are added by the page.
 Preview MakePreview(const HostTextureData& texture);
 
 // No texture to show, and why.

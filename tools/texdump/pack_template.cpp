@@ -68,7 +68,7 @@ TemplateOutcome AddTemplateReplacement(const std::filesystem::path& dir, bool pn
   const bool written =
       png ? WriteReplacementPng(path, texture, png_compression) : WriteReplacementDds(path, texture, dds_header);
   if (!written) {
-    failures.push_back(png ? CannotWrite(path) : CannotWriteDds(path, texture));
+    failures.push_back(png ? CannotWrite(path) : CannotWriteDds(path, texture, dds_header));
     return TemplateOutcome::failed;
   }
   entries.push_back({key, name, file, texture.host_format, texture.width, texture.height});
