@@ -65,8 +65,8 @@ bool ChooseOutputFormat(HostFormat original, const HostTextureData& plain, Reque
   if (colour && requested != RequestedFormat::automatic) {
     choice.format = FormatOf(requested);
     if (!(family == TextureFamily::bc1 || GetTextureFamily(choice.format) == family)) {
-      error = std::string("--format ") + RequestedFormatName(requested) + " cannot replace a " +
-              HostFormatName(original) + " original";
+      error = std::string("--format ") + RequestedFormatName(requested) + " does not suit " +
+              HostFormatName(original) + " originals";
       return false;
     }
   }
