@@ -15,6 +15,17 @@ namespace mivo {
 // in; the format's block bytes out.
 using EncodeBlockFunction = void (*)(const uint8_t* texels, const EncodeSettings& settings, uint8_t* out);
 
+// One row of the encoder table: what a format's blocks take and give.
+struct EncodeFormatRow {
+  HostFormat format;
+  uint32_t texel_bytes;  // per input texel
+  uint32_t block_bytes;  // per encoded 4x4 block
+  EncodeBlockFunction encode;
+};
+
+// The table's row for `format`, or null when no encoder writes it.
+const EncodeFormatRow* FindEncodeFormat(HostFormat format);
+
 // EncodeLevel with blocks shared out over `pool` (null: the caller's thread).
 bool EncodeLevelOnPool(HostFormat format, const uint8_t* texels, uint32_t width, uint32_t height,
                        const EncodeSettings& settings, WorkerPool* pool, uint8_t* out, std::string& error);
