@@ -4,13 +4,34 @@
 #include <iterator>
 
 #include "guest/bc1_encode.h"
+#include "guest/bc4_encode.h"
+#include "guest/block_decode.h"
 
 namespace mivo {
 namespace {
 
+// BC3: the alpha channel as a BC4 block, then a four-colour colour half.
+void EncodeBc3Block(const uint8_t* texels, const EncodeSettings& settings, uint8_t* out) {
+  EncodeBc4Channel(texels + 3, 4, false, settings.quality, out);
+  EncodeColourBlock(texels, settings.quality, {true, false}, out + 8);
+}
+
+void DecodeBc1(const uint8_t* block, uint8_t* texels) { DecodeBc1Block(block, false, texels); }
+void DecodeBc4Snorm(const uint8_t* block, uint8_t* texels) {
+  DecodeBc4SnormBlock(block, reinterpret_cast<int8_t*>(texels));
+}
+void DecodeBc5Snorm(const uint8_t* block, uint8_t* texels) {
+  DecodeBc5SnormBlock(block, reinterpret_cast<int8_t*>(texels));
+}
+
 // One row per format that an encoder writes.
 constexpr EncodeFormatRow kEncodeFormats[] = {
-    {HostFormat::BC1_UNORM, 4, 8, EncodeBc1Block},
+    {HostFormat::BC1_UNORM, 4, 8, EncodeBc1Block, DecodeBc1},
+    {HostFormat::BC3_UNORM, 4, 16, EncodeBc3Block, DecodeBc3Block},
+    {HostFormat::BC4_UNORM, 1, 8, EncodeBc4Block, DecodeBc4Block},
+    {HostFormat::BC4_SNORM, 1, 8, EncodeBc4SnormBlock, DecodeBc4Snorm},
+    {HostFormat::BC5_UNORM, 2, 16, EncodeBc5Block, DecodeBc5Block},
+    {HostFormat::BC5_SNORM, 2, 16, EncodeBc5SnormBlock, DecodeBc5Snorm},
 };
 
 uint64_t BlocksAcross(uint32_t size) { return (uint64_t(size) + 3) / 4; }
@@ -90,6 +111,24 @@ bool EncodeLevel(HostFormat format, const uint8_t* texels, uint32_t width, uint3
     return EncodeLevelOnPool(format, texels, width, height, settings, nullptr, out, error);
   const auto pool = CreateWorkerPool(threads - 1);
   return EncodeLevelOnPool(format, texels, width, height, settings, pool.get(), out, error);
+}
+
+bool DecodeEncodedLevel(HostFormat format, const uint8_t* blocks, uint32_t width, uint32_t height, uint8_t* texels) {
+  const EncodeFormatRow* row = FindEncodeFormat(format);
+  if (!row) return false;
+  const uint32_t bytes = row->texel_bytes;
+  const uint64_t across = BlocksAcross(width), down = BlocksAcross(height);
+  uint8_t block[16 * 16];
+  for (uint64_t by = 0; by < down; ++by) {
+    for (uint64_t bx = 0; bx < across; ++bx) {
+      row->decode(blocks + (by * across + bx) * row->block_bytes, block);
+      for (uint32_t j = 0; j < 4 && by * 4 + j < height; ++j) {
+        const uint32_t columns = uint32_t(width - bx * 4 < 4 ? width - bx * 4 : 4);
+        std::memcpy(texels + ((by * 4 + j) * width + bx * 4) * bytes, block + 4 * j * bytes, size_t(columns) * bytes);
+      }
+    }
+  }
+  return true;
 }
 
 }  // namespace mivo
