@@ -67,6 +67,13 @@ put(manifests, 'crlf.txt', ('MVTP 1\r\n' + row.replace('\n', '\r\n') +
     '00000000DEADBEEF bf_0a000002_5e1c0002 BC1_UNORM 8192 4 00000000DEADBEEF__bf_0a000002_5e1c0002.png\r\n').encode())
 put(manifests, 'duplicate.txt', ('MVTP 1\n' + row + row.replace('0A000001', '0A000003')).encode())
 
+# BC7 blocks: one of each mode with counting bytes, the reserved mode, all ones.
+bc7 = folder('bc7_decode')
+for mode in range(8):
+    put(bc7, 'mode%d' % mode, bytes([1 << mode]) + bytes(range(1, 16)))
+put(bc7, 'reserved', bytes(16))
+put(bc7, 'all_ones', b'\xff' * 16)
+
 # Pack loader calls, a byte each: the call in the low three bits, its argument
 # above (see fuzz_pack_loader.cpp).
 loader = folder('pack_loader')

@@ -7,8 +7,8 @@
 #   --merge      run nothing: minimise the committed corpus fuzz/corpus/NAME
 #                together with build-fuzz/corpus/TARGET into fuzz/corpus/NAME
 #   TARGET       fuzz_dump, fuzz_manifest, fuzz_replacement_dds,
-#                fuzz_replacement_png, fuzz_pack_loader, fuzz_build_state
-#                (default: all)
+#                fuzz_replacement_png, fuzz_pack_loader, fuzz_build_state,
+#                fuzz_bc7_decode (default: all)
 # New inputs go to build-fuzz/corpus/TARGET (the committed seeds in
 # fuzz/corpus/ are only read), each target uses its dictionary fuzz/NAME.dict,
 # findings go to build-fuzz/findings/. The last line per target gives the
@@ -29,7 +29,7 @@ while [ $# -gt 0 ]; do
   esac
 done
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_dump fuzz_manifest fuzz_replacement_dds fuzz_replacement_png
-                                  fuzz_pack_loader fuzz_build_state)
+                                  fuzz_pack_loader fuzz_build_state fuzz_bc7_decode)
 
 CC=clang CXX=clang++ scripts/setup.sh build-fuzz -DMIVO_FUZZ=ON -DMIVO_BUILD_TESTS=OFF -DMIVO_BUILD_BENCH=OFF
 mkdir -p build-fuzz/findings

@@ -16,10 +16,6 @@ Preview MakePreview(const HostTextureData& texture) {
   preview.height = texture.height;
   preview.levels = texture.levels;
   preview.format = texture.host_format;
-  if (texture.host_format == HostFormat::BC7_UNORM) {
-    preview.note = "BC7 is not decoded here: no picture";
-    return preview;
-  }
   const LevelRecord* base = FindLevel(texture, 0, 0);
   const std::vector<uint8_t> pixels = base ? ExpandToRgba8(texture, *base, 0) : std::vector<uint8_t>();
   if (pixels.empty()) {

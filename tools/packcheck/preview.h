@@ -20,8 +20,7 @@ struct Preview {
 };
 
 // The first level through the same RGBA8 expansion the dump tool uses, box
-// filtered to a thumbnail. BC7, which the library does not decode, gets a
-// labelled placeholder instead.
+// filtered to a thumbnail.
 Preview MakePreview(const HostTextureData& texture);
 
 // No texture to show, and why.
