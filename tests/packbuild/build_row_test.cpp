@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "common/file_image.h"
-#include "mivo/encode.h"
 #include "pack/content_key.h"
 #include "pack/mip_chain.h"
 #include "packbuild/build_pack.h"
@@ -68,8 +67,8 @@ TEST(BuildRow, BuiltFilesLoadAsChosenWithWhatTheLineMeasured) {
     ASSERT_TRUE(WriteFileImage(options.source_dir / row.replacement_file, png));
 
     const RowBuild build = BuildRow(options, row, png, nullptr);
-    if (!build.ok && EncodedLevelBytes(HostFormat::BC1_UNORM, 4, 4) == 0) {
-      std::printf("skipped %s: no block encoder yet\n", HostFormatName(c.original));
+    if (!build.ok && build.error == "unsupported encode format") {
+      std::printf("skipped %s: no encoder for its format yet\n", HostFormatName(c.original));
       continue;
     }
     ASSERT_TRUE(build.ok) << build.error;

@@ -36,6 +36,16 @@ TEST(Fidelity, ChannelsByFormat) {
   EXPECT_EQ(f.centi_db[1], CentiDecibels(1, 2));
   EXPECT_EQ(FidelityText(f), "RGB exact, A 51.14 dB");
 
+  // Colour under alpha 0 in both does not count; under alpha 0 in one does.
+  std::vector<uint8_t> hidden = {10, 20, 30, 0, 50, 60, 70, 80};
+  std::vector<uint8_t> black = {0, 0, 0, 0, 50, 60, 71, 80};
+  f = MeasureLevel(HostFormat::RGBA8_UNORM, hidden.data(), black.data(), 2);
+  EXPECT_EQ(f.centi_db[0], CentiDecibels(1, 3));
+  EXPECT_EQ(f.centi_db[1], kExactDb);
+  black[3] = 1;
+  f = MeasureLevel(HostFormat::RGBA8_UNORM, hidden.data(), black.data(), 2);
+  EXPECT_EQ(f.centi_db[0], CentiDecibels(100 + 400 + 900 + 1, 6));
+
   // Signed bytes: -127 against 127 is 254 steps apart, not 2.
   const std::vector<uint8_t> s = {0x81, 0, 5, 5};
   const std::vector<uint8_t> t = {0x7F, 0, 5, 5};

@@ -37,12 +37,14 @@ def dds(fmt, w, h, levels, rng, cut=0):
     return head + data[:len(data) - cut]
 
 
-def png(mode, w, h, rng, alpha=None):
+def png(mode, w, h, rng, alpha=None, smooth=False):
     channels = {"L": 1, "LA": 2, "RGB": 3, "RGBA": 4}[mode]
     px = bytearray()
     for y in range(h):
         for x in range(w):
             base = [(x * 37 + y * 11) % 256, (x * 5 + y * 53) % 256, (x * y * 3) % 256, 255]
+            if smooth:  # gradients with a little noise, as photographs and paintings have
+                base[:3] = [min(255, x * 255 // w + rng.randrange(8)), y * 255 // h, (x + y) * 127 // (w + h) + 64]
             if alpha == "graded":
                 base[3] = (x * 16 + y * 8) % 256
             elif alpha == "binary":
@@ -92,6 +94,24 @@ def main():
         (0x1A000000000B, "RGBA8_UNORM", 8, 8, ".dds", lambda r: dds("BC1_UNORM", 8, 8, 4, r)),
         (0x1A000000000C, "BC1_UNORM", 8, 8, ".dds", lambda r: dds("BC3_UNORM", 8, 8, 4, r, cut=1)),
         (0x1A000000000D, "RGBA8_UNORM", 8, 8, ".png", lambda r: png("RGB", 8, 8, r)),
+    ], rng)
+    # Every family with the format its original suggests, from PNG and from
+    # DDS sources: a plain DDS with an artist's own mips, a block DDS without.
+    smooth = lambda mode, w, h, alpha=None: (lambda r: png(mode, w, h, r, alpha, smooth=True))
+    write_pack(root / "packbuild-families", [
+        (0x3C0000000001, "R8_UNORM", 16, 16, ".png", smooth("L", 16, 16)),
+        (0x3C0000000002, "RG8_UNORM", 16, 16, ".png", smooth("RGB", 16, 16)),
+        (0x3C0000000003, "BC5_UNORM", 16, 16, ".png", smooth("RGB", 16, 8)),
+        (0x3C0000000004, "RG8_SNORM", 16, 16, ".png", smooth("RGB", 8, 8)),
+        (0x3C0000000005, "BC5_SNORM", 16, 16, ".dds", lambda r: dds("RG8_SNORM", 8, 8, 1, r)),
+        (0x3C0000000006, "BC1_UNORM", 16, 16, ".png", smooth("RGBA", 16, 16)),
+        (0x3C0000000007, "BC1_UNORM", 16, 16, ".png", smooth("RGBA", 16, 16, "binary")),
+        (0x3C0000000008, "BC1_UNORM", 16, 16, ".png", smooth("RGBA", 16, 16, "graded")),
+        (0x3C0000000009, "RGBA8_UNORM", 16, 16, ".png", smooth("RGBA", 16, 16, "graded")),
+        (0x3C000000000A, "BC3_UNORM", 16, 16, ".png", smooth("RGBA", 8, 16)),
+        (0x3C000000000B, "BC7_UNORM", 16, 16, ".png", smooth("RGBA", 16, 16, "graded")),
+        (0x3C000000000C, "BC1_UNORM", 16, 16, ".dds", lambda r: dds("RGBA8_UNORM", 8, 8, 4, r)),
+        (0x3C000000000D, "RGBA8_UNORM", 16, 16, ".dds", lambda r: dds("BC3_UNORM", 16, 16, 1, r)),
     ], rng)
     # Colour rows under --format: accepted where the original's family takes
     # the format, refused with a reason where it does not.

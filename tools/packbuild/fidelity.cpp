@@ -27,6 +27,7 @@ uint64_t FixedLog2(uint64_t x) {
 
 struct ErrorSums {
   uint64_t squared[4] = {};
+  uint64_t colour_texels = 0;  // texels whose colour counts
 };
 
 template <bool kSigned>
@@ -38,10 +39,15 @@ template <int kChannels, bool kSigned>
 ErrorSums SumErrors(const uint8_t* source, const uint8_t* built, uint64_t texels) {
   ErrorSums sums;
   for (uint64_t i = 0; i < texels * kChannels; i += kChannels) {
+    // The colour of a texel transparent in both never shows: BC1's
+    // punch-through stores it as black, and that is no loss.
+    const bool colour_counts = kChannels != 4 || source[i + 3] != 0 || built[i + 3] != 0;
     for (int c = 0; c < kChannels; ++c) {
+      if (c < 3 && !colour_counts) continue;
       const int32_t d = Difference<kSigned>(source[i + c], built[i + c]);
       sums.squared[c] += uint64_t(d * d);
     }
+    sums.colour_texels += colour_counts ? 1 : 0;
   }
   return sums;
 }
@@ -80,7 +86,7 @@ Fidelity MeasureLevel(HostFormat format, const uint8_t* source, const uint8_t* b
     default: {
       const ErrorSums s = SumErrors<4, false>(source, built, texels);
       f.kind = MeasureKind::rgb_alpha;
-      f.centi_db[0] = CentiDecibels(s.squared[0] + s.squared[1] + s.squared[2], texels * 3);
+      f.centi_db[0] = CentiDecibels(s.squared[0] + s.squared[1] + s.squared[2], s.colour_texels * 3);
       f.centi_db[1] = CentiDecibels(s.squared[3], texels);
       break;
     }

@@ -30,7 +30,7 @@ int32_t CentiDecibels(uint64_t squared_error, uint64_t samples);
 
 // Compares two levels of `texels` texels in the plain layout of `format`
 // (RGBA8_UNORM, R8_UNORM, RG8_UNORM or RG8_SNORM; signed values compared as
-// signed).
+// signed). RGB leaves out texels whose alpha is 0 in both.
 Fidelity MeasureLevel(HostFormat format, const uint8_t* source, const uint8_t* built, uint64_t texels);
 
 // "12.34" or "exact".
