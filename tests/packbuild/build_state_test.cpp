@@ -14,14 +14,14 @@ constexpr const char* kName = "00001A0000000001__bf_00001A00_00000001.dds";
 constexpr const char* kGood =
     "MVPB 1\n"
     "0123456789ABCDEF 00001A0000000001__bf_00001A00_00000001.dds FEDCBA9876543210 built BC7_UNORM 256 128 9 "
-    "43860 rgba 4123 x 0\n";
+    "43860 rgba 4123 inf 0\n";
 
 TEST(BuildState, WhatABuildWritesReadsBackWhole) {
   std::vector<StateRecord> records(2);
   records[0] = {0x0123456789ABCDEFull, kName, 0xFEDCBA9876543210ull, OutputKind::built,
                 {HostFormat::BC7_UNORM, 256, 128, 9, 43860, {MeasureKind::rgb_alpha, {4123, kExactDb}}, false}};
   records[1] = {1, "00001A0000000002__bf_00001A00_00000002.dds", 2, OutputKind::copied,
-                {HostFormat::RG8_SNORM, 5, 5, 3, 208, {MeasureKind::rg, {0, 99999}}, true}};
+                {HostFormat::RG8_SNORM, 5, 5, 3, 208, {MeasureKind::rg, {kNotMeasured, 99999}}, true}};
   std::vector<StateRecord> read;
   ASSERT_TRUE(ParseBuildState(FormatBuildState(records), read));
   EXPECT_EQ(read, records);
@@ -61,8 +61,9 @@ TEST(BuildState, AnythingElseIsNoState) {
       with(" 43860 ", " -1 "),
       with("rgba", "rgb"),
       with(" 4123 ", " 100000 "),
-      with(" x 0\n", " y 0\n"),
-      with(" x 0\n", " x 2\n"),
+      with(" inf 0\n", " x 0\n"),
+      with(" inf 0\n", " -1 0\n"),
+      with(" inf 0\n", " inf 2\n"),
   };
   for (const std::string& text : damaged) {
     std::vector<StateRecord> read(1);

@@ -54,8 +54,8 @@ bool ParseDecimal(std::string_view text, uint64_t max, uint64_t& value) {
 }
 
 bool ParseCentiDb(std::string_view text, int32_t& value) {
-  if (text == "x") {
-    value = kExactDb;
+  if (text == "inf" || text == "-") {
+    value = text == "inf" ? kExactDb : kNotMeasured;
     return true;
   }
   uint64_t parsed = 0;
@@ -64,7 +64,7 @@ bool ParseCentiDb(std::string_view text, int32_t& value) {
   return true;
 }
 
-std::string CentiDbField(int32_t value) { return value == kExactDb ? "x" : std::to_string(value); }
+std::string CentiDbField(int32_t value) { return value >= 0 ? std::to_string(value) : DecibelText(value); }
 
 template <size_t N>
 bool FindName(std::string_view text, const char* const (&names)[N], size_t& index) {
