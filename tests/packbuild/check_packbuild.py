@@ -97,13 +97,29 @@ with tempfile.TemporaryDirectory(prefix="mivo-packbuild-") as tmp:
     _, text = check(out, src.parent / "template")
     expect("INVALID " not in text and "UNLISTED" not in text, f"after a row left: pack does not load clean:\n{text}")
 
-    # A run stopped part way, over a pack built with other settings, then completed.
+    # A run stopped part way, then completed: the rows it finished are taken
+    # as they are. Stopped again, over a pack built with other settings, and
+    # a row it wrote then leaves the manifest: the next run removes its file.
     stopped = tmp / "stopped"
-    run(packbuild, "--quality", "fast", src, stopped)
     status, text = run(packbuild, "--stop-before-row", "5", src, stopped)
     expect(status == 1 and len(text.splitlines()) == 4, f"stopped run: status {status}, lines:\n{text}")
-    run(packbuild, src, stopped)
+    expect(not (stopped / "pack.txt").exists(), "stopped run wrote pack.txt")
+    status, text = run(packbuild, src, stopped)
+    verbs = [line.split()[0] for line in text.splitlines()]
+    expect(verbs[:5] == ["UNCHANGED"] * 4 + ["COPIED" if verbs[4] == "COPIED" else "BUILT"],
+           f"completing a stopped run: the finished rows were not kept:\n{text}")
     expect(not same_tree(stopped, tmp / "jobs1"), f"a stopped run's pack completed differs: {same_tree(stopped, tmp / 'jobs1')}")
+    shutil.rmtree(work)
+    shutil.copytree(src, work)
+    again = tmp / "stopped-again"
+    run(packbuild, "--quality", "fast", "--stop-before-row", "2", work, again)
+    run(packbuild, "--stop-before-row", "3", work, again)
+    manifest = (work / "pack.txt").read_text().splitlines(True)
+    (work / "pack.txt").write_text("".join(l for l in manifest if not l.startswith("00001A0000000002 ")))
+    run(packbuild, work, again)
+    _, text = check(again, src.parent / "template")
+    expect("UNLISTED" not in text and not (again / "00001A0000000002__bf_00001A00_00000002.dds").exists(),
+           f"a file written by a stopped run stayed after its row left:\n{text}")
 
     # A damaged state file.
     state = stopped / "mivo-packbuild.state"

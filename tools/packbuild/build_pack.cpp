@@ -138,6 +138,13 @@ std::map<std::string, StateRecord> ReadState(const fs::path& folder) {
   return by_file;
 }
 
+bool WriteState(const fs::path& folder, const std::map<std::string, StateRecord>& by_file, std::string& error) {
+  std::vector<StateRecord> records;
+  for (const auto& [file, record] : by_file) records.push_back(record);
+  const std::string text = FormatBuildState(records);
+  return ReplaceFile(folder, kBuildStateFileName, std::vector<uint8_t>(text.begin(), text.end()), error);
+}
+
 // The old output is still the file the record describes.
 bool OutputIntact(const fs::path& path, const StateRecord& record) {
   std::vector<uint8_t> bytes;
@@ -228,6 +235,11 @@ int RunPackBuild(const PackBuildOptions& options, std::FILE* out) {
 
   RemovePartialFiles(options.out_dir);
   const std::map<std::string, StateRecord> previous = ReadState(options.out_dir);
+  // Every file this folder may hold from a build, with what made it: the
+  // last build's, updated before each file this run writes. So a run stopped
+  // part way leaves a state that names every file it wrote (a later run can
+  // remove it once its row is gone) and takes the finished ones as they are.
+  std::map<std::string, StateRecord> known = previous;
   const std::string settings = SettingsText(options);
   const std::unique_ptr<WorkerPool> pool = CreateWorkerPool(options.jobs - 1);
 
@@ -266,6 +278,11 @@ int RunPackBuild(const PackBuildOptions& options, std::FILE* out) {
       ++totals.unchanged;
     } else {
       RowBuild build = BuildRow(options, row, source_file, pool.get());
+      if (build.ok) {
+        record = StateRecord{recipe, output_file, Digest(build.file), build.kind, build.summary};
+        known[output_file] = record;
+        if (!WriteState(options.out_dir, known, build.error)) build.ok = false;
+      }
       if (build.ok && !ReplaceFile(options.out_dir, output_file, build.file, build.error)) {
         build.ok = false;
         output_failed = true;
@@ -279,7 +296,6 @@ int RunPackBuild(const PackBuildOptions& options, std::FILE* out) {
         progress.Show();
         continue;
       }
-      record = StateRecord{recipe, output_file, Digest(build.file), build.kind, build.summary};
       verb = build.kind == OutputKind::copied ? RowVerb::copied : RowVerb::built;
       ++(verb == RowVerb::copied ? totals.copied : totals.built);
     }
@@ -307,7 +323,7 @@ int RunPackBuild(const PackBuildOptions& options, std::FILE* out) {
   }
   std::set<std::string> kept;
   for (const StateRecord& record : records) kept.insert(record.file);
-  for (const auto& [file, record] : previous) {
+  for (const auto& [file, record] : known) {
     if (kept.count(file) != 0) continue;
     fs::remove(options.out_dir / file, ec);
     if (ec) {
