@@ -74,3 +74,10 @@ put(loader, 'load_and_take', bytes([3, 0, 8, 16, 24, 32, 40, 6, 2, 10, 18, 42, 2
 put(loader, 'switch_folder', bytes([3, 0, 8, 16, 11, 0, 6, 2, 4]))
 put(loader, 'small_budget', bytes([0x4F, 3, 0, 16, 40, 6, 5, 2, 18, 42, 4]))
 put(loader, 'no_pack', bytes([0x13, 0, 6, 4, 0x2B, 0, 6, 4, 0x1B, 0, 6, 4]))
+
+# Block encoder: byte 0 picks format, setting and punch-through; texels follow.
+blocks = folder('block_encode')
+for selector in range(36):
+    put(blocks, 'solid_%02d' % selector, bytes([selector]) + bytes([17 * (selector % 15)] * 4))
+    put(blocks, 'ramp_%02d' % selector, bytes([selector]) + bytes((i * 37 + selector) % 256 for i in range(64)))
+    put(blocks, 'two_%02d' % selector, bytes([selector]) + bytes([0, 255, 40, 128, 200, 3, 90, 127] * 8))
