@@ -20,7 +20,7 @@ fi
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DMIVO_BUILD_BENCH=OFF "${launcher[@]}" "$@" >/dev/null
 cmake --build "$build_dir" -j "$(nproc)" --target mivo_texdump mivo_packcheck mivo_packbuild mivo_pack_host_example \
-  mivo_tests mivo_png_verdicts
+  mivo_tests mivo_png_verdicts mivo_encode_digests
 
 bin=$build_dir/bin
 programs=(mivo_texdump.exe mivo_packcheck.exe mivo_packbuild.exe mivo_pack_host_example.exe mivo_tests.exe)

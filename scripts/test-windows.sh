@@ -24,7 +24,7 @@ echo "== test program under Wine"
 
 echo "== Windows programs against Linux programs"
 [ -x build/tools/texdump/mivo_texdump ] || scripts/setup.sh build
-cmake --build build --target mivo_texdump mivo_packcheck mivo_packbuild mivo_png_verdicts >/dev/null
+cmake --build build --target mivo_texdump mivo_packcheck mivo_packbuild mivo_png_verdicts mivo_encode_digests >/dev/null
 linux_texdump=$root/build/tools/texdump/mivo_texdump
 linux_packcheck=$root/build/tools/packcheck/mivo_packcheck
 linux_packbuild=$root/build/tools/packbuild/mivo_packbuild
@@ -212,6 +212,15 @@ differ=$(paste -d' ' "$work/linux/verdicts.txt" "$work/windows/verdicts.txt" |
 unexplained=$(awk '!($2 == "accept" && $3 == "cut")' <<<"$differ" | grep . || true)
 [ -z "$unexplained" ] || { fail "verdicts differ (Linux, then Windows):"; head -10 <<<"$unexplained"; }
 echo "png corpus: $(wc -l <"$work/linux/verdicts.txt") files, $(grep -c . <<<"$differ" || true) verdicts differ, $(grep -c . <<<"$unexplained" || true) unexplained"
+
+# Block encodings of fixed images: the same bytes (by digest) and the same
+# PSNR text on both platforms, and on one thread as on three.
+"$root/build/tests/mivo_encode_digests" >"$work/linux/encode_digests.txt" || fail "encode digests: Linux run failed"
+(cd "$work/windows" && wine "$win_bin/mivo_encode_digests.exe") | tr -d '\r' >"$work/windows/encode_digests.txt" ||
+  fail "encode digests: Windows run failed"
+cmp -s "$work/linux/encode_digests.txt" "$work/windows/encode_digests.txt" ||
+  { fail "encode digests differ"; diff "$work/linux/encode_digests.txt" "$work/windows/encode_digests.txt" | head -5; }
+echo "encode digests: $(wc -l <"$work/linux/encode_digests.txt") encodings compared"
 
 if [ "$failures" -ne 0 ]; then
   echo "windows: $failures end-to-end differences"

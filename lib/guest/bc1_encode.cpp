@@ -350,7 +350,7 @@ struct Effort {
   int refine_steps;
   int perturb_passes;
 };
-constexpr Effort kEffort[3] = {{3, 1, 0}, {4, 3, 0}, {8, 8, 16}};  // fast, normal, slow
+constexpr Effort kEffort[3] = {{3, 1, 0}, {4, 3, 2}, {8, 8, 16}};  // fast, normal, slow
 
 }  // namespace
 

@@ -4,6 +4,8 @@
 #include <iterator>
 
 #include "guest/bc1_encode.h"
+#include "guest/bc7_decode.h"
+#include "guest/bc7_encode.h"
 #include "guest/bc4_encode.h"
 #include "guest/block_decode.h"
 
@@ -32,6 +34,7 @@ constexpr EncodeFormatRow kEncodeFormats[] = {
     {HostFormat::BC4_SNORM, 1, 8, EncodeBc4SnormBlock, DecodeBc4Snorm},
     {HostFormat::BC5_UNORM, 2, 16, EncodeBc5Block, DecodeBc5Block},
     {HostFormat::BC5_SNORM, 2, 16, EncodeBc5SnormBlock, DecodeBc5Snorm},
+    {HostFormat::BC7_UNORM, 4, 16, EncodeBc7Block, DecodeBc7Block},
 };
 
 uint64_t BlocksAcross(uint32_t size) { return (uint64_t(size) + 3) / 4; }
