@@ -163,6 +163,9 @@ RowBuild BuildRow(const PackBuildOptions& options, const ManifestEntry& row, con
   // The loader keeps a block-compressed DDS only when it has its whole chain:
   // such a file is already what a build would make.
   if (IsBlockCompressed(loaded.host_format) && !options.reencode) {
+    // The bytes to copy were read before the load: a file that could not be
+    // read then is not copied as an empty one.
+    if (source_file.empty()) return Failed("replacement unreadable/too large");
     RowBuild build;
     build.ok = true;
     build.kind = OutputKind::copied;
