@@ -89,6 +89,8 @@ int Decoded(int q, int p, const GroupSpec& g) {
   return g.pbits ? Bc7Unquantize((q << 1) | p, g.bits + 1) : Bc7Unquantize(q, g.bits);
 }
 
+constexpr int Distance(int a, int b) { return a > b ? a - b : b - a; }
+
 // The stored value whose decoding is nearest each 8-bit value, by stored
 // bits (1..8) and p-bit (0: none, 1: p-bit 0, 2: p-bit 1).
 struct QuantizeTable {
@@ -104,7 +106,7 @@ constexpr QuantizeTable MakeQuantize() {
       int q = 0;
       for (int v = 0; v < 256; ++v) {
         // Decodings rise with q: step on while the next one is nearer.
-        while (q < top && std::abs(decode(q + 1) - v) < std::abs(decode(q) - v)) ++q;
+        while (q < top && Distance(decode(q + 1), v) < Distance(decode(q), v)) ++q;
         table.of[bits][kind][v] = uint8_t(q);
       }
     }
