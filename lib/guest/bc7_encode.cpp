@@ -78,6 +78,8 @@ struct Search {
   bool all_modes;
   bool all_rotations;
   bool all_pbits;  // fit every p-bit choice, not only the nearest
+  uint64_t good_enough;  // stop searching at or below this block error
+  int power_iterations;  // 0: one step from the widest channel
 };
 
 // ---------------------------------------------------------------------------
@@ -86,6 +88,8 @@ struct Search {
 int Decoded(int q, int p, const GroupSpec& g) {
   return g.pbits ? Bc7Unquantize((q << 1) | p, g.bits + 1) : Bc7Unquantize(q, g.bits);
 }
+
+constexpr int Distance(int a, int b) { return a > b ? a - b : b - a; }
 
 // The stored value whose decoding is nearest each 8-bit value, by stored
 // bits (1..8) and p-bit (0: none, 1: p-bit 0, 2: p-bit 1).
@@ -102,7 +106,7 @@ constexpr QuantizeTable MakeQuantize() {
       int q = 0;
       for (int v = 0; v < 256; ++v) {
         // Decodings rise with q: step on while the next one is nearer.
-        while (q < top && std::abs(decode(q + 1) - v) < std::abs(decode(q) - v)) ++q;
+        while (q < top && Distance(decode(q + 1), v) < Distance(decode(q), v)) ++q;
         table.of[bits][kind][v] = uint8_t(q);
       }
     }
@@ -191,6 +195,15 @@ void TryEndpoints(const Texels& t, const uint8_t* members, int n, const GroupSpe
         miss[0][p] += d0 * d0, miss[1][p] += d1 * d1;
       }
     }
+    // Fully opaque or fully transparent endpoints keep their alpha exact:
+    // 255 needs p-bit 1 and 0 needs p-bit 0.
+    if (g.count == 4) {
+      for (int e = 0; e < 2; ++e) {
+        const float a = e ? f1[3] : f0[3];
+        if (a >= 254.5f) miss[e][0] += 1 << 20;
+        if (a < 0.5f) miss[e][1] += 1 << 20;
+      }
+    }
     if (g.pbits == 1) {
       nearest = (miss[0][1] < miss[0][0] ? 1 : 0) | (miss[1][1] < miss[1][0] ? 2 : 0);
     } else {
@@ -249,23 +262,39 @@ GroupFit FitGroup(const Texels& t, const uint8_t* members, int n, const GroupSpe
     }
   }
   for (int s = 0; s < g.count; ++s) mean[s] /= float(n);
-  float cov[4][4] = {};
-  for (int m = 0; m < n; ++m) {
-    float d[4];
-    for (int s = 0; s < g.count; ++s) d[s] = float(t.value[members[m]][g.channel[s]]) - mean[s];
-    for (int r = 0; r < g.count; ++r)
-      for (int c = 0; c < g.count; ++c) cov[r][c] += d[r] * d[c];
-  }
+  // The principal axis by power iteration on the covariance; the fast
+  // setting takes one step from the widest channel, which needs only that
+  // channel's row of the covariance.
   float axis[4];
-  for (int s = 0; s < g.count; ++s) axis[s] = hi[s] - lo[s];
-  for (int iteration = 0; iteration < 4; ++iteration) {
-    float next[4] = {}, norm = 0;
-    for (int r = 0; r < g.count; ++r) {
-      for (int c = 0; c < g.count; ++c) next[r] += cov[r][c] * axis[c];
-      norm = std::max(norm, std::abs(next[r]));
+  if (search.power_iterations == 0) {
+    int widest = 0;
+    for (int s = 1; s < g.count; ++s)
+      if (hi[s] - lo[s] > hi[widest] - lo[widest]) widest = s;
+    float row[4] = {};
+    for (int m = 0; m < n; ++m) {
+      const int* v = t.value[members[m]];
+      const float dw = float(v[g.channel[widest]]) - mean[widest];
+      for (int s = 0; s < g.count; ++s) row[s] += dw * (float(v[g.channel[s]]) - mean[s]);
     }
-    if (norm <= 0) break;
-    for (int s = 0; s < g.count; ++s) axis[s] = next[s] / norm;
+    std::copy(row, row + g.count, axis);
+  } else {
+    float cov[4][4] = {};
+    for (int m = 0; m < n; ++m) {
+      float d[4];
+      for (int s = 0; s < g.count; ++s) d[s] = float(t.value[members[m]][g.channel[s]]) - mean[s];
+      for (int r = 0; r < g.count; ++r)
+        for (int c = 0; c < g.count; ++c) cov[r][c] += d[r] * d[c];
+    }
+    for (int s = 0; s < g.count; ++s) axis[s] = hi[s] - lo[s];
+    for (int iteration = 0; iteration < search.power_iterations; ++iteration) {
+      float next[4] = {}, norm = 0;
+      for (int r = 0; r < g.count; ++r) {
+        for (int c = 0; c < g.count; ++c) next[r] += cov[r][c] * axis[c];
+        norm = std::max(norm, std::abs(next[r]));
+      }
+      if (norm <= 0) break;
+      for (int s = 0; s < g.count; ++s) axis[s] = next[s] / norm;
+    }
   }
   float tmin = 0, tmax = 0, length = 0;
   for (int s = 0; s < g.count; ++s) length += axis[s] * axis[s];
@@ -394,38 +423,52 @@ Candidate FitSeparateAlpha(const Texels& t, int mode, int rotation, int selectio
   return c;
 }
 
-// Cheap partition estimate: squared spread of each subset around its mean.
-void RankPartitions(const Texels& t, int mode, int keep, int* best) {
-  const Bc7Mode& m = kBc7Modes[mode];
-  const int partitions = 1 << m.partition_bits, channels = m.alpha_bits ? 4 : 3;
+// Cheap partition estimate: the squared spread of each subset around its
+// mean. Fills `order` with the `keep` best of partitions 0 .. partitions - 1
+// of `subsets` subsets, best first (ties to the lower number).
+void RankPartitions(const Texels& t, int subsets, int partitions, int channels, int keep, int* order) {
+  // Subset 0's sums are the block's less the others', so only texels
+  // outside subset 0 are visited.
+  int64_t total[4] = {}, total_squares = 0, squares_of[16];
+  for (int i = 0; i < 16; ++i) {
+    squares_of[i] = 0;
+    for (int c = 0; c < channels; ++c) {
+      total[c] += t.value[i][c];
+      squares_of[i] += t.value[i][c] * t.value[i][c];
+    }
+    total_squares += squares_of[i];
+  }
   uint64_t score[64];
   for (int p = 0; p < partitions; ++p) {
     int64_t sum[3][4] = {}, squares[3] = {}, count[3] = {};
-    const uint32_t shape = kBc7Partitions[m.subsets - 1][p];
-    for (int i = 0; i < 16; ++i) {
+    const uint32_t shape = kBc7Partitions[subsets - 1][p];
+    for (int i = 1; i < 16; ++i) {  // texel 0 is always in subset 0
       const int s = int(shape >> (2 * i)) & 3;
+      if (s == 0) continue;
       ++count[s];
-      for (int c = 0; c < channels; ++c) {
-        sum[s][c] += t.value[i][c];
-        squares[s] += t.value[i][c] * t.value[i][c];
-      }
+      squares[s] += squares_of[i];
+      for (int c = 0; c < channels; ++c) sum[s][c] += t.value[i][c];
     }
-    // n * spread = n * sum of squares - |sum|^2, summed over subsets with
-    // the count folded in so the score stays an integer.
-    uint64_t total = 0;
-    for (int s = 0; s < m.subsets; ++s) {
+    count[0] = 16 - count[1] - count[2];
+    squares[0] = total_squares - squares[1] - squares[2];
+    for (int c = 0; c < channels; ++c) sum[0][c] = total[c] - sum[1][c] - sum[2][c];
+    // n * spread = n * sum of squares - |sum|^2 per subset; scaled by 4096
+    // before dividing by n so that the score stays an integer.
+    uint64_t spread_total = 0;
+    for (int s = 0; s < subsets; ++s) {
       if (count[s] == 0) continue;
       int64_t spread = squares[s] * count[s];
       for (int c = 0; c < channels; ++c) spread -= sum[s][c] * sum[s][c];
-      total += uint64_t(spread) * 4096 / uint64_t(count[s]);
+      spread_total += uint64_t(spread) * 4096 / uint64_t(count[s]);
     }
-    score[p] = total;
+    score[p] = spread_total;
   }
-  int order[64];
-  for (int p = 0; p < partitions; ++p) order[p] = p;
-  std::partial_sort(order, order + keep, order + partitions,
+  int all[64];
+  for (int p = 0; p < partitions; ++p) all[p] = p;
+  keep = std::min(keep, partitions);
+  std::partial_sort(all, all + keep, all + partitions,
                     [&](int a, int b) { return score[a] != score[b] ? score[a] < score[b] : a < b; });
-  std::copy(order, order + keep, best);
+  std::copy(all, all + keep, order);
 }
 
 // ---------------------------------------------------------------------------
@@ -538,14 +581,17 @@ void Keep(Candidate&& c, Candidate& best) {
 
 Search SearchFor(EncodeQuality quality) {
   switch (quality) {
-    case EncodeQuality::fast: return {1, 1, false, false, false};
-    case EncodeQuality::normal: return {3, 2, true, false, false};
-    default: return {8, 4, true, true, true};
+    case EncodeQuality::fast: return {1, 1, false, false, false, 256, 0};
+    case EncodeQuality::normal: return {3, 2, true, false, false, 48, 4};
+    default: return {8, 4, true, true, true, 0, 8};
   }
 }
 
-Candidate Encode(const Texels& t, EncodeQuality quality) {
+Candidate Encode(const Texels& t, EncodeQuality quality, bool alpha_weighted) {
   const Search search = SearchFor(quality);
+  // Below this error the block is left as it stands (alpha-weighted errors
+  // are about 256 times larger).
+  const uint64_t good_enough = search.good_enough * (alpha_weighted ? 256 : 1);
   Candidate best = PlainMode6(t);
   if (best.error == 0) return best;
   bool alpha_varies = false, opaque = true, colour_constant = true;
@@ -560,18 +606,9 @@ Candidate Encode(const Texels& t, EncodeQuality quality) {
     if (best.error == 0) return best;
   }
   Keep(FitSubsetMode(t, 6, 0, search, 0), best);
-  const uint64_t opaque_error = OpaqueAlphaError(t);
-  const int subset_modes[] = {1, 3, 0, 2, 7};
-  for (int mode : subset_modes) {
-    if (!search.all_modes && mode != 1) continue;
-    if (mode == 7 ? opaque && quality != EncodeQuality::slow : opaque_error >= best.error) continue;
-    const int partitions = 1 << kBc7Modes[mode].partition_bits;
-    const int keep = std::min(partitions, kBc7Modes[mode].subsets == 3 ? std::max(1, search.partitions - 1)
-                                                                        : search.partitions);
-    int ranked[64];
-    RankPartitions(t, mode, keep, ranked);
-    for (int k = 0; k < keep; ++k) Keep(FitSubsetMode(t, mode, ranked[k], search, opaque_error), best);
-  }
+  if (best.error <= good_enough) return best;
+
+  // Alpha apart from colour, for blocks whose alpha varies.
   if (search.all_modes && (alpha_varies || quality == EncodeQuality::slow)) {
     const int rotations = search.all_rotations ? 4 : 1;
     for (int rotation = 0; rotation < rotations; ++rotation) {
@@ -580,6 +617,25 @@ Candidate Encode(const Texels& t, EncodeQuality quality) {
         Keep(FitSeparateAlpha(t, 4, rotation, selection, search), best);
     }
   }
+
+  // Two subsets: one ranking of the 64 shapes serves modes 1, 3 and 7.
+  const uint64_t opaque_error = OpaqueAlphaError(t);
+  int ranked[64];
+  RankPartitions(t, 2, 64, opaque ? 3 : 4, search.partitions, ranked);
+  for (int mode : {1, 3, 7}) {
+    // Fast tries mode 1 only where mode 6 is far from good enough.
+    if (!search.all_modes && (mode != 1 || best.error <= 4 * good_enough)) continue;
+    if (mode == 7 ? opaque && quality != EncodeQuality::slow : opaque_error >= best.error) continue;
+    for (int k = 0; k < search.partitions; ++k) Keep(FitSubsetMode(t, mode, ranked[k], search, opaque_error), best);
+  }
+  if (!search.all_modes || best.error <= good_enough || opaque_error >= best.error) return best;
+
+  // Three subsets: mode 2 over all 64 shapes, mode 0 over the first 16.
+  const int keep = std::max(1, search.partitions - 1);
+  RankPartitions(t, 3, 64, 3, keep, ranked);
+  for (int k = 0; k < keep; ++k) Keep(FitSubsetMode(t, 2, ranked[k], search, opaque_error), best);
+  RankPartitions(t, 3, 16, 3, keep, ranked);
+  for (int k = 0; k < keep; ++k) Keep(FitSubsetMode(t, 0, ranked[k], search, opaque_error), best);
   return best;
 }
 
@@ -598,7 +654,7 @@ uint64_t Bc7BlockError(const uint8_t* texels, const uint8_t* decoded, bool alpha
 }
 
 uint64_t EncodeBc7BlockMeasured(const uint8_t* texels, const EncodeSettings& settings, uint8_t* out) {
-  const Candidate c = Encode(Load(texels, settings.bc7_alpha_weighted), settings.quality);
+  const Candidate c = Encode(Load(texels, settings.bc7_alpha_weighted), settings.quality, settings.bc7_alpha_weighted);
   WriteCandidate(c, out);
   return c.error;
 }

@@ -9,14 +9,20 @@
 
 namespace mivo {
 
-// 16 RGBA texels (64 bytes, row by row) in, one 16-byte block out. What the
-// quality searches:
-//   fast   - mode 6, and mode 1 in the best-estimated partition;
-//   normal - every mode: the best few partitions of the subset modes by a
-//            cheap estimate, rotations and index selection of modes 4/5
-//            for blocks whose alpha varies;
-//   slow   - more partitions, every rotation, more refinement passes.
-// Solid blocks are exact (mode 5).
+// 16 RGBA texels (64 bytes, row by row) in, one 16-byte block out. Every
+// setting starts from mode 6 with the block's per-channel bounds as
+// endpoints, then fits mode 6 along the texels' principal axis with
+// least-squares passes; solid colours (any alpha) go to mode 5 exactly.
+//   fast   - one-step axis, one least-squares pass, p-bits by nearest
+//            decoding; mode 1 in its best-ranked partition only for blocks
+//            that mode 6 leaves far from good;
+//   normal - stops when mode 6 is good enough; else modes 4/5 (rotation 0,
+//            both index selections) when alpha varies, the three best-ranked
+//            two-subset partitions for modes 1, 3 (and 7 with alpha), then
+//            the two best three-subset partitions for modes 2 and 0;
+//   slow   - never stops early, eight partitions per mode, every rotation,
+//            every p-bit choice, more least-squares passes, mode 7 always.
+// Partitions are ranked by the squared spread of each subset around its mean.
 void EncodeBc7Block(const uint8_t* texels, const EncodeSettings& settings, uint8_t* out);
 
 // The same, returning the squared error the encoder measured for the block

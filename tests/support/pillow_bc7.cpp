@@ -16,7 +16,7 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
 }
 
 // A one-level DDS with the DX10 header, format 98 (BC7 UNORM).
-std::vector<uint8_t> Bc7Dds(const std::vector<uint8_t>& blocks, uint32_t width, uint32_t height) {
+[[maybe_unused]] std::vector<uint8_t> Bc7Dds(const std::vector<uint8_t>& blocks, uint32_t width, uint32_t height) {
   std::vector<uint8_t> dds = {'D', 'D', 'S', ' '};
   Put32(dds, 124);
   Put32(dds, 0x1 | 0x2 | 0x4 | 0x1000 | 0x80000);  // caps, height, width, pixel format, linear size
