@@ -378,16 +378,21 @@ bool PrincipalEnds(const Texels& t, int iterations, int ends[2][3], int order[16
 // first endpoint's weighted sum is P[a] + P[b] + P[c] (four colours, weights
 // 3, 2, 1, 0 in thirds) or P[a] + P[b] (three, in halves), and the second's
 // is scale x P[n] minus it.
-bool ClusterEnds(const Texels& t, const int order[16], bool three, int ends[2][3]) {
+//
+// `near` (if given) holds the run boundaries of a current fit, and only
+// splits within `radius` of them are tried.
+bool ClusterEnds(const Texels& t, const int order[16], bool three, const int* near, int radius, int ends[2][3]) {
   const int n = t.fitted;
+  const auto low = [&](int k, int floor) { return near && near[k] - radius > floor ? near[k] - radius : floor; };
+  const auto high = [&](int k) { return near && near[k] + radius < n ? near[k] + radius : n; };
   int64_t prefix[17][3] = {};
   for (int m = 0; m < n; ++m)
     for (int ch = 0; ch < 3; ++ch) prefix[m + 1][ch] = prefix[m][ch] + t.c[order[m]][ch];
   const int64_t scale = three ? 2 : 3;
   int64_t best_value = -1, best_det = 1, best[5] = {};  // a, b, c, then nothing
-  for (int a = 0; a <= n; ++a) {
-    for (int b = a; b <= n; ++b) {
-      for (int c = three ? n : b; c <= n; ++c) {
+  for (int a = low(0, 0); a <= high(0); ++a) {
+    for (int b = low(1, a); b <= high(1); ++b) {
+      for (int c = three ? n : low(2, b); c <= (three ? n : high(2)); ++c) {
         const int64_t n0 = a, n2 = b - a, n3 = c - b, n1 = n - c;
         const int64_t aa = three ? 4 * n0 + n2 : 9 * n0 + 4 * n2 + n3;
         const int64_t bb = three ? 4 * n1 + n2 : 9 * n1 + n2 + 4 * n3;
@@ -419,6 +424,18 @@ bool ClusterEnds(const Texels& t, const int order[16], bool three, int ends[2][3
   return true;
 }
 
+// Run boundaries of an encoding's indices along the axis: how many texels
+// take the first endpoint, then the colours between, in palette order.
+void RunBoundaries(const Texels& t, const Encoding& e, bool three, int bounds[3]) {
+  int count[4] = {};
+  for (int i = 0; i < 16; ++i)
+    if (Fitted(t, i)) ++count[(e.indices >> (2 * i)) & 3];
+  // Palette order along the axis: 0, 2, 3, 1 (four colours) or 0, 2, 1.
+  bounds[0] = count[0];
+  bounds[1] = count[0] + count[2];
+  bounds[2] = three ? bounds[1] : bounds[1] + count[3];
+}
+
 void Write(const Encoding& e, uint8_t* out) {
   out[0] = uint8_t(e.c0), out[1] = uint8_t(e.c0 >> 8);
   out[2] = uint8_t(e.c1), out[3] = uint8_t(e.c1 >> 8);
@@ -435,10 +452,11 @@ struct Effort {
   uint32_t perturb_above;  // per fitted texel
   bool perturb_both_modes;
   uint32_t cluster_above;  // per fitted texel: also start from the best split along the axis
+  int cluster_radius;      // around the current fit's split; 16: every split
 };
 constexpr uint32_t kNever = 1u << 20;
-constexpr Effort kEffort[3] = {{3, 1, 0, kNever, false, kNever}, {4, 3, 2, 24, false, kNever},
-                               {8, 8, 16, 0, true, 0}};  // fast, normal, slow
+constexpr Effort kEffort[3] = {{3, 1, 0, kNever, false, kNever, 0}, {4, 2, 1, 24, false, 16, 2},
+                               {8, 8, 16, 0, true, 0, 16}};  // fast, normal, slow
 
 }  // namespace
 
@@ -480,11 +498,15 @@ void EncodeColourBlock(const uint8_t* rgba, EncodeQuality quality, const ColourB
       int cluster[2][3];
       const uint32_t cluster_threshold = effort.cluster_above * uint32_t(t.fitted);
       const bool four_better_so_far = four_fit.error <= three_fit.error;
+      int near[3];
+      const bool local = effort.cluster_radius < 16;
+      if (local) RunBoundaries(t, four_fit, false, near);
       if (try_four && four_fit.error > cluster_threshold && (four_better_so_far || effort.perturb_both_modes) &&
-          ClusterEnds(t, order, false, cluster))
+          ClusterEnds(t, order, false, local ? near : nullptr, effort.cluster_radius, cluster))
         four_fit = Better(four_fit, Refine(t, Place(t, Quantize(cluster), four), four, effort.refine_steps));
+      if (local) RunBoundaries(t, three_fit, true, near);
       if (try_three && three_fit.error > cluster_threshold && (!four_better_so_far || effort.perturb_both_modes) &&
-          ClusterEnds(t, order, true, cluster))
+          ClusterEnds(t, order, true, local ? near : nullptr, effort.cluster_radius, cluster))
         three_fit = Better(three_fit, Refine(t, Place(t, Quantize(cluster), three), three, effort.refine_steps));
       const uint32_t threshold = effort.perturb_above * uint32_t(t.fitted);
       const bool four_better = four_fit.error <= three_fit.error;
