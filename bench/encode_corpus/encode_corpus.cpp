@@ -181,6 +181,7 @@ bool Listed(const std::string& list, const std::string& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // rows appear as each format finishes
   std::string formats, qualities;
   uint32_t threads = 4;
   bool squish = true;

@@ -88,8 +88,17 @@ constexpr int kThreeWeights[4][2] = {{2, 0}, {0, 2}, {1, 1}, {0, 0}};
 
 // --- Block state ------------------------------------------------------------
 
+// Four lanes of floats and of 32-bit integers (the compiler's vector
+// extension: plain SSE2 on x86-64). Distances between bytes are integers
+// below 2^24, so float arithmetic on them is exact and the results are
+// those of integer arithmetic on every platform.
+typedef float Floats __attribute__((vector_size(16)));
+typedef int32_t Ints __attribute__((vector_size(16)));
+
 struct Texels {
   int c[16][3];
+  Floats lanes[3][4];        // channel ch of texels 4j..4j+3 in lanes[ch][j]
+  Ints transparent_lanes[4]; // all ones where a texel is transparent
   uint32_t transparent = 0;  // bit i: texel i takes index 3 and is not fitted
   int fitted = 0;
 };
@@ -119,6 +128,8 @@ Texels ReadTexels(const uint8_t* rgba, const ColourBlockMode& mode) {
     } else {
       ++t.fitted;
     }
+    for (int ch = 0; ch < 3; ++ch) t.lanes[ch][i / 4][i % 4] = float(t.c[i][ch]);
+    t.transparent_lanes[i / 4][i % 4] = (t.transparent >> i) & 1 ? -1 : 0;
   }
   return t;
 }
@@ -159,20 +170,28 @@ Encoding Evaluate(const Texels& t, uint16_t c0, uint16_t c1, bool four_only) {
   }
   const int entries = four ? 4 : 3;
   Encoding out{c0, c1, 0, 0};
-  for (int i = 0; i < 16; ++i) {
-    if (!Fitted(t, i)) {
-      out.indices |= 3u << (2 * i);
-      continue;
-    }
-    int best = 1 << 30, index = 0;
+  Floats total = {0, 0, 0, 0};
+  for (int j = 0; j < 4; ++j) {
+    Floats best = {0, 0, 0, 0};
+    Ints index = {0, 0, 0, 0};
     for (int k = 0; k < entries; ++k) {
-      const int dr = t.c[i][0] - p[k][0], dg = t.c[i][1] - p[k][1], db = t.c[i][2] - p[k][2];
-      const int d = dr * dr + dg * dg + db * db;
-      if (d < best) best = d, index = k;
+      const Floats dr = t.lanes[0][j] - float(p[k][0]), dg = t.lanes[1][j] - float(p[k][1]),
+                   db = t.lanes[2][j] - float(p[k][2]);
+      const Floats d = dr * dr + dg * dg + db * db;
+      if (k == 0) {
+        best = d;
+        continue;
+      }
+      const Ints nearer = d < best;  // strictly: the lowest index wins a tie
+      best = Floats((Ints(d) & nearer) | (Ints(best) & ~nearer));
+      index = (Ints{k, k, k, k} & nearer) | (index & ~nearer);
     }
-    out.error += uint32_t(best);
-    out.indices |= uint32_t(index) << (2 * i);
+    const Ints transparent = t.transparent_lanes[j];
+    total += Floats(Ints(best) & ~transparent);
+    index = (Ints{3, 3, 3, 3} & transparent) | (index & ~transparent);
+    for (int lane = 0; lane < 4; ++lane) out.indices |= uint32_t(index[lane]) << (2 * (4 * j + lane));
   }
+  out.error = uint32_t(total[0] + total[1] + total[2] + total[3]);
   return out;
 }
 
@@ -289,7 +308,7 @@ void MeanColour(const Texels& t, int mean[3]) {
 // The ends of the fitted texels' extent along their principal axis (power
 // iteration on the integer covariance). IEEE double arithmetic without
 // library calls: the same result on every platform. False for one colour.
-bool PrincipalEnds(const Texels& t, int iterations, int ends[2][3]) {
+bool PrincipalEnds(const Texels& t, int iterations, int ends[2][3], int order[16]) {
   int64_t sum[3] = {}, cross[3][3] = {};
   for (int i = 0; i < 16; ++i) {
     if (!Fitted(t, i)) continue;
@@ -329,6 +348,17 @@ bool PrincipalEnds(const Texels& t, int iterations, int ends[2][3]) {
     if (first || p > high) high = p;
     first = false;
   }
+  // Fitted texels from the far end of the axis to the near one (insertion
+  // sort, ties in texel order).
+  double key[16];
+  int count = 0;
+  for (int i = 0; i < 16; ++i) {
+    if (!Fitted(t, i)) continue;
+    const double p = t.c[i][0] * v[0] + t.c[i][1] * v[1] + t.c[i][2] * v[2];
+    int at = count++;
+    while (at > 0 && key[at - 1] < p) key[at] = key[at - 1], order[at] = order[at - 1], --at;
+    key[at] = p, order[at] = i;
+  }
   const double along[2] = {(high - mv) / vv, (low - mv) / vv};
   for (int e = 0; e < 2; ++e) {
     for (int a = 0; a < 3; ++a) {
@@ -339,18 +369,94 @@ bool PrincipalEnds(const Texels& t, int iterations, int ends[2][3]) {
   return true;
 }
 
+// Every split of the texels, in axis order, into runs that take the
+// palette's colours in turn (four or three), solved by least squares in
+// closed form: the split whose solution leaves the least error, compared
+// exactly in integers. Its endpoints (8-bit) go to `ends`.
+//
+// With run boundaries a <= b <= c and P the prefix sums of the colours, the
+// first endpoint's weighted sum is P[a] + P[b] + P[c] (four colours, weights
+// 3, 2, 1, 0 in thirds) or P[a] + P[b] (three, in halves), and the second's
+// is scale x P[n] minus it.
+//
+// `near` (if given) holds the run boundaries of a current fit, and only
+// splits within `radius` of them are tried.
+bool ClusterEnds(const Texels& t, const int order[16], bool three, const int* near, int radius, int ends[2][3]) {
+  const int n = t.fitted;
+  const auto low = [&](int k, int floor) { return near && near[k] - radius > floor ? near[k] - radius : floor; };
+  const auto high = [&](int k) { return near && near[k] + radius < n ? near[k] + radius : n; };
+  int64_t prefix[17][3] = {};
+  for (int m = 0; m < n; ++m)
+    for (int ch = 0; ch < 3; ++ch) prefix[m + 1][ch] = prefix[m][ch] + t.c[order[m]][ch];
+  const int64_t scale = three ? 2 : 3;
+  int64_t best_value = -1, best_det = 1, best[5] = {};  // a, b, c, then nothing
+  for (int a = low(0, 0); a <= high(0); ++a) {
+    for (int b = low(1, a); b <= high(1); ++b) {
+      for (int c = three ? n : low(2, b); c <= (three ? n : high(2)); ++c) {
+        const int64_t n0 = a, n2 = b - a, n3 = c - b, n1 = n - c;
+        const int64_t aa = three ? 4 * n0 + n2 : 9 * n0 + 4 * n2 + n3;
+        const int64_t bb = three ? 4 * n1 + n2 : 9 * n1 + n2 + 4 * n3;
+        const int64_t ab = three ? n2 : 2 * (n2 + n3);
+        const int64_t det = aa * bb - ab * ab;
+        if (det <= 0) continue;
+        int64_t value = 0;  // the error removed, times det
+        for (int ch = 0; ch < 3; ++ch) {
+          const int64_t ax = prefix[a][ch] + prefix[b][ch] + (three ? 0 : prefix[c][ch]);
+          const int64_t bx = scale * prefix[n][ch] - ax;
+          value += bb * ax * ax - 2 * ab * ax * bx + aa * bx * bx;
+        }
+        if (best_value < 0 || static_cast<__int128>(value) * best_det > static_cast<__int128>(best_value) * det) {
+          best_value = value, best_det = det, best[0] = a, best[1] = b, best[2] = c;
+          best[3] = aa, best[4] = bb;
+        }
+      }
+    }
+  }
+  if (best_value < 0) return false;
+  const int64_t a = best[0], b = best[1], c = best[2], aa = best[3], bb = best[4];
+  const int64_t ab = three ? b - a : 2 * (c - a);
+  for (int ch = 0; ch < 3; ++ch) {
+    const int64_t ax = prefix[a][ch] + prefix[b][ch] + (three ? 0 : prefix[c][ch]);
+    const int64_t bx = scale * prefix[n][ch] - ax;
+    ends[0][ch] = RoundClampDiv(scale * (bb * ax - ab * bx), best_det);
+    ends[1][ch] = RoundClampDiv(scale * (aa * bx - ab * ax), best_det);
+  }
+  return true;
+}
+
+// Run boundaries of an encoding's indices along the axis: how many texels
+// take the first endpoint, then the colours between, in palette order.
+void RunBoundaries(const Texels& t, const Encoding& e, bool three, int bounds[3]) {
+  int count[4] = {};
+  for (int i = 0; i < 16; ++i)
+    if (Fitted(t, i)) ++count[(e.indices >> (2 * i)) & 3];
+  // Palette order along the axis: 0, 2, 3, 1 (four colours) or 0, 2, 1.
+  bounds[0] = count[0];
+  bounds[1] = count[0] + count[2];
+  bounds[2] = three ? bounds[1] : bounds[1] + count[3];
+}
+
 void Write(const Encoding& e, uint8_t* out) {
   out[0] = uint8_t(e.c0), out[1] = uint8_t(e.c0 >> 8);
   out[2] = uint8_t(e.c1), out[3] = uint8_t(e.c1 >> 8);
   for (int k = 0; k < 4; ++k) out[4 + k] = uint8_t(e.indices >> (8 * k));
 }
 
+// Pooled error is ruled by the blocks that fit worst, so the normal setting
+// spends its descent only on blocks above a mean squared error of 8 per
+// fitted channel, and only on the better mode.
 struct Effort {
   int axis_iterations;
   int refine_steps;
   int perturb_passes;
+  uint32_t perturb_above;  // per fitted texel
+  bool perturb_both_modes;
+  uint32_t cluster_above;  // per fitted texel: also start from the best split along the axis
+  int cluster_radius;      // around the current fit's split; 16: every split
 };
-constexpr Effort kEffort[3] = {{3, 1, 0}, {4, 3, 2}, {8, 8, 16}};  // fast, normal, slow
+constexpr uint32_t kNever = 1u << 20;
+constexpr Effort kEffort[3] = {{3, 1, 0, kNever, false, kNever, 0}, {4, 2, 1, 24, false, 16, 2},
+                               {8, 8, 16, 0, true, 0, 16}};  // fast, normal, slow
 
 }  // namespace
 
@@ -359,11 +465,13 @@ void EncodeColourBlockBoundingBox(const uint8_t* rgba, const ColourBlockMode& mo
   Write(Place(t, BoundingBox(t), {mode.four_colour_only, t.transparent != 0}), out);
 }
 
-// Candidates, best kept: the bounding box; for one colour the single-colour
-// fits; otherwise the principal axis's ends refined by least squares, in the
-// four-colour mode and (BC1 above the fast setting, for one colour, or
-// always with transparent texels) the three-colour one; the mean as a single colour;
-// at the slow setting a descent over endpoint levels from each mode's best.
+// Candidates, best kept: the bounding box; the mean as a single colour (for
+// one colour at every setting); the principal axis's ends refined by least
+// squares, in the four-colour mode and (BC1 above the fast setting, for one
+// colour, or always with transparent texels) the three-colour one; at the
+// slow setting also the best split along the axis (cluster fit). Then a
+// descent over endpoint levels: at the normal setting from the better mode
+// of a block that fits badly, at the slow one from both modes always.
 void EncodeColourBlock(const uint8_t* rgba, EncodeQuality quality, const ColourBlockMode& mode, uint8_t* out) {
   const Texels t = ReadTexels(rgba, mode);
   const Effort& effort = kEffort[int(quality) < 3 ? int(quality) : 2];
@@ -373,8 +481,8 @@ void EncodeColourBlock(const uint8_t* rgba, EncodeQuality quality, const ColourB
 
   Encoding best = Place(t, BoundingBox(t), must_three ? three : four);
   if (best.error > 0) {
-    int ends[2][3];
-    const bool spread = PrincipalEnds(t, effort.axis_iterations, ends);
+    int ends[2][3], order[16];
+    const bool spread = PrincipalEnds(t, effort.axis_iterations, ends, order);
     const bool try_three = !mode.four_colour_only && (must_three || quality != EncodeQuality::fast || !spread);
     if (!spread || quality != EncodeQuality::fast) {
       int mean[3];
@@ -383,16 +491,33 @@ void EncodeColourBlock(const uint8_t* rgba, EncodeQuality quality, const ColourB
       if (try_three) best = Better(best, Place(t, SingleColour(mean, true), three));
     }
     if (spread) {
-      if (try_four) {
-        Encoding e = Refine(t, Place(t, Quantize(ends), four), four, effort.refine_steps);
-        if (effort.perturb_passes > 0) e = Perturb(t, Better(best, e), four, effort.perturb_passes);
-        best = Better(best, e);
-      }
-      if (try_three) {
-        Encoding e = Refine(t, Place(t, Quantize(ends), three), three, effort.refine_steps);
-        if (effort.perturb_passes > 0) e = Perturb(t, e, three, effort.perturb_passes);
-        best = Better(best, e);
-      }
+      Encoding four_fit, three_fit;
+      four_fit.error = three_fit.error = ~0u;
+      if (try_four) four_fit = Better(best, Refine(t, Place(t, Quantize(ends), four), four, effort.refine_steps));
+      if (try_three) three_fit = Refine(t, Place(t, Quantize(ends), three), three, effort.refine_steps);
+      int cluster[2][3];
+      const uint32_t cluster_threshold = effort.cluster_above * uint32_t(t.fitted);
+      const bool four_better_so_far = four_fit.error <= three_fit.error;
+      int near[3];
+      const bool local = effort.cluster_radius < 16;
+      if (local) RunBoundaries(t, four_fit, false, near);
+      if (try_four && four_fit.error > cluster_threshold && (four_better_so_far || effort.perturb_both_modes) &&
+          ClusterEnds(t, order, false, local ? near : nullptr, effort.cluster_radius, cluster))
+        four_fit = Better(four_fit, Refine(t, Place(t, Quantize(cluster), four), four, effort.refine_steps));
+      if (local) RunBoundaries(t, three_fit, true, near);
+      if (try_three && three_fit.error > cluster_threshold && (!four_better_so_far || effort.perturb_both_modes) &&
+          ClusterEnds(t, order, true, local ? near : nullptr, effort.cluster_radius, cluster))
+        three_fit = Better(three_fit, Refine(t, Place(t, Quantize(cluster), three), three, effort.refine_steps));
+      const uint32_t threshold = effort.perturb_above * uint32_t(t.fitted);
+      const bool four_better = four_fit.error <= three_fit.error;
+      if (effort.perturb_passes > 0 && try_four && four_fit.error > threshold &&
+          (four_better || effort.perturb_both_modes))
+        four_fit = Perturb(t, four_fit, four, effort.perturb_passes);
+      if (effort.perturb_passes > 0 && try_three && three_fit.error > threshold &&
+          (!four_better || effort.perturb_both_modes))
+        three_fit = Perturb(t, three_fit, three, effort.perturb_passes);
+      if (try_four) best = Better(best, four_fit);
+      if (try_three) best = Better(best, three_fit);
     }
   }
   Write(best, out);
