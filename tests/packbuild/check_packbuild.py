@@ -87,6 +87,15 @@ with tempfile.TemporaryDirectory(prefix="mivo-packbuild-") as tmp:
     run(packbuild, work, tmp / "full")
     expect(not same_tree(out, tmp / "full"), f"incremental build differs from a full build: {same_tree(out, tmp / 'full')}")
 
+    # An output file changed or deleted by hand is built again.
+    edited = out / "00001A0000000003__bf_00001A00_00000003.dds"
+    edited.write_bytes(edited.read_bytes()[:-1] + b"\x00")
+    (out / "00001A0000000004__bf_00001A00_00000004.dds").unlink()
+    status, text = run(packbuild, work, out)
+    verbs = [line.split()[0] for line in text.splitlines() if line.split()[0] in ("BUILT", "COPIED", "UNCHANGED")]
+    expect(verbs.count("BUILT") == 2, f"outputs edited and deleted by hand: not rebuilt:\n{text}")
+    expect(not same_tree(out, tmp / "full"), "outputs edited by hand: the rebuilt pack differs from a full build")
+
     # A row leaves the manifest.
     manifest = (work / "pack.txt").read_text().splitlines(True)
     gone = [l for l in manifest if l.startswith("00001A0000000002 ")][0]
