@@ -62,7 +62,7 @@ with tempfile.TemporaryDirectory(prefix="mivo-packbuild-") as tmp:
         expect("INVALID " not in text and "UNLISTED" not in text, f"{name}: built pack does not load clean:\n{text}")
 
     # Thread counts.
-    for name in ("packbuild-format", "packbuild-uncompressed"):
+    for name in ("packbuild-families", "packbuild-format", "packbuild-uncompressed"):
         src = root / "tests/golden/inputs" / name / "src"
         lines = {}
         for jobs in ("1", "3"):
