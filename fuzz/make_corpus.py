@@ -67,6 +67,21 @@ put(manifests, 'crlf.txt', ('MVTP 1\r\n' + row.replace('\n', '\r\n') +
     '00000000DEADBEEF bf_0a000002_5e1c0002 BC1_UNORM 8192 4 00000000DEADBEEF__bf_0a000002_5e1c0002.png\r\n').encode())
 put(manifests, 'duplicate.txt', ('MVTP 1\n' + row + row.replace('0A000001', '0A000003')).encode())
 
+# BC7 blocks: one of each mode with counting bytes, the reserved mode, all ones.
+bc7 = folder('bc7_decode')
+for mode in range(8):
+    put(bc7, 'mode%d' % mode, bytes([1 << mode]) + bytes(range(1, 16)))
+put(bc7, 'reserved', bytes(16))
+put(bc7, 'all_ones', b'\xff' * 16)
+
+# BC7 encoder: setting byte, then texels: solid, two colours, a ramp with
+# alpha, noise.
+bc7e = folder('bc7_encode')
+put(bc7e, 'solid', bytes([1, 200, 100, 50, 255]))
+put(bc7e, 'two_colours', bytes([4]) + bytes([250, 10, 10, 255] * 2 + [10, 10, 250, 255] * 2))
+put(bc7e, 'ramp_alpha', bytes([2]) + bytes(v for i in range(16) for v in (i * 16, 255 - i * 16, 128, i * 17)))
+put(bc7e, 'noise', bytes([5]) + bytes((i * 97 + 31) % 256 for i in range(64)))
+
 # Pack loader calls, a byte each: the call in the low three bits, its argument
 # above (see fuzz_pack_loader.cpp).
 loader = folder('pack_loader')
@@ -74,3 +89,10 @@ put(loader, 'load_and_take', bytes([3, 0, 8, 16, 24, 32, 40, 6, 2, 10, 18, 42, 2
 put(loader, 'switch_folder', bytes([3, 0, 8, 16, 11, 0, 6, 2, 4]))
 put(loader, 'small_budget', bytes([0x4F, 3, 0, 16, 40, 6, 5, 2, 18, 42, 4]))
 put(loader, 'no_pack', bytes([0x13, 0, 6, 4, 0x2B, 0, 6, 4, 0x1B, 0, 6, 4]))
+
+# Block encoder: byte 0 picks format, setting and punch-through; texels follow.
+blocks = folder('block_encode')
+for selector in range(36):
+    put(blocks, 'solid_%02d' % selector, bytes([selector]) + bytes([17 * (selector % 15)] * 4))
+    put(blocks, 'ramp_%02d' % selector, bytes([selector]) + bytes((i * 37 + selector) % 256 for i in range(64)))
+    put(blocks, 'two_%02d' % selector, bytes([selector]) + bytes([0, 255, 40, 128, 200, 3, 90, 127] * 8))

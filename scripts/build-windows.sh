@@ -19,11 +19,11 @@ if command -v ccache >/dev/null; then
 fi
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DMIVO_BUILD_BENCH=OFF "${launcher[@]}" "$@" >/dev/null
-cmake --build "$build_dir" -j "$(nproc)" --target mivo_texdump mivo_packcheck mivo_pack_host_example mivo_tests \
-  mivo_png_verdicts
+cmake --build "$build_dir" -j "$(nproc)" --target mivo_texdump mivo_packcheck mivo_packbuild mivo_pack_host_example \
+  mivo_tests mivo_png_verdicts mivo_encode_digests
 
 bin=$build_dir/bin
-programs=(mivo_texdump.exe mivo_packcheck.exe mivo_pack_host_example.exe mivo_tests.exe)
+programs=(mivo_texdump.exe mivo_packcheck.exe mivo_packbuild.exe mivo_pack_host_example.exe mivo_tests.exe)
 # Windows' own DLLs only: no C++ runtime, thread or zlib DLL may be needed.
 for exe in "${programs[@]}"; do
   dlls=$(x86_64-w64-mingw32-objdump -p "$bin/$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
@@ -40,7 +40,7 @@ name=mivo-$version-windows-x86_64
 stage=$build_dir/dist/$name
 rm -rf "$build_dir/dist"
 mkdir -p "$stage" dist
-for exe in mivo_texdump.exe mivo_packcheck.exe; do
+for exe in mivo_texdump.exe mivo_packcheck.exe mivo_packbuild.exe; do
   x86_64-w64-mingw32-strip -o "$stage/$exe" "$bin/$exe"
 done
 # The zip's own README: plain text with Windows line ends, for Notepad.

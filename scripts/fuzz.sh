@@ -7,9 +7,10 @@
 #   --merge      run nothing: minimise the committed corpus fuzz/corpus/NAME
 #                together with build-fuzz/corpus/TARGET into fuzz/corpus/NAME
 #   TARGET       fuzz_dump, fuzz_manifest, fuzz_replacement_dds,
-#                fuzz_replacement_png, fuzz_pack_loader (default: all)
+#                fuzz_replacement_png, fuzz_pack_loader, fuzz_build_state,
+#                fuzz_block_encode, fuzz_bc7_decode, fuzz_bc7_encode (default: all)
 # New inputs go to build-fuzz/corpus/TARGET (the committed seeds in
-# fuzz/corpus/ are only read), each target uses its dictionary fuzz/NAME.dict,
+# fuzz/corpus/ are only read), a target uses its dictionary fuzz/NAME.dict if any,
 # findings go to build-fuzz/findings/. The last line per target gives the
 # runs, speed, coverage and features from libFuzzer's final stats. Exits 1
 # when any target reports a crash, leak, timeout or memory blow-up.
@@ -28,7 +29,8 @@ while [ $# -gt 0 ]; do
   esac
 done
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_dump fuzz_manifest fuzz_replacement_dds fuzz_replacement_png
-                                  fuzz_pack_loader)
+                                  fuzz_pack_loader fuzz_build_state fuzz_block_encode fuzz_bc7_decode
+                                  fuzz_bc7_encode)
 
 CC=clang CXX=clang++ scripts/setup.sh build-fuzz -DMIVO_FUZZ=ON -DMIVO_BUILD_TESTS=OFF -DMIVO_BUILD_BENCH=OFF
 mkdir -p build-fuzz/findings
@@ -39,9 +41,13 @@ for target in "${targets[@]}"; do
   seeds=fuzz/corpus/$name
   work=build-fuzz/corpus/$target
   mkdir -p "$work"
-  # A byte is a whole call for the loader: long inputs only wait longer.
+  # A byte is a whole call for the loader, and a block holds at most 64
+  # bytes of texels: long inputs only wait longer.
   max_len=16384
   [ "$target" != fuzz_pack_loader ] || max_len=512
+  [ "$target" != fuzz_block_encode ] || max_len=65
+  dict=()
+  [ ! -f fuzz/"$name".dict ] || dict=(-dict=fuzz/"$name".dict)
   if [ $merge = 1 ]; then
     merged=$(mktemp -d)
     build-fuzz/fuzz/"$target" -merge=1 -max_len=$max_len "$merged" "$seeds" "$work" > build-fuzz/"$target"-merge.log 2>&1
@@ -53,7 +59,7 @@ for target in "${targets[@]}"; do
   # findings, not legitimate work.
   result=ok
   if ! build-fuzz/fuzz/"$target" "$work" "$seeds" "${limit[@]}" -max_len=$max_len -timeout=10 \
-      -dict=fuzz/"$name".dict \
+      "${dict[@]}" \
       -rss_limit_mb=2048 -malloc_limit_mb=256 -print_final_stats=1 \
       -artifact_prefix=build-fuzz/findings/"$target"- > build-fuzz/"$target".log 2>&1; then
     status=1

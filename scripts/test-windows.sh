@@ -24,9 +24,10 @@ echo "== test program under Wine"
 
 echo "== Windows programs against Linux programs"
 [ -x build/tools/texdump/mivo_texdump ] || scripts/setup.sh build
-cmake --build build --target mivo_texdump mivo_packcheck mivo_png_verdicts >/dev/null
+cmake --build build --target mivo_texdump mivo_packcheck mivo_packbuild mivo_png_verdicts mivo_encode_digests >/dev/null
 linux_texdump=$root/build/tools/texdump/mivo_texdump
 linux_packcheck=$root/build/tools/packcheck/mivo_packcheck
+linux_packbuild=$root/build/tools/packbuild/mivo_packbuild
 
 failures=0
 fail() {
@@ -53,6 +54,7 @@ run() {
   case $program in
     texdump) linux_program=$linux_texdump ;;
     packcheck) linux_program=$linux_packcheck ;;
+    packbuild) linux_program=$linux_packbuild ;;
   esac
   status=0
   (cd "$work/linux" && "$linux_program" "$@") >"$work/linux/$tag.out" 2>"$work/linux/$tag.err" || status=$?
@@ -148,6 +150,28 @@ done
 run check_accents packcheck "paquet-é-日本" "modèle-日本"
 same_packcheck check_accents
 
+# Pack building: the same pack bytes and lines on both platforms, from the
+# PNG template and from the DDS one (block files kept as they are), into a
+# folder named outside ASCII; then again after one source file changed, so
+# that the rename over an existing file is exercised too.
+run build_png packbuild --jobs 3 --csv "build-é.csv" "paquet-é-日本" "construit-é-日本"
+same_text build_png.out
+same_text "build-é.csv"
+same_files "construit-é-日本"
+run build_dds packbuild --jobs 2 tpl built-tpl
+same_text build_dds.out
+same_files built-tpl
+for side in linux windows; do
+  first=$(ls "$work/$side/paquet-é-日本"/*__bf_*.png | head -1)
+  cp "$(ls "$work/$side/paquet-é-日本"/*__bf_*.png | tail -1)" "$first"
+done
+run rebuild_png packbuild --jobs 3 "paquet-é-日本" "construit-é-日本"
+same_text rebuild_png.out
+same_files "construit-é-日本"
+grep -q '^BUILT ' "$work/linux/rebuild_png.out" || fail "rebuild_png: no row rebuilt"
+run check_built packcheck "construit-é-日本" "modèle-日本"
+same_packcheck check_built
+
 # A pack of the suite's 8-bit PNG files (bit depth byte 8; the corrupt x*
 # files included) under every pack format family, with a template listing
 # the same rows, and two stray files.
@@ -225,6 +249,15 @@ echo "png corpus: $(wc -l <"$work/linux/verdicts.txt") files, $(grep -c . <<<"$d
 for side in linux windows; do cp -r tests/golden/inputs/packcheck-png-cut-after-pixels "$work/$side/cut"; done
 run cut packcheck cut/pack cut/template
 same_packcheck cut
+
+# Block encodings of fixed images: the same bytes (by digest) and the same
+# PSNR text on both platforms, and on one thread as on three.
+"$root/build/tests/mivo_encode_digests" >"$work/linux/encode_digests.txt" || fail "encode digests: Linux run failed"
+(cd "$work/windows" && wine "$win_bin/mivo_encode_digests.exe") | tr -d '\r' >"$work/windows/encode_digests.txt" ||
+  fail "encode digests: Windows run failed"
+cmp -s "$work/linux/encode_digests.txt" "$work/windows/encode_digests.txt" ||
+  { fail "encode digests differ"; diff "$work/linux/encode_digests.txt" "$work/windows/encode_digests.txt" | head -5; }
+echo "encode digests: $(wc -l <"$work/linux/encode_digests.txt") encodings compared"
 
 if [ "$failures" -ne 0 ]; then
   echo "windows: $failures end-to-end differences"

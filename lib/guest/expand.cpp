@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "guest/bc7_decode.h"
 #include "guest/block_decode.h"
 #include "guest/expand_fast.h"
 #include "guest/expand_values.h"
@@ -127,7 +128,8 @@ void UnpackBlock(HostFormat format, const uint8_t* block, Texel texels[16]) {
       DecodeBc5SnormBlock(block, signed_bytes);
       for (int i = 0; i < 16; ++i) texels[i] = {{Snorm8(bytes[2 * i]), Snorm8(bytes[2 * i + 1]), 0, 1}};
       return;
-    default: return;  // BC7: no decoder
+    case HostFormat::BC7_UNORM: DecodeBc7Block(block, bytes); break;
+    default: return;
   }
   for (int i = 0; i < 16; ++i)
     for (int c = 0; c < 4; ++c) texels[i].c[c] = Unorm8(bytes[4 * i + c]);

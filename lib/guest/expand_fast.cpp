@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "guest/bc7_decode.h"
 #include "guest/block_decode.h"
 #include "guest/expand_values.h"
 
@@ -65,6 +66,7 @@ const FastFormat kFastFormats[] = {
     {H::BC4_SNORM, 1, Bc4Snorm, {S8(0)}},
     {H::BC5_UNORM, 2, DecodeBc5Block, {U8(0), U8(1)}},
     {H::BC5_SNORM, 2, Bc5Snorm, {S8(0), S8(1)}},
+    {H::BC7_UNORM, 4, DecodeBc7Block, {U8(0), U8(1), U8(2), U8(3)}},
 };
 
 const FastFormat* FindFastFormat(HostFormat format) {

@@ -138,6 +138,7 @@ def main():
     if a.build:
         a.bin += [f"{name}={a.build}/tools/{folder}/mivo_{program}" for name, folder, program in
                   [("texdump", "texdump", "texdump"), ("packcheck", "packcheck", "packcheck"),
+                   ("packbuild", "packbuild", "packbuild"),
                    ("host-example", "examples", "pack_host_example")]]
     programs = {k: str(Path(v).resolve()) for k, v in (b.split("=", 1) for b in a.bin)}
     failed = 0

@@ -52,8 +52,19 @@ TEST(ExpandRgba8, ReadsNoBlockRowPastTheLevel) {
   EXPECT_EQ(Expand(Texture(H::BC1_UNORM, 4096, 128, zeros)).size(), 4096u * 128 * 4);
 }
 
-TEST(ExpandRgba8, Bc7AndUnknownReadNothing) {
-  EXPECT_EQ(Expand(Texture(H::BC7_UNORM, 5, 3, Bytes(32, 0xFF))), Bytes(5 * 3 * 4, 0));
+// Mode 5, rotation 1 (alpha and red swap), red endpoints 0 and 255, every
+// other field all ones: texel 0 (index 1) has red 84, shown as alpha.
+TEST(ExpandRgba8, Bc7BlocksAreDecodedAndClipped) {
+  Bytes blocks(32, 0xFF);
+  blocks[0] = blocks[16] = 0x60;
+  blocks[1] = blocks[17] = 0x80;
+  const Bytes out = Expand(Texture(H::BC7_UNORM, 5, 3, blocks));
+  ASSERT_EQ(out.size(), 5u * 3 * 4);
+  EXPECT_EQ(Bytes(out.begin(), out.begin() + 4), (Bytes{255, 255, 255, 84}));
+  EXPECT_EQ(Bytes(out.end() - 4, out.end()), (Bytes{255, 255, 255, 255}));
+}
+
+TEST(ExpandRgba8, UnknownReadsNothing) {
   LevelRecord record;
   record.width = 2;
   record.height = 1;

@@ -12,7 +12,7 @@
 #include "guest/read_texture.h"
 #include "texdump/dump_images.h"
 #include "texdump/pack_template.h"
-#include "texdump/progress.h"
+#include "common/progress.h"
 #include "texdump/report.h"
 
 namespace mivo {

@@ -1,5 +1,5 @@
-// The progress line of a long run: dumps done of the total, input MB/s and
-// the time left, on standard error and only when it is a terminal, so that
+// The progress line of a long run: items done of the total (dumps, rows),
+// input MB/s and the time left, on standard error and only when it is a terminal, so that
 // scripts, logs and CSV users see no change. Erased at the end.
 #pragma once
 
@@ -11,12 +11,13 @@ namespace mivo {
 
 class ProgressLine {
  public:
-  explicit ProgressLine(size_t total);
+  // `unit` names the items in the line ("dumps"); it must outlive the line.
+  explicit ProgressLine(size_t total, const char* unit = "dumps");
   ~ProgressLine() { Clear(); }
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;
 
-  // One more dump done, with the bytes it read.
+  // One more item done, with the bytes it read.
   void Add(uint64_t bytes);
   // Redraws the line when the run has lasted a second and the last drawing
   // is a quarter of a second old.
@@ -29,6 +30,7 @@ class ProgressLine {
  private:
   using Clock = std::chrono::steady_clock;
   const size_t total_;
+  const char* const unit_;
   const bool enabled_;
   const bool shares_terminal_;  // standard output goes to a terminal too
   const Clock::time_point start_;

@@ -1,4 +1,4 @@
-#include "texdump/progress.h"
+#include "common/progress.h"
 
 #include <cstdio>
 #include <string>
@@ -19,8 +19,9 @@ constexpr auto kRedrawInterval = std::chrono::milliseconds(250);
 
 }  // namespace
 
-ProgressLine::ProgressLine(size_t total)
+ProgressLine::ProgressLine(size_t total, const char* unit)
     : total_(total),
+      unit_(unit),
       enabled_(MIVO_ISATTY(stderr) != 0),
       shares_terminal_(enabled_ && MIVO_ISATTY(stdout) != 0),
       start_(Clock::now()),
@@ -40,7 +41,7 @@ void ProgressLine::Show() {
   char left[32] = "?";
   if (done_ != 0) std::snprintf(left, sizeof left, "%.0f s", seconds * double(total_ - done_) / double(done_));
   char text[128];
-  const int width = std::snprintf(text, sizeof text, "%zu/%zu dumps, %.1f MB/s, %s left", done_, total_,
+  const int width = std::snprintf(text, sizeof text, "%zu/%zu %s, %.1f MB/s, %s left", done_, total_, unit_,
                                   double(bytes_) / 1e6 / seconds, left);
   // Pads over the end of a longer earlier line.
   const std::string pad(shown_width_ > size_t(width) ? shown_width_ - size_t(width) : 0, ' ');

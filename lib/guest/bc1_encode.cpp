@@ -1,0 +1,530 @@
+#include "guest/bc1_encode.h"
+
+#include <utility>
+
+namespace mivo {
+namespace {
+
+constexpr int Expand5(int q) { return (q << 3) | (q >> 2); }
+constexpr int Expand6(int q) { return (q << 2) | (q >> 4); }
+constexpr int Distance(int a, int b) { return a > b ? a - b : b - a; }
+// The decoder's interpolants: two thirds of the way (four colours), halfway (three).
+constexpr int Third(int a, int b) { return (2 * a + b + 1) / 3; }
+constexpr int Half(int a, int b) { return (a + b + 1) >> 1; }
+
+// --- Tables -----------------------------------------------------------------
+
+// An 8-bit value's nearest 5- and 6-bit levels (ties to the lower level).
+struct Quantizer {
+  uint8_t to5[256];
+  uint8_t to6[256];
+};
+
+constexpr Quantizer MakeQuantizer() {
+  Quantizer t{};
+  for (int v = 0; v < 256; ++v) {
+    int best5 = 0, best6 = 0;
+    for (int q = 1; q < 32; ++q)
+      if (Distance(Expand5(q), v) < Distance(Expand5(best5), v)) best5 = q;
+    for (int q = 1; q < 64; ++q)
+      if (Distance(Expand6(q), v) < Distance(Expand6(best6), v)) best6 = q;
+    t.to5[v] = uint8_t(best5);
+    t.to6[v] = uint8_t(best6);
+  }
+  return t;
+}
+constexpr Quantizer kQuantizer = MakeQuantizer();
+
+// Solid colours: per 8-bit value, the endpoint levels (first, second) whose
+// interpolant (two thirds towards the first, or halfway) lies nearest,
+// closest endpoints first among equals. Channels are independent, so a
+// block of one colour takes the three channels' pairs.
+struct SingleFits {
+  uint8_t third5[256][2], third6[256][2];
+  uint8_t half5[256][2], half6[256][2];
+};
+
+// `pull` is 3 for the two-thirds interpolant and 2 for halfway: the second
+// endpoint that puts it on v is pull * v - (pull - 1) * first, and only the
+// levels around that one can be nearest.
+template <int Bits, typename Interpolant>
+constexpr void FitSingle(uint8_t (&fits)[256][2], Interpolant interpolant, int pull) {
+  constexpr int top = (1 << Bits) - 1;
+  const auto expand = [](int q) { return Bits == 5 ? Expand5(q) : Expand6(q); };
+  for (int v = 0; v < 256; ++v) {
+    int best_error = 1 << 30, best_spread = 1 << 30;
+    for (int q0 = 0; q0 <= top; ++q0) {
+      const int e0 = expand(q0);
+      int target = pull * v - (pull - 1) * e0;
+      target = target < 0 ? 0 : target > 255 ? 255 : target;
+      const int centre = (target * top + 127) / 255;
+      for (int q1 = centre - 2; q1 <= centre + 2; ++q1) {
+        if (q1 < 0 || q1 > top) continue;
+        const int e1 = expand(q1);
+        const int error = Distance(interpolant(e0, e1), v), spread = Distance(e0, e1);
+        if (error < best_error || (error == best_error && spread < best_spread)) {
+          best_error = error, best_spread = spread;
+          fits[v][0] = uint8_t(q0), fits[v][1] = uint8_t(q1);
+        }
+      }
+    }
+  }
+}
+
+constexpr SingleFits MakeSingleFits() {
+  SingleFits f{};
+  FitSingle<5>(f.third5, Third, 3);
+  FitSingle<6>(f.third6, Third, 3);
+  FitSingle<5>(f.half5, Half, 2);
+  FitSingle<6>(f.half6, Half, 2);
+  return f;
+}
+constexpr SingleFits kSingleFits = MakeSingleFits();
+
+// Weights of endpoints 0 and 1 per index: thirds with four colours, halves
+// with three (index 3 is then transparent and never fitted).
+constexpr int kFourWeights[4][2] = {{3, 0}, {0, 3}, {2, 1}, {1, 2}};
+constexpr int kThreeWeights[4][2] = {{2, 0}, {0, 2}, {1, 1}, {0, 0}};
+
+// --- Block state ------------------------------------------------------------
+
+// Four lanes of floats and of 32-bit integers (the compiler's vector
+// extension: plain SSE2 on x86-64). Distances between bytes are integers
+// below 2^24, so float arithmetic on them is exact and the results are
+// those of integer arithmetic on every platform.
+typedef float Floats __attribute__((vector_size(16)));
+typedef int32_t Ints __attribute__((vector_size(16)));
+
+struct Texels {
+  int c[16][3];
+  Floats lanes[3][4];        // channel ch of texels 4j..4j+3 in lanes[ch][j]
+  Ints transparent_lanes[4]; // all ones where a texel is transparent
+  uint32_t transparent = 0;  // bit i: texel i takes index 3 and is not fitted
+  int fitted = 0;
+};
+
+// Endpoints as 5:6:5 levels, before the order that fixes the mode.
+struct Levels {
+  int q[2][3];
+};
+
+struct Encoding {
+  uint16_t c0 = 0, c1 = 0;
+  uint32_t indices = 0;
+  uint32_t error = 0;  // squared RGB error of the fitted texels
+};
+
+struct Placement {
+  bool four_only;
+  bool want_three;  // order endpoints for the three-colour mode
+};
+
+Texels ReadTexels(const uint8_t* rgba, const ColourBlockMode& mode) {
+  Texels t;
+  for (int i = 0; i < 16; ++i) {
+    for (int ch = 0; ch < 3; ++ch) t.c[i][ch] = rgba[4 * i + ch];
+    if (mode.punch_through && !mode.four_colour_only && rgba[4 * i + 3] < 128) {
+      t.transparent |= 1u << i;
+    } else {
+      ++t.fitted;
+    }
+    for (int ch = 0; ch < 3; ++ch) t.lanes[ch][i / 4][i % 4] = float(t.c[i][ch]);
+    t.transparent_lanes[i / 4][i % 4] = (t.transparent >> i) & 1 ? -1 : 0;
+  }
+  return t;
+}
+
+bool Fitted(const Texels& t, int i) { return ((t.transparent >> i) & 1) == 0; }
+
+uint16_t Pack(const int q[3]) { return uint16_t(q[0] << 11 | q[1] << 5 | q[2]); }
+
+Levels Unpack(uint16_t c0, uint16_t c1) {
+  return Levels{{{c0 >> 11, (c0 >> 5) & 63, c0 & 31}, {c1 >> 11, (c1 >> 5) & 63, c1 & 31}}};
+}
+
+Levels Quantize(const int ends[2][3]) {
+  Levels l;
+  for (int e = 0; e < 2; ++e) {
+    l.q[e][0] = kQuantizer.to5[ends[e][0]];
+    l.q[e][1] = kQuantizer.to6[ends[e][1]];
+    l.q[e][2] = kQuantizer.to5[ends[e][2]];
+  }
+  return l;
+}
+
+// Indices and error of a block with these endpoints, as the decoder reads
+// it: nearest colour per texel (lowest index among equals), never index 3 in
+// the three-colour mode except for transparent texels.
+Encoding Evaluate(const Texels& t, uint16_t c0, uint16_t c1, bool four_only) {
+  const Levels l = Unpack(c0, c1);
+  int p[4][3];
+  const bool four = four_only || c0 > c1;
+  for (int e = 0; e < 2; ++e) {
+    p[e][0] = Expand5(l.q[e][0]);
+    p[e][1] = Expand6(l.q[e][1]);
+    p[e][2] = Expand5(l.q[e][2]);
+  }
+  for (int ch = 0; ch < 3; ++ch) {
+    p[2][ch] = four ? Third(p[0][ch], p[1][ch]) : Half(p[0][ch], p[1][ch]);
+    p[3][ch] = four ? Third(p[1][ch], p[0][ch]) : 0;
+  }
+  const int entries = four ? 4 : 3;
+  Encoding out{c0, c1, 0, 0};
+  Floats total = {0, 0, 0, 0};
+  for (int j = 0; j < 4; ++j) {
+    Floats best = {0, 0, 0, 0};
+    Ints index = {0, 0, 0, 0};
+    for (int k = 0; k < entries; ++k) {
+      const Floats dr = t.lanes[0][j] - float(p[k][0]), dg = t.lanes[1][j] - float(p[k][1]),
+                   db = t.lanes[2][j] - float(p[k][2]);
+      const Floats d = dr * dr + dg * dg + db * db;
+      if (k == 0) {
+        best = d;
+        continue;
+      }
+      const Ints nearer = d < best;  // strictly: the lowest index wins a tie
+      best = Floats((Ints(d) & nearer) | (Ints(best) & ~nearer));
+      index = (Ints{k, k, k, k} & nearer) | (index & ~nearer);
+    }
+    const Ints transparent = t.transparent_lanes[j];
+    total += Floats(Ints(best) & ~transparent);
+    index = (Ints{3, 3, 3, 3} & transparent) | (index & ~transparent);
+    for (int lane = 0; lane < 4; ++lane) out.indices |= uint32_t(index[lane]) << (2 * (4 * j + lane));
+  }
+  out.error = uint32_t(total[0] + total[1] + total[2] + total[3]);
+  return out;
+}
+
+// Orders the endpoints for the wanted mode (BC1: first above second for four
+// colours, not above for three; BC3 reads any order as four) and evaluates.
+Encoding Place(const Texels& t, const Levels& l, const Placement& s) {
+  uint16_t a = Pack(l.q[0]), b = Pack(l.q[1]);
+  if (!s.four_only && (s.want_three ? a > b : a < b)) std::swap(a, b);
+  return Evaluate(t, a, b, s.four_only);
+}
+
+const Encoding& Better(const Encoding& a, const Encoding& b) { return b.error < a.error ? b : a; }
+
+int RoundClampDiv(int64_t num, int64_t den) {
+  if (num <= 0) return 0;
+  const int64_t q = (2 * num + den) / (2 * den);
+  return q > 255 ? 255 : int(q);
+}
+
+// Endpoints (8-bit) minimising the squared error of the fitted texels for
+// the indices of `e`, solved exactly in integers. False when every texel
+// shares one weight pair (no unique solution).
+bool LeastSquares(const Texels& t, const Encoding& e, bool four_only, int ends[2][3]) {
+  const bool four = four_only || e.c0 > e.c1;
+  const auto& weights = four ? kFourWeights : kThreeWeights;
+  const int64_t scale = four ? 3 : 2;
+  int64_t aa = 0, bb = 0, ab = 0, ax[3] = {}, bx[3] = {};
+  for (int i = 0; i < 16; ++i) {
+    if (!Fitted(t, i)) continue;
+    const int k = (e.indices >> (2 * i)) & 3;
+    const int64_t wa = weights[k][0], wb = weights[k][1];
+    aa += wa * wa, bb += wb * wb, ab += wa * wb;
+    for (int ch = 0; ch < 3; ++ch) ax[ch] += wa * t.c[i][ch], bx[ch] += wb * t.c[i][ch];
+  }
+  const int64_t det = aa * bb - ab * ab;
+  if (det <= 0) return false;
+  for (int ch = 0; ch < 3; ++ch) {
+    ends[0][ch] = RoundClampDiv(scale * (bb * ax[ch] - ab * bx[ch]), det);
+    ends[1][ch] = RoundClampDiv(scale * (aa * bx[ch] - ab * ax[ch]), det);
+  }
+  return true;
+}
+
+// Least-squares steps while they lower the error.
+Encoding Refine(const Texels& t, Encoding e, const Placement& s, int steps) {
+  for (int k = 0; k < steps && e.error > 0; ++k) {
+    int ends[2][3];
+    if (!LeastSquares(t, e, s.four_only, ends)) break;
+    const Encoding next = Place(t, Quantize(ends), s);
+    if (next.error >= e.error) break;
+    e = next;
+  }
+  return e;
+}
+
+// Greedy descent over single-level steps of the six endpoint channels.
+Encoding Perturb(const Texels& t, Encoding e, const Placement& s, int passes) {
+  static constexpr int kTop[3] = {31, 63, 31};
+  Levels l = Unpack(e.c0, e.c1);
+  for (int pass = 0; pass < passes && e.error > 0; ++pass) {
+    bool improved = false;
+    for (int end = 0; end < 2; ++end) {
+      for (int ch = 0; ch < 3; ++ch) {
+        for (int delta = -1; delta <= 1; delta += 2) {
+          Levels m = l;
+          m.q[end][ch] += delta;
+          if (m.q[end][ch] < 0 || m.q[end][ch] > kTop[ch]) continue;
+          const Encoding next = Place(t, m, s);
+          if (next.error < e.error) e = next, l = m, improved = true;
+        }
+      }
+    }
+    if (!improved) break;
+  }
+  return e;
+}
+
+Levels BoundingBox(const Texels& t) {
+  int ends[2][3] = {{0, 0, 0}, {255, 255, 255}};
+  for (int i = 0; i < 16; ++i) {
+    if (!Fitted(t, i)) continue;
+    for (int ch = 0; ch < 3; ++ch) {
+      ends[0][ch] = t.c[i][ch] > ends[0][ch] ? t.c[i][ch] : ends[0][ch];
+      ends[1][ch] = t.c[i][ch] < ends[1][ch] ? t.c[i][ch] : ends[1][ch];
+    }
+  }
+  if (t.fitted == 0) ends[1][0] = ends[1][1] = ends[1][2] = 0;
+  return Quantize(ends);
+}
+
+// Endpoints whose interpolant (index 2) is nearest `colour`, per channel.
+Levels SingleColour(const int colour[3], bool three) {
+  const auto& f5 = three ? kSingleFits.half5 : kSingleFits.third5;
+  const auto& f6 = three ? kSingleFits.half6 : kSingleFits.third6;
+  Levels l;
+  for (int e = 0; e < 2; ++e) {
+    l.q[e][0] = f5[colour[0]][e];
+    l.q[e][1] = f6[colour[1]][e];
+    l.q[e][2] = f5[colour[2]][e];
+  }
+  return l;
+}
+
+// Rounded mean colour of the fitted texels.
+void MeanColour(const Texels& t, int mean[3]) {
+  for (int ch = 0; ch < 3; ++ch) {
+    int sum = 0;
+    for (int i = 0; i < 16; ++i)
+      if (Fitted(t, i)) sum += t.c[i][ch];
+    mean[ch] = (2 * sum + t.fitted) / (2 * t.fitted);
+  }
+}
+
+// The ends of the fitted texels' extent along their principal axis (power
+// iteration on the integer covariance). IEEE double arithmetic without
+// library calls: the same result on every platform. False for one colour.
+bool PrincipalEnds(const Texels& t, int iterations, int ends[2][3], int order[16]) {
+  int64_t sum[3] = {}, cross[3][3] = {};
+  for (int i = 0; i < 16; ++i) {
+    if (!Fitted(t, i)) continue;
+    for (int a = 0; a < 3; ++a) {
+      sum[a] += t.c[i][a];
+      for (int b = 0; b < 3; ++b) cross[a][b] += t.c[i][a] * t.c[i][b];
+    }
+  }
+  const int64_t n = t.fitted;
+  double cov[3][3];
+  int start = 0;
+  for (int a = 0; a < 3; ++a) {
+    for (int b = 0; b < 3; ++b) cov[a][b] = double(n * cross[a][b] - sum[a] * sum[b]);
+    if (cov[a][a] > cov[start][start]) start = a;
+  }
+  if (cov[start][start] <= 0) return false;
+  double v[3] = {cov[start][0], cov[start][1], cov[start][2]};
+  for (int k = 0; k < iterations; ++k) {
+    double w[3], top = 0;
+    for (int a = 0; a < 3; ++a) {
+      w[a] = cov[a][0] * v[0] + cov[a][1] * v[1] + cov[a][2] * v[2];
+      const double magnitude = w[a] < 0 ? -w[a] : w[a];
+      top = magnitude > top ? magnitude : top;
+    }
+    if (top == 0) break;
+    for (int a = 0; a < 3; ++a) v[a] = w[a] / top;
+  }
+  const double mean[3] = {double(sum[0]) / double(n), double(sum[1]) / double(n), double(sum[2]) / double(n)};
+  const double vv = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
+  const double mv = mean[0] * v[0] + mean[1] * v[1] + mean[2] * v[2];
+  double low = 0, high = 0;
+  bool first = true;
+  for (int i = 0; i < 16; ++i) {
+    if (!Fitted(t, i)) continue;
+    const double p = t.c[i][0] * v[0] + t.c[i][1] * v[1] + t.c[i][2] * v[2];
+    if (first || p < low) low = p;
+    if (first || p > high) high = p;
+    first = false;
+  }
+  // Fitted texels from the far end of the axis to the near one (insertion
+  // sort, ties in texel order).
+  double key[16];
+  int count = 0;
+  for (int i = 0; i < 16; ++i) {
+    if (!Fitted(t, i)) continue;
+    const double p = t.c[i][0] * v[0] + t.c[i][1] * v[1] + t.c[i][2] * v[2];
+    int at = count++;
+    while (at > 0 && key[at - 1] < p) key[at] = key[at - 1], order[at] = order[at - 1], --at;
+    key[at] = p, order[at] = i;
+  }
+  const double along[2] = {(high - mv) / vv, (low - mv) / vv};
+  for (int e = 0; e < 2; ++e) {
+    for (int a = 0; a < 3; ++a) {
+      const double x = mean[a] + v[a] * along[e];
+      ends[e][a] = x <= 0 ? 0 : x >= 255 ? 255 : int(x + 0.5);
+    }
+  }
+  return true;
+}
+
+// Every split of the texels, in axis order, into runs that take the
+// palette's colours in turn (four or three), solved by least squares in
+// closed form: the split whose solution leaves the least error, compared
+// exactly in integers. Its endpoints (8-bit) go to `ends`.
+//
+// With run boundaries a <= b <= c and P the prefix sums of the colours, the
+// first endpoint's weighted sum is P[a] + P[b] + P[c] (four colours, weights
+// 3, 2, 1, 0 in thirds) or P[a] + P[b] (three, in halves), and the second's
+// is scale x P[n] minus it.
+//
+// `near` (if given) holds the run boundaries of a current fit, and only
+// splits within `radius` of them are tried.
+bool ClusterEnds(const Texels& t, const int order[16], bool three, const int* near, int radius, int ends[2][3]) {
+  const int n = t.fitted;
+  const auto low = [&](int k, int floor) { return near && near[k] - radius > floor ? near[k] - radius : floor; };
+  const auto high = [&](int k) { return near && near[k] + radius < n ? near[k] + radius : n; };
+  int64_t prefix[17][3] = {};
+  for (int m = 0; m < n; ++m)
+    for (int ch = 0; ch < 3; ++ch) prefix[m + 1][ch] = prefix[m][ch] + t.c[order[m]][ch];
+  const int64_t scale = three ? 2 : 3;
+  int64_t best_value = -1, best_det = 1, best[5] = {};  // a, b, c, then nothing
+  for (int a = low(0, 0); a <= high(0); ++a) {
+    for (int b = low(1, a); b <= high(1); ++b) {
+      for (int c = three ? n : low(2, b); c <= (three ? n : high(2)); ++c) {
+        const int64_t n0 = a, n2 = b - a, n3 = c - b, n1 = n - c;
+        const int64_t aa = three ? 4 * n0 + n2 : 9 * n0 + 4 * n2 + n3;
+        const int64_t bb = three ? 4 * n1 + n2 : 9 * n1 + n2 + 4 * n3;
+        const int64_t ab = three ? n2 : 2 * (n2 + n3);
+        const int64_t det = aa * bb - ab * ab;
+        if (det <= 0) continue;
+        int64_t value = 0;  // the error removed, times det
+        for (int ch = 0; ch < 3; ++ch) {
+          const int64_t ax = prefix[a][ch] + prefix[b][ch] + (three ? 0 : prefix[c][ch]);
+          const int64_t bx = scale * prefix[n][ch] - ax;
+          value += bb * ax * ax - 2 * ab * ax * bx + aa * bx * bx;
+        }
+        if (best_value < 0 || static_cast<__int128>(value) * best_det > static_cast<__int128>(best_value) * det) {
+          best_value = value, best_det = det, best[0] = a, best[1] = b, best[2] = c;
+          best[3] = aa, best[4] = bb;
+        }
+      }
+    }
+  }
+  if (best_value < 0) return false;
+  const int64_t a = best[0], b = best[1], c = best[2], aa = best[3], bb = best[4];
+  const int64_t ab = three ? b - a : 2 * (c - a);
+  for (int ch = 0; ch < 3; ++ch) {
+    const int64_t ax = prefix[a][ch] + prefix[b][ch] + (three ? 0 : prefix[c][ch]);
+    const int64_t bx = scale * prefix[n][ch] - ax;
+    ends[0][ch] = RoundClampDiv(scale * (bb * ax - ab * bx), best_det);
+    ends[1][ch] = RoundClampDiv(scale * (aa * bx - ab * ax), best_det);
+  }
+  return true;
+}
+
+// Run boundaries of an encoding's indices along the axis: how many texels
+// take the first endpoint, then the colours between, in palette order.
+void RunBoundaries(const Texels& t, const Encoding& e, bool three, int bounds[3]) {
+  int count[4] = {};
+  for (int i = 0; i < 16; ++i)
+    if (Fitted(t, i)) ++count[(e.indices >> (2 * i)) & 3];
+  // Palette order along the axis: 0, 2, 3, 1 (four colours) or 0, 2, 1.
+  bounds[0] = count[0];
+  bounds[1] = count[0] + count[2];
+  bounds[2] = three ? bounds[1] : bounds[1] + count[3];
+}
+
+void Write(const Encoding& e, uint8_t* out) {
+  out[0] = uint8_t(e.c0), out[1] = uint8_t(e.c0 >> 8);
+  out[2] = uint8_t(e.c1), out[3] = uint8_t(e.c1 >> 8);
+  for (int k = 0; k < 4; ++k) out[4 + k] = uint8_t(e.indices >> (8 * k));
+}
+
+// Pooled error is ruled by the blocks that fit worst, so the normal setting
+// spends its descent only on blocks above a mean squared error of 8 per
+// fitted channel, and only on the better mode.
+struct Effort {
+  int axis_iterations;
+  int refine_steps;
+  int perturb_passes;
+  uint32_t perturb_above;  // per fitted texel
+  bool perturb_both_modes;
+  uint32_t cluster_above;  // per fitted texel: also start from the best split along the axis
+  int cluster_radius;      // around the current fit's split; 16: every split
+};
+constexpr uint32_t kNever = 1u << 20;
+constexpr Effort kEffort[3] = {{3, 1, 0, kNever, false, kNever, 0}, {4, 2, 1, 24, false, 16, 2},
+                               {8, 8, 16, 0, true, 0, 16}};  // fast, normal, slow
+
+}  // namespace
+
+void EncodeColourBlockBoundingBox(const uint8_t* rgba, const ColourBlockMode& mode, uint8_t* out) {
+  const Texels t = ReadTexels(rgba, mode);
+  Write(Place(t, BoundingBox(t), {mode.four_colour_only, t.transparent != 0}), out);
+}
+
+// Candidates, best kept: the bounding box; the mean as a single colour (for
+// one colour at every setting); the principal axis's ends refined by least
+// squares, in the four-colour mode and (BC1 above the fast setting, for one
+// colour, or always with transparent texels) the three-colour one; at the
+// slow setting also the best split along the axis (cluster fit). Then a
+// descent over endpoint levels: at the normal setting from the better mode
+// of a block that fits badly, at the slow one from both modes always.
+void EncodeColourBlock(const uint8_t* rgba, EncodeQuality quality, const ColourBlockMode& mode, uint8_t* out) {
+  const Texels t = ReadTexels(rgba, mode);
+  const Effort& effort = kEffort[int(quality) < 3 ? int(quality) : 2];
+  const bool must_three = t.transparent != 0;
+  const bool try_four = !must_three;
+  const Placement four{mode.four_colour_only, false}, three{mode.four_colour_only, true};
+
+  Encoding best = Place(t, BoundingBox(t), must_three ? three : four);
+  if (best.error > 0) {
+    int ends[2][3], order[16];
+    const bool spread = PrincipalEnds(t, effort.axis_iterations, ends, order);
+    const bool try_three = !mode.four_colour_only && (must_three || quality != EncodeQuality::fast || !spread);
+    if (!spread || quality != EncodeQuality::fast) {
+      int mean[3];
+      MeanColour(t, mean);
+      if (try_four) best = Better(best, Place(t, SingleColour(mean, false), four));
+      if (try_three) best = Better(best, Place(t, SingleColour(mean, true), three));
+    }
+    if (spread) {
+      Encoding four_fit, three_fit;
+      four_fit.error = three_fit.error = ~0u;
+      if (try_four) four_fit = Better(best, Refine(t, Place(t, Quantize(ends), four), four, effort.refine_steps));
+      if (try_three) three_fit = Refine(t, Place(t, Quantize(ends), three), three, effort.refine_steps);
+      int cluster[2][3];
+      const uint32_t cluster_threshold = effort.cluster_above * uint32_t(t.fitted);
+      const bool four_better_so_far = four_fit.error <= three_fit.error;
+      int near[3];
+      const bool local = effort.cluster_radius < 16;
+      if (local) RunBoundaries(t, four_fit, false, near);
+      if (try_four && four_fit.error > cluster_threshold && (four_better_so_far || effort.perturb_both_modes) &&
+          ClusterEnds(t, order, false, local ? near : nullptr, effort.cluster_radius, cluster))
+        four_fit = Better(four_fit, Refine(t, Place(t, Quantize(cluster), four), four, effort.refine_steps));
+      if (local) RunBoundaries(t, three_fit, true, near);
+      if (try_three && three_fit.error > cluster_threshold && (!four_better_so_far || effort.perturb_both_modes) &&
+          ClusterEnds(t, order, true, local ? near : nullptr, effort.cluster_radius, cluster))
+        three_fit = Better(three_fit, Refine(t, Place(t, Quantize(cluster), three), three, effort.refine_steps));
+      const uint32_t threshold = effort.perturb_above * uint32_t(t.fitted);
+      const bool four_better = four_fit.error <= three_fit.error;
+      if (effort.perturb_passes > 0 && try_four && four_fit.error > threshold &&
+          (four_better || effort.perturb_both_modes))
+        four_fit = Perturb(t, four_fit, four, effort.perturb_passes);
+      if (effort.perturb_passes > 0 && try_three && three_fit.error > threshold &&
+          (!four_better || effort.perturb_both_modes))
+        three_fit = Perturb(t, three_fit, three, effort.perturb_passes);
+      if (try_four) best = Better(best, four_fit);
+      if (try_three) best = Better(best, three_fit);
+    }
+  }
+  Write(best, out);
+}
+
+void EncodeBc1Block(const uint8_t* texels, const EncodeSettings& settings, uint8_t* out) {
+  EncodeColourBlock(texels, settings.quality, {false, settings.bc1_punch_through}, out);
+}
+
+}  // namespace mivo

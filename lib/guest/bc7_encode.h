@@ -1,0 +1,42 @@
+// BC7 encoding of one 4x4 block. Every decision compares integer squared
+// errors of the texels as the format decodes them, so the bytes are the
+// same on every platform.
+#pragma once
+
+#include <cstdint>
+
+#include "mivo/encode.h"
+
+namespace mivo {
+
+// 16 RGBA texels (64 bytes, row by row) in, one 16-byte block out. Every
+// setting starts from mode 6 with the block's per-channel bounds as
+// endpoints, then fits mode 6 along the texels' principal axis with
+// least-squares passes; solid colours (any alpha) go to mode 5 exactly.
+//   fast   - one-step axis, one least-squares pass, p-bits by nearest
+//            decoding; mode 1 in its best-ranked partition only for blocks
+//            that mode 6 leaves far from good;
+//   normal - stops when mode 6 is good enough; else modes 4/5 (rotation 0,
+//            both index selections) when alpha varies, the three best-ranked
+//            two-subset partitions for modes 1, 3 (and 7 with alpha), then
+//            the two best three-subset partitions for modes 2 and 0;
+//   slow   - never stops early, eight partitions per mode, every rotation,
+//            every p-bit choice, more least-squares passes, mode 7 always.
+// Partitions are ranked by the squared spread of each subset around its mean.
+void EncodeBc7Block(const uint8_t* texels, const EncodeSettings& settings, uint8_t* out);
+
+// The same, returning the squared error the encoder measured for the block
+// it wrote: the sum over texels and channels of (decoded - input)^2; with
+// bc7_alpha_weighted the red, green and blue terms are multiplied by
+// (alpha + 1) and the alpha term by 256.
+uint64_t EncodeBc7BlockMeasured(const uint8_t* texels, const EncodeSettings& settings, uint8_t* out);
+
+// Mode 6 with the block's per-channel minimum and maximum as endpoints:
+// the plain encoding that every setting must match or beat. Returns its
+// error as above.
+uint64_t EncodeBc7Mode6Plain(const uint8_t* texels, const EncodeSettings& settings, uint8_t* out);
+
+// The error of `decoded` against `texels` as EncodeBc7BlockMeasured counts it.
+uint64_t Bc7BlockError(const uint8_t* texels, const uint8_t* decoded, bool alpha_weighted);
+
+}  // namespace mivo
