@@ -13,7 +13,7 @@
 #include "packbuild/build_pack.h"
 #include "packbuild/level_codec.h"
 #include "support/temp_folder.h"
-#include "texdump/png_writer.h"
+#include "common/png_writer.h"
 
 namespace mivo {
 namespace {

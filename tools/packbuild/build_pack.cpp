@@ -32,7 +32,6 @@ constexpr const char* kPartialSuffix = ".mivo-partial";
 // The manifest is written in a folder of its own, then moved beside the files.
 constexpr const char* kManifestStaging = "pack.txt.mivo-partial";
 
-fs::path PathFromUtf8(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
 
 void SayFailure(const std::string& text) { std::fprintf(stderr, "mivo_packbuild: %s\n", text.c_str()); }
 

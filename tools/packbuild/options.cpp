@@ -4,6 +4,8 @@
 #include <system_error>
 #include <thread>
 
+#include "pack/open_file.h"
+
 namespace mivo {
 namespace {
 
@@ -74,7 +76,6 @@ bool ParseFormat(const std::string& text, RequestedFormat& format) {
   return false;
 }
 
-fs::path PathFromUtf8(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
 
 // False when the value does not suit the option.
 bool Apply(OptionId id, const std::string& value, PackBuildOptions& options) {
