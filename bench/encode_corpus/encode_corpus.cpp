@@ -33,7 +33,7 @@ struct Image {
   std::string path;
   uint32_t width = 0, height = 0;
   Bytes rgba;
-  bool has_alpha = false;
+  bool has_alpha = false;  // the file has an alpha channel or a transparency chunk
 };
 
 // What a format's rows measure: the input taken from an RGBA image, which
@@ -202,7 +202,10 @@ int main(int argc, char** argv) {
         std::printf("%s: not decoded, left out\n", arg.c_str());
         continue;
       }
-      for (size_t k = 3; k < image.rgba.size() && !image.has_alpha; k += 4) image.has_alpha = image.rgba[k] != 255;
+      // An alpha channel (grey or colour with alpha) or a transparency chunk,
+      // whether or not any texel uses it.
+      const std::string text(bytes.begin(), bytes.end());
+      image.has_alpha = (bytes.size() > 25 && (bytes[25] == 4 || bytes[25] == 6)) || text.find("tRNS") != std::string::npos;
       images.push_back(std::move(image));
     }
   }
