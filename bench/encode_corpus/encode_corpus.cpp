@@ -128,10 +128,11 @@ void Squish(const FormatRow& row, const Image& image, const Bytes& input, int fl
   Bytes decoded(input.size());
   Bytes rgba(texels * 4), out(texels * 4);
   Bytes blocks(size_t(squish::GetStorageRequirements(w, h, flags)));
-  const uint32_t passes = row.yardstick == Yardstick::bc3_alpha_per_channel ? channels : 1;
+  const bool per_channel = row.yardstick == Yardstick::bc3_alpha_per_channel;
+  const uint32_t passes = per_channel ? channels : 1;
   for (uint32_t pass = 0; pass < passes; ++pass) {
     for (size_t i = 0; i < texels; ++i) {
-      if (passes == 1) {
+      if (!per_channel) {
         std::memcpy(&rgba[4 * i], &input[4 * i], 4);
       } else {
         rgba[4 * i] = rgba[4 * i + 1] = rgba[4 * i + 2] = 0;
@@ -143,7 +144,7 @@ void Squish(const FormatRow& row, const Image& image, const Bytes& input, int fl
     tally.seconds += Since(start);
     squish::DecompressImage(out.data(), w, h, blocks.data(), flags);
     for (size_t i = 0; i < texels; ++i) {
-      if (passes == 1) {
+      if (!per_channel) {
         std::memcpy(&decoded[4 * i], &out[4 * i], 4);
       } else {
         decoded[i * channels + pass] = out[4 * i + 3];
