@@ -453,10 +453,11 @@ struct Effort {
   bool perturb_both_modes;
   uint32_t cluster_above;  // per fitted texel: also start from the best split along the axis
   int cluster_radius;      // around the current fit's split; 16: every split
+  uint32_t three_above;    // per fitted texel: fit the three-colour mode too
 };
 constexpr uint32_t kNever = 1u << 20;
-constexpr Effort kEffort[3] = {{3, 1, 0, kNever, false, kNever, 0}, {4, 2, 1, 24, false, 16, 2},
-                               {8, 8, 16, 0, true, 0, 16}};  // fast, normal, slow
+constexpr Effort kEffort[3] = {{3, 1, 0, kNever, false, kNever, 0, 0}, {4, 2, 1, 24, false, 16, 2, 16},
+                               {8, 8, 16, 0, true, 0, 16, 0}};  // fast, normal, slow
 
 }  // namespace
 
@@ -494,7 +495,9 @@ void EncodeColourBlock(const uint8_t* rgba, EncodeQuality quality, const ColourB
       Encoding four_fit, three_fit;
       four_fit.error = three_fit.error = ~0u;
       if (try_four) four_fit = Better(best, Refine(t, Place(t, Quantize(ends), four), four, effort.refine_steps));
-      if (try_three) three_fit = Refine(t, Place(t, Quantize(ends), three), three, effort.refine_steps);
+      const bool fit_three =
+          try_three && (!try_four || four_fit.error > effort.three_above * uint32_t(t.fitted));
+      if (fit_three) three_fit = Refine(t, Place(t, Quantize(ends), three), three, effort.refine_steps);
       int cluster[2][3];
       const uint32_t cluster_threshold = effort.cluster_above * uint32_t(t.fitted);
       const bool four_better_so_far = four_fit.error <= three_fit.error;
@@ -505,7 +508,7 @@ void EncodeColourBlock(const uint8_t* rgba, EncodeQuality quality, const ColourB
           ClusterEnds(t, order, false, local ? near : nullptr, effort.cluster_radius, cluster))
         four_fit = Better(four_fit, Refine(t, Place(t, Quantize(cluster), four), four, effort.refine_steps));
       if (local) RunBoundaries(t, three_fit, true, near);
-      if (try_three && three_fit.error > cluster_threshold && (!four_better_so_far || effort.perturb_both_modes) &&
+      if (fit_three && three_fit.error > cluster_threshold && (!four_better_so_far || effort.perturb_both_modes) &&
           ClusterEnds(t, order, true, local ? near : nullptr, effort.cluster_radius, cluster))
         three_fit = Better(three_fit, Refine(t, Place(t, Quantize(cluster), three), three, effort.refine_steps));
       const uint32_t threshold = effort.perturb_above * uint32_t(t.fitted);
@@ -513,11 +516,11 @@ void EncodeColourBlock(const uint8_t* rgba, EncodeQuality quality, const ColourB
       if (effort.perturb_passes > 0 && try_four && four_fit.error > threshold &&
           (four_better || effort.perturb_both_modes))
         four_fit = Perturb(t, four_fit, four, effort.perturb_passes);
-      if (effort.perturb_passes > 0 && try_three && three_fit.error > threshold &&
+      if (effort.perturb_passes > 0 && fit_three && three_fit.error > threshold &&
           (!four_better || effort.perturb_both_modes))
         three_fit = Perturb(t, three_fit, three, effort.perturb_passes);
       if (try_four) best = Better(best, four_fit);
-      if (try_three) best = Better(best, three_fit);
+      if (fit_three) best = Better(best, three_fit);
     }
   }
   Write(best, out);
