@@ -44,39 +44,41 @@ struct SingleFits {
   uint8_t half5[256][2], half6[256][2];
 };
 
-// `pull` is 3 for the two-thirds interpolant and 2 for halfway: the second
-// endpoint that puts it on v is pull * v - (pull - 1) * first, and only the
-// levels around that one can be nearest.
+// Every endpoint pair once: the closest pair per value it reaches; a value
+// that no pair reaches takes the nearest reached one's pair (closest pair
+// among equally near). Kept small for the compilers' constant-evaluation
+// limits.
 template <int Bits, typename Interpolant>
-constexpr void FitSingle(uint8_t (&fits)[256][2], Interpolant interpolant, int pull) {
-  constexpr int top = (1 << Bits) - 1;
+constexpr void FitSingle(uint8_t (&fits)[256][2], Interpolant interpolant) {
+  constexpr int levels = 1 << Bits;
   const auto expand = [](int q) { return Bits == 5 ? Expand5(q) : Expand6(q); };
+  int spread[256];
+  for (int v = 0; v < 256; ++v) spread[v] = 1 << 30;
+  for (int q0 = 0; q0 < levels; ++q0) {
+    for (int q1 = 0; q1 < levels; ++q1) {
+      const int e0 = expand(q0), e1 = expand(q1), v = interpolant(e0, e1);
+      if (Distance(e0, e1) < spread[v]) spread[v] = Distance(e0, e1), fits[v][0] = uint8_t(q0), fits[v][1] = uint8_t(q1);
+    }
+  }
   for (int v = 0; v < 256; ++v) {
-    int best_error = 1 << 30, best_spread = 1 << 30;
-    for (int q0 = 0; q0 <= top; ++q0) {
-      const int e0 = expand(q0);
-      int target = pull * v - (pull - 1) * e0;
-      target = target < 0 ? 0 : target > 255 ? 255 : target;
-      const int centre = (target * top + 127) / 255;
-      for (int q1 = centre - 2; q1 <= centre + 2; ++q1) {
-        if (q1 < 0 || q1 > top) continue;
-        const int e1 = expand(q1);
-        const int error = Distance(interpolant(e0, e1), v), spread = Distance(e0, e1);
-        if (error < best_error || (error == best_error && spread < best_spread)) {
-          best_error = error, best_spread = spread;
-          fits[v][0] = uint8_t(q0), fits[v][1] = uint8_t(q1);
-        }
-      }
+    if (spread[v] != 1 << 30) continue;
+    for (int d = 1; d < 256; ++d) {
+      const int below = v - d >= 0 && spread[v - d] != 1 << 30 ? spread[v - d] : 1 << 30;
+      const int above = v + d < 256 && spread[v + d] != 1 << 30 ? spread[v + d] : 1 << 30;
+      if (below == 1 << 30 && above == 1 << 30) continue;
+      const int from = below <= above ? v - d : v + d;
+      fits[v][0] = fits[from][0], fits[v][1] = fits[from][1];
+      break;
     }
   }
 }
 
 constexpr SingleFits MakeSingleFits() {
   SingleFits f{};
-  FitSingle<5>(f.third5, Third, 3);
-  FitSingle<6>(f.third6, Third, 3);
-  FitSingle<5>(f.half5, Half, 2);
-  FitSingle<6>(f.half6, Half, 2);
+  FitSingle<5>(f.third5, Third);
+  FitSingle<6>(f.third6, Third);
+  FitSingle<5>(f.half5, Half);
+  FitSingle<6>(f.half6, Half);
   return f;
 }
 constexpr SingleFits kSingleFits = MakeSingleFits();
