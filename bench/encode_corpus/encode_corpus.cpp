@@ -33,7 +33,7 @@ struct Image {
   std::string path;
   uint32_t width = 0, height = 0;
   Bytes rgba;
-  bool has_alpha = false;
+  bool has_alpha = false;  // the file has an alpha channel or a transparency chunk
 };
 
 // What a format's rows measure: the input taken from an RGBA image, which
@@ -132,10 +132,11 @@ void Squish(const FormatRow& row, const Image& image, const Bytes& input, int fl
   Bytes decoded(input.size());
   Bytes rgba(texels * 4), out(texels * 4);
   Bytes blocks(size_t(squish::GetStorageRequirements(w, h, flags)));
-  const uint32_t passes = row.yardstick == Yardstick::bc3_alpha_per_channel ? channels : 1;
+  const bool per_channel = row.yardstick == Yardstick::bc3_alpha_per_channel;
+  const uint32_t passes = per_channel ? channels : 1;
   for (uint32_t pass = 0; pass < passes; ++pass) {
     for (size_t i = 0; i < texels; ++i) {
-      if (passes == 1) {
+      if (!per_channel) {
         std::memcpy(&rgba[4 * i], &input[4 * i], 4);
       } else {
         rgba[4 * i] = rgba[4 * i + 1] = rgba[4 * i + 2] = 0;
@@ -147,7 +148,7 @@ void Squish(const FormatRow& row, const Image& image, const Bytes& input, int fl
     tally.seconds += Since(start);
     squish::DecompressImage(out.data(), w, h, blocks.data(), flags);
     for (size_t i = 0; i < texels; ++i) {
-      if (passes == 1) {
+      if (!per_channel) {
         std::memcpy(&decoded[4 * i], &out[4 * i], 4);
       } else {
         decoded[i * channels + pass] = out[4 * i + 3];
@@ -206,7 +207,10 @@ int main(int argc, char** argv) {
         std::printf("%s: not decoded, left out\n", arg.c_str());
         continue;
       }
-      for (size_t k = 3; k < image.rgba.size() && !image.has_alpha; k += 4) image.has_alpha = image.rgba[k] != 255;
+      // An alpha channel (grey or colour with alpha) or a transparency chunk,
+      // whether or not any texel uses it.
+      const std::string text(bytes.begin(), bytes.end());
+      image.has_alpha = (bytes.size() > 25 && (bytes[25] == 4 || bytes[25] == 6)) || text.find("tRNS") != std::string::npos;
       images.push_back(std::move(image));
     }
   }

@@ -38,7 +38,7 @@ uint64_t EncodedLevelBytes(HostFormat format, uint32_t width, uint32_t height);
 // EncodeInputTexelBytes(format) bytes, rows top to bottom, no padding; `out`
 // receives EncodedLevelBytes(format, width, height) bytes. Partial edge
 // blocks repeat the level's last column and row. `threads` 0 or 1 works on
-// the caller's thread; the bytes never depend on it. Messages:
+// the caller's thread, more use up to 4; the bytes never depend on it. Messages:
 // "unsupported encode format", "invalid level size".
 bool EncodeLevel(HostFormat format, const uint8_t* texels, uint32_t width, uint32_t height,
                  const EncodeSettings& settings, uint32_t threads, uint8_t* out, std::string& error);

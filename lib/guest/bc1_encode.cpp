@@ -44,39 +44,41 @@ struct SingleFits {
   uint8_t half5[256][2], half6[256][2];
 };
 
-// `pull` is 3 for the two-thirds interpolant and 2 for halfway: the second
-// endpoint that puts it on v is pull * v - (pull - 1) * first, and only the
-// levels around that one can be nearest.
+// Every endpoint pair once: the closest pair per value it reaches; a value
+// that no pair reaches takes the nearest reached one's pair (closest pair
+// among equally near). Kept small for the compilers' constant-evaluation
+// limits.
 template <int Bits, typename Interpolant>
-constexpr void FitSingle(uint8_t (&fits)[256][2], Interpolant interpolant, int pull) {
-  constexpr int top = (1 << Bits) - 1;
+constexpr void FitSingle(uint8_t (&fits)[256][2], Interpolant interpolant) {
+  constexpr int levels = 1 << Bits;
   const auto expand = [](int q) { return Bits == 5 ? Expand5(q) : Expand6(q); };
+  int spread[256];
+  for (int v = 0; v < 256; ++v) spread[v] = 1 << 30;
+  for (int q0 = 0; q0 < levels; ++q0) {
+    for (int q1 = 0; q1 < levels; ++q1) {
+      const int e0 = expand(q0), e1 = expand(q1), v = interpolant(e0, e1);
+      if (Distance(e0, e1) < spread[v]) spread[v] = Distance(e0, e1), fits[v][0] = uint8_t(q0), fits[v][1] = uint8_t(q1);
+    }
+  }
   for (int v = 0; v < 256; ++v) {
-    int best_error = 1 << 30, best_spread = 1 << 30;
-    for (int q0 = 0; q0 <= top; ++q0) {
-      const int e0 = expand(q0);
-      int target = pull * v - (pull - 1) * e0;
-      target = target < 0 ? 0 : target > 255 ? 255 : target;
-      const int centre = (target * top + 127) / 255;
-      for (int q1 = centre - 2; q1 <= centre + 2; ++q1) {
-        if (q1 < 0 || q1 > top) continue;
-        const int e1 = expand(q1);
-        const int error = Distance(interpolant(e0, e1), v), spread = Distance(e0, e1);
-        if (error < best_error || (error == best_error && spread < best_spread)) {
-          best_error = error, best_spread = spread;
-          fits[v][0] = uint8_t(q0), fits[v][1] = uint8_t(q1);
-        }
-      }
+    if (spread[v] != 1 << 30) continue;
+    for (int d = 1; d < 256; ++d) {
+      const int below = v - d >= 0 && spread[v - d] != 1 << 30 ? spread[v - d] : 1 << 30;
+      const int above = v + d < 256 && spread[v + d] != 1 << 30 ? spread[v + d] : 1 << 30;
+      if (below == 1 << 30 && above == 1 << 30) continue;
+      const int from = below <= above ? v - d : v + d;
+      fits[v][0] = fits[from][0], fits[v][1] = fits[from][1];
+      break;
     }
   }
 }
 
 constexpr SingleFits MakeSingleFits() {
   SingleFits f{};
-  FitSingle<5>(f.third5, Third, 3);
-  FitSingle<6>(f.third6, Third, 3);
-  FitSingle<5>(f.half5, Half, 2);
-  FitSingle<6>(f.half6, Half, 2);
+  FitSingle<5>(f.third5, Third);
+  FitSingle<6>(f.third6, Third);
+  FitSingle<5>(f.half5, Half);
+  FitSingle<6>(f.half6, Half);
   return f;
 }
 constexpr SingleFits kSingleFits = MakeSingleFits();
@@ -453,10 +455,11 @@ struct Effort {
   bool perturb_both_modes;
   uint32_t cluster_above;  // per fitted texel: also start from the best split along the axis
   int cluster_radius;      // around the current fit's split; 16: every split
+  uint32_t three_above;    // per fitted texel: fit the three-colour mode too
 };
 constexpr uint32_t kNever = 1u << 20;
-constexpr Effort kEffort[3] = {{3, 1, 0, kNever, false, kNever, 0}, {4, 2, 1, 24, false, 16, 2},
-                               {8, 8, 16, 0, true, 0, 16}};  // fast, normal, slow
+constexpr Effort kEffort[3] = {{3, 1, 0, kNever, false, kNever, 0, 0}, {4, 2, 1, 24, false, 16, 2, 16},
+                               {8, 8, 16, 0, true, 0, 16, 0}};  // fast, normal, slow
 
 }  // namespace
 
@@ -494,7 +497,9 @@ void EncodeColourBlock(const uint8_t* rgba, EncodeQuality quality, const ColourB
       Encoding four_fit, three_fit;
       four_fit.error = three_fit.error = ~0u;
       if (try_four) four_fit = Better(best, Refine(t, Place(t, Quantize(ends), four), four, effort.refine_steps));
-      if (try_three) three_fit = Refine(t, Place(t, Quantize(ends), three), three, effort.refine_steps);
+      const bool fit_three =
+          try_three && (!try_four || four_fit.error > effort.three_above * uint32_t(t.fitted));
+      if (fit_three) three_fit = Refine(t, Place(t, Quantize(ends), three), three, effort.refine_steps);
       int cluster[2][3];
       const uint32_t cluster_threshold = effort.cluster_above * uint32_t(t.fitted);
       const bool four_better_so_far = four_fit.error <= three_fit.error;
@@ -505,7 +510,7 @@ void EncodeColourBlock(const uint8_t* rgba, EncodeQuality quality, const ColourB
           ClusterEnds(t, order, false, local ? near : nullptr, effort.cluster_radius, cluster))
         four_fit = Better(four_fit, Refine(t, Place(t, Quantize(cluster), four), four, effort.refine_steps));
       if (local) RunBoundaries(t, three_fit, true, near);
-      if (try_three && three_fit.error > cluster_threshold && (!four_better_so_far || effort.perturb_both_modes) &&
+      if (fit_three && three_fit.error > cluster_threshold && (!four_better_so_far || effort.perturb_both_modes) &&
           ClusterEnds(t, order, true, local ? near : nullptr, effort.cluster_radius, cluster))
         three_fit = Better(three_fit, Refine(t, Place(t, Quantize(cluster), three), three, effort.refine_steps));
       const uint32_t threshold = effort.perturb_above * uint32_t(t.fitted);
@@ -513,11 +518,11 @@ void EncodeColourBlock(const uint8_t* rgba, EncodeQuality quality, const ColourB
       if (effort.perturb_passes > 0 && try_four && four_fit.error > threshold &&
           (four_better || effort.perturb_both_modes))
         four_fit = Perturb(t, four_fit, four, effort.perturb_passes);
-      if (effort.perturb_passes > 0 && try_three && three_fit.error > threshold &&
+      if (effort.perturb_passes > 0 && fit_three && three_fit.error > threshold &&
           (!four_better || effort.perturb_both_modes))
         three_fit = Perturb(t, three_fit, three, effort.perturb_passes);
       if (try_four) best = Better(best, four_fit);
-      if (try_three) best = Better(best, three_fit);
+      if (fit_three) best = Better(best, three_fit);
     }
   }
   Write(best, out);
