@@ -347,13 +347,12 @@ GroupSpec ColourSpec(const Bc7Mode& m, int mode, int rotation) {
 }
 
 // Members of each subset of a partition.
-int Members(int subsets, int partition, uint8_t members[3][16], int counts[3]) {
+void Members(int subsets, int partition, uint8_t members[3][16], int counts[3]) {
   counts[0] = counts[1] = counts[2] = 0;
   for (int i = 0; i < 16; ++i) {
     const int s = Bc7Subset(subsets, partition, i);
     members[s][counts[s]++] = uint8_t(i);
   }
-  return subsets;
 }
 
 bool SameValues(const Texels& t, const uint8_t* members, int n, const GroupSpec& g) {
