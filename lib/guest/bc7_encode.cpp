@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 
+#include "guest/bc7_decode.h"
 #include "guest/bc7_tables.h"
 
 namespace mivo {
@@ -347,13 +348,12 @@ GroupSpec ColourSpec(const Bc7Mode& m, int mode, int rotation) {
 }
 
 // Members of each subset of a partition.
-int Members(int subsets, int partition, uint8_t members[3][16], int counts[3]) {
+void Members(int subsets, int partition, uint8_t members[3][16], int counts[3]) {
   counts[0] = counts[1] = counts[2] = 0;
   for (int i = 0; i < 16; ++i) {
     const int s = Bc7Subset(subsets, partition, i);
     members[s][counts[s]++] = uint8_t(i);
   }
-  return subsets;
 }
 
 bool SameValues(const Texels& t, const uint8_t* members, int n, const GroupSpec& g) {
@@ -548,10 +548,16 @@ Texels Load(const uint8_t* texels, bool alpha_weighted) {
   for (int i = 0; i < 16; ++i) {
     for (int c = 0; c < 4; ++c) {
       t.value[i][c] = texels[4 * i + c];
-      t.weight[i][c] = alpha_weighted ? (c < 3 ? texels[4 * i + 3] + 1 : 256) : 1;
+      t.weight[i][c] = int(Bc7ChannelWeight(texels + 4 * i, c, alpha_weighted));
     }
   }
   return t;
+}
+
+uint64_t PlainSquaredError(const uint8_t* texels, const uint8_t* decoded) {
+  uint64_t e = 0;
+  for (int k = 0; k < 64; ++k) e += uint64_t((decoded[k] - texels[k]) * (decoded[k] - texels[k]));
+  return e;
 }
 
 Candidate PlainMode6(const Texels& t) {
@@ -587,12 +593,13 @@ Search SearchFor(EncodeQuality quality) {
   }
 }
 
-Candidate Encode(const Texels& t, EncodeQuality quality, bool alpha_weighted) {
+Candidate Encode(const Texels& t, EncodeQuality quality, bool alpha_weighted, Candidate& plain) {
   const Search search = SearchFor(quality);
   // Below this error the block is left as it stands (alpha-weighted errors
   // are about 256 times larger).
   const uint64_t good_enough = search.good_enough * (alpha_weighted ? 256 : 1);
-  Candidate best = PlainMode6(t);
+  plain = PlainMode6(t);
+  Candidate best = plain;
   if (best.error == 0) return best;
   bool alpha_varies = false, opaque = true, colour_constant = true;
   for (int i = 0; i < 16; ++i) {
@@ -608,7 +615,8 @@ Candidate Encode(const Texels& t, EncodeQuality quality, bool alpha_weighted) {
   Keep(FitSubsetMode(t, 6, 0, search, 0), best);
   if (best.error <= good_enough) return best;
 
-  // Alpha apart from colour, for blocks whose alpha varies.
+  // Alpha apart from colour, for blocks whose alpha varies (fast: mode 5).
+  if (!search.all_modes && alpha_varies) Keep(FitSeparateAlpha(t, 5, 0, 0, search), best);
   if (search.all_modes && (alpha_varies || quality == EncodeQuality::slow)) {
     const int rotations = search.all_rotations ? 4 : 1;
     for (int rotation = 0; rotation < rotations; ++rotation) {
@@ -646,17 +654,28 @@ uint64_t Bc7BlockError(const uint8_t* texels, const uint8_t* decoded, bool alpha
   for (int i = 0; i < 16; ++i) {
     for (int c = 0; c < 4; ++c) {
       const int d = int(decoded[4 * i + c]) - int(texels[4 * i + c]);
-      const uint64_t w = alpha_weighted ? (c < 3 ? uint64_t(texels[4 * i + 3]) + 1 : 256) : 1;
-      e += w * uint64_t(d * d);
+      e += Bc7ChannelWeight(texels + 4 * i, c, alpha_weighted) * uint64_t(d * d);
     }
   }
   return e;
 }
 
 uint64_t EncodeBc7BlockMeasured(const uint8_t* texels, const EncodeSettings& settings, uint8_t* out) {
-  const Candidate c = Encode(Load(texels, settings.bc7_alpha_weighted), settings.quality, settings.bc7_alpha_weighted);
+  Candidate plain;
+  const Candidate c = Encode(Load(texels, settings.bc7_alpha_weighted), settings.quality,
+                             settings.bc7_alpha_weighted, plain);
   WriteCandidate(c, out);
-  return c.error;
+  if (settings.bc7_alpha_weighted || c.error == plain.error) return c.error;
+  // The heavier alpha term may buy alpha with colour; the block still never
+  // ends up further from its texels, all channels counted alike, than the
+  // plain mode 6 encoding.
+  uint8_t plain_block[16], decoded[64], plain_decoded[64];
+  WriteCandidate(plain, plain_block);
+  DecodeBc7Block(out, decoded);
+  DecodeBc7Block(plain_block, plain_decoded);
+  if (PlainSquaredError(texels, decoded) <= PlainSquaredError(texels, plain_decoded)) return c.error;
+  std::memcpy(out, plain_block, 16);
+  return plain.error;
 }
 
 void EncodeBc7Block(const uint8_t* texels, const EncodeSettings& settings, uint8_t* out) {

@@ -25,10 +25,19 @@ namespace mivo {
 // Partitions are ranked by the squared spread of each subset around its mean.
 void EncodeBc7Block(const uint8_t* texels, const EncodeSettings& settings, uint8_t* out);
 
-// The same, returning the squared error the encoder measured for the block
-// it wrote: the sum over texels and channels of (decoded - input)^2; with
-// bc7_alpha_weighted the red, green and blue terms are multiplied by
-// (alpha + 1) and the alpha term by 256.
+// Weight of channel c (0-3) of an RGBA texel in the encoder's error: alpha
+// counts 8 times a colour channel, since a wrong alpha shows whatever lies
+// behind the texel; with alpha weighting the colour channels count
+// (alpha + 1) and alpha 8 x 256.
+inline uint64_t Bc7ChannelWeight(const uint8_t* texel, int c, bool alpha_weighted) {
+  if (c == 3) return alpha_weighted ? 2048 : 8;
+  return alpha_weighted ? uint64_t(texel[3]) + 1 : 1;
+}
+
+// The same, returning the error the encoder measured for the block it
+// wrote: the sum over texels and channels of weight x (decoded - input)^2.
+// Without alpha weighting the block is also never further from the texels,
+// all channels counted alike, than EncodeBc7Mode6Plain's.
 uint64_t EncodeBc7BlockMeasured(const uint8_t* texels, const EncodeSettings& settings, uint8_t* out);
 
 // Mode 6 with the block's per-channel minimum and maximum as endpoints:
