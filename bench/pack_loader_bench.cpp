@@ -1,10 +1,10 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <cstdio>
-#include <fstream>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <system_error>
 #include <thread>
@@ -139,8 +139,8 @@ void BM_PackLoaderSetFolderToAllTaken(benchmark::State& state) {
     taken.clear();
     state.ResumeTiming();
   }
-  state.counters["textures/s"] = benchmark::Counter(double(kTextures) * double(state.iterations()),
-                                                    benchmark::Counter::kIsRate);
+  state.counters["textures/s"] =
+      benchmark::Counter(double(kTextures) * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_PackLoaderSetFolderToAllTaken)
     ->ArgName("workers")

@@ -31,7 +31,8 @@ Prepared Prepare(GuestFormat format, uint32_t max_level, uint32_t endian) {
   w[4] = max_level << 6;
   w[5] = kDim2D << 9 | (max_level != 0 ? kMips : 0);
   const GuestExtents extents = ComputeGuestExtents(p.fetch, 0);
-  p.memory.resize(size_t(max_level != 0 ? extents.mip_address + extents.mip_size : extents.base_address + extents.base_size));
+  p.memory.resize(
+      size_t(max_level != 0 ? extents.mip_address + extents.mip_size : extents.base_address + extents.base_size));
   std::mt19937 rng(1);
   for (uint8_t& b : p.memory) b = uint8_t(rng());
   p.guest_bytes = extents.base_size + extents.mip_size;
@@ -48,7 +49,8 @@ void RunRead(benchmark::State& state, GuestFormat format, uint32_t max_level) {
   HostTextureData texture;
   std::string error;
   for (auto _ : state) {
-    if (!ReadGuestTexture(p.fetch, {p.memory.data(), p.memory.size(), 0}, texture, error, 0, pool.get())) state.SkipWithError("read failed");
+    if (!ReadGuestTexture(p.fetch, {p.memory.data(), p.memory.size(), 0}, texture, error, 0, pool.get()))
+      state.SkipWithError("read failed");
     benchmark::DoNotOptimize(texture.data.data());
   }
   state.SetBytesProcessed(int64_t(state.iterations() * p.guest_bytes));

@@ -20,7 +20,8 @@ namespace fs = std::filesystem;
 constexpr uint32_t kSide = 4096;
 
 void Write(const fs::path& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 // The two replacement files, written once per run: a 4096x4096 RGBA PNG of
@@ -52,7 +53,8 @@ struct Files {
     blocks.host_format = HostFormat::BC3_UNORM;
     blocks.width = blocks.height = kSide;
     blocks.levels = CompleteChainCount(kSide, kSide);
-    for (uint32_t m = 0; m < blocks.levels; ++m) AddLevel(blocks, m, std::max(1u, kSide >> m), std::max(1u, kSide >> m));
+    for (uint32_t m = 0; m < blocks.levels; ++m)
+      AddLevel(blocks, m, std::max(1u, kSide >> m), std::max(1u, kSide >> m));
     const std::vector<uint8_t> dds = BuildDds(blocks);
     Write(folder / "blocks.dds", dds);
     dds_size = dds.size();

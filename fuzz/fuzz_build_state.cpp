@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (mivo::FormatBuildState(records) != text) __builtin_trap();
   for (const mivo::StateRecord& r : records) {
-    if (!mivo::IsOutputFileName(r.file) || r.summary.levels != mivo::CompleteChainCount(r.summary.width, r.summary.height)) {
+    if (!mivo::IsOutputFileName(r.file) ||
+        r.summary.levels != mivo::CompleteChainCount(r.summary.width, r.summary.height)) {
       __builtin_trap();
     }
   }

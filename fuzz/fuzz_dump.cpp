@@ -45,8 +45,8 @@ uint64_t DecodedBytesBound(const GuestTextureInfo& info) {
   for (uint32_t m = info.min_level; m < info.levels; ++m) {
     const uint32_t width = std::max(1u, info.width >> m), height = std::max(1u, info.height >> m);
     const uint64_t depth = info.dim == kDim3D ? std::max(1u, info.depth >> m) : 1;
-    total += std::max(HostSliceSize(info.host_format, width, height), uint64_t(width) * height * 4) * depth *
-             info.layers;
+    total +=
+        std::max(HostSliceSize(info.host_format, width, height), uint64_t(width) * height * 4) * depth * info.layers;
   }
   return total;
 }
@@ -72,8 +72,7 @@ void CheckUndecoded(const TextureDump& dump, bool tail_candidate) {
        ++assume_mips_in_base_tail) {
     HostTextureData texture;
     std::string error;
-    if (ReadGuestTexture(dump.fetch, GuestMemoryView{}, texture, error, assume_mips_in_base_tail) ||
-        error.empty()) {
+    if (ReadGuestTexture(dump.fetch, GuestMemoryView{}, texture, error, assume_mips_in_base_tail) || error.empty()) {
       __builtin_trap();
     }
     if (assume_mips_in_base_tail == 0) {
@@ -83,8 +82,8 @@ void CheckUndecoded(const TextureDump& dump, bool tail_candidate) {
   }
 }
 
-void RunNormalModeStages(const TextureDump& dump, const StagedDump& staged, const HostTextureData& texture,
-                         bool ok, const std::string& error) {
+void RunNormalModeStages(const TextureDump& dump, const StagedDump& staged, const HostTextureData& texture, bool ok,
+                         const std::string& error) {
   DumpReport report = MakeDumpReport(kName, staged, dump.base_image.size(), dump.mip_image.size(),
                                      dump.version1_shifted, texture, ok, error);
   if (report.content_key != 0) report.pack_key = FormatContentKey(report.content_key, report.name);

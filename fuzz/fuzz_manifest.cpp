@@ -12,8 +12,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   mivo::PackManifest entries;
   std::string error;
-  const bool ok = mivo::ParsePackManifestText(std::string_view(reinterpret_cast<const char*>(data), size), entries,
-                                              error);
+  const bool ok =
+      mivo::ParsePackManifestText(std::string_view(reinterpret_cast<const char*>(data), size), entries, error);
   if (!ok && error.empty()) __builtin_trap();
   if (entries.size() > mivo::kMaxManifestEntries) __builtin_trap();
   for (const mivo::ManifestEntry& e : entries) {

@@ -182,16 +182,12 @@ struct Session {
       case 4:
         if (loader->Status().find('\n') != std::string::npos) __builtin_trap();
         break;
-      case 5:
-        CheckStats();
-        break;
+      case 5: CheckStats(); break;
       case 6:
         while (!loader->Stats().idle) std::this_thread::sleep_for(std::chrono::microseconds(50));
         CheckStats();
         break;
-      default:
-        Start(arg & 3, kBudgets[(arg >> 2) & 3]);
-        break;
+      default: Start(arg & 3, kBudgets[(arg >> 2) & 3]); break;
     }
   }
 };

@@ -15,9 +15,8 @@
 namespace mivo::fuzz {
 
 constexpr HostFormat kPackFormats[] = {
-    HostFormat::R8_UNORM,  HostFormat::RG8_UNORM, HostFormat::RG8_SNORM, HostFormat::RGBA8_UNORM,
-    HostFormat::BC1_UNORM, HostFormat::BC2_UNORM, HostFormat::BC3_UNORM, HostFormat::BC5_UNORM,
-    HostFormat::BC5_SNORM, HostFormat::BC7_UNORM,
+    HostFormat::R8_UNORM,  HostFormat::RG8_UNORM, HostFormat::RG8_SNORM, HostFormat::RGBA8_UNORM, HostFormat::BC1_UNORM,
+    HostFormat::BC2_UNORM, HostFormat::BC3_UNORM, HostFormat::BC5_UNORM, HostFormat::BC5_SNORM,   HostFormat::BC7_UNORM,
 };
 
 inline HostFormat PackFormatFromByte(uint8_t byte) { return kPackFormats[byte % 10]; }
@@ -51,8 +50,8 @@ inline void LoadAndCheck(HostFormat original, std::vector<uint8_t> file, bool is
   uint64_t offset = 0;
   for (uint32_t i = 0; i < texture.levels; ++i) {
     const LevelRecord& level = texture.level_records[i];
-    if (level.mip != i || level.offset != offset || level.size != HostSliceSize(texture.host_format, level.width,
-                                                                               level.height)) {
+    if (level.mip != i || level.offset != offset ||
+        level.size != HostSliceSize(texture.host_format, level.width, level.height)) {
       __builtin_trap();
     }
     offset += level.size;

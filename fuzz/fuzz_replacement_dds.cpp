@@ -9,7 +9,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  mivo::fuzz::LoadAndCheck(mivo::fuzz::PackFormatFromByte(data[0]), std::vector<uint8_t>(data + 1, data + size),
-                           false);
+  mivo::fuzz::LoadAndCheck(mivo::fuzz::PackFormatFromByte(data[0]), std::vector<uint8_t>(data + 1, data + size), false);
   return 0;
 }

@@ -43,9 +43,7 @@ int main() {
                                       mivo::HostFormat::BC4_UNORM, mivo::HostFormat::BC4_SNORM,
                                       mivo::HostFormat::BC5_UNORM, mivo::HostFormat::BC5_SNORM,
                                       mivo::HostFormat::BC7_UNORM};
-  const struct {
-    uint32_t width, height;
-  } sizes[] = {{64, 64}, {37, 19}, {3, 130}};
+  const struct { uint32_t width, height; } sizes[] = {{64, 64}, {37, 19}, {3, 130}};
   int status = 0;
   for (const mivo::HostFormat format : formats) {
     const mivo::EncodeFormatRow& row = *mivo::FindEncodeFormat(format);
@@ -67,8 +65,12 @@ int main() {
           mivo::DecodeEncodedLevel(format, one.data(), width, height, decoded.data());
           const mivo::LevelError e =
               mivo::MeasureLevelError(image.data(), decoded.data(), width, height, row.texel_bytes, is_signed);
-          std::printf("%d %ux%u q%d%s %016llx %s %s %s\n", int(format), width, height, q, !punch_through ? "" : format == mivo::HostFormat::BC7_UNORM ? " aw" : " pt",
-                      (unsigned long long)Fnv1a(one), mivo::FormatPsnr(row.texel_bytes == 4 ? e.rgb : e.channel[0]).c_str(),
+          std::printf("%d %ux%u q%d%s %016llx %s %s %s\n", int(format), width, height, q,
+                      !punch_through                          ? ""
+                      : format == mivo::HostFormat::BC7_UNORM ? " aw"
+                                                              : " pt",
+                      (unsigned long long)Fnv1a(one),
+                      mivo::FormatPsnr(row.texel_bytes == 4 ? e.rgb : e.channel[0]).c_str(),
                       mivo::FormatPsnr(row.texel_bytes == 4 ? e.alpha : e.channel[1]).c_str(),
                       mivo::FormatPsnr(e.worst_block).c_str());
           if (one != three) {

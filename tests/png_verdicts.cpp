@@ -25,8 +25,8 @@ int main(int argc, char** argv) {
     if (bytes[0] & 0x80) mivo::fuzz::RepairChunkCrcs(file);
     mivo::HostTextureData texture;
     std::string error;
-    const bool accepted = mivo::LoadReplacementBytes(std::move(file), true, mivo::fuzz::PackFormatFromByte(bytes[0]),
-                                                     texture, error);
+    const bool accepted =
+        mivo::LoadReplacementBytes(std::move(file), true, mivo::fuzz::PackFormatFromByte(bytes[0]), texture, error);
     const std::string name = path.filename().string();
     std::printf("%s %s\n", name.c_str(), accepted ? "accept" : "refuse");
     if (!accepted) std::fprintf(stderr, "%s: %s\n", name.c_str(), error.c_str());

@@ -65,8 +65,10 @@ const FormatRow kFormats[] = {
 
 uint32_t Channels(Input input) {
   switch (input) {
-    case Input::red: case Input::red_signed: return 1;
-    case Input::red_green: case Input::red_green_signed: return 2;
+    case Input::red:
+    case Input::red_signed: return 1;
+    case Input::red_green:
+    case Input::red_green_signed: return 2;
     default: return 4;
   }
 }
@@ -156,8 +158,8 @@ void Squish(const FormatRow& row, const Image& image, const Bytes& input, int fl
     }
   }
   tally.pixels += texels;
-  mivo::AddLevelError(tally.error, mivo::MeasureLevelError(input.data(), decoded.data(), image.width, image.height,
-                                                           channels, false));
+  mivo::AddLevelError(
+      tally.error, mivo::MeasureLevelError(input.data(), decoded.data(), image.width, image.height, channels, false));
 }
 
 const char* kQualityNames[] = {"fast", "normal", "slow"};
@@ -210,7 +212,8 @@ int main(int argc, char** argv) {
       // An alpha channel (grey or colour with alpha) or a transparency chunk,
       // whether or not any texel uses it.
       const std::string text(bytes.begin(), bytes.end());
-      image.has_alpha = (bytes.size() > 25 && (bytes[25] == 4 || bytes[25] == 6)) || text.find("tRNS") != std::string::npos;
+      image.has_alpha =
+          (bytes.size() > 25 && (bytes[25] == 4 || bytes[25] == 6)) || text.find("tRNS") != std::string::npos;
       images.push_back(std::move(image));
     }
   }
@@ -278,10 +281,11 @@ int main(int argc, char** argv) {
       mivo::EncodeLevel(format, in.data(), image.width, image.height, {quality}, 1, single.data(), error);
       differing += pooled != single;
     }
-    std::printf("whole corpus, %s %s, %llu threads: %.2f s, %.2f Mpx/s; images whose bytes differ from one "
-                "thread's: %llu\n",
-                name, kQualityNames[int(quality)], (unsigned long long)(mivo::WorkerCount(*pool) + 1), seconds,
-                pixels / seconds / 1e6, (unsigned long long)differing);
+    std::printf(
+        "whole corpus, %s %s, %llu threads: %.2f s, %.2f Mpx/s; images whose bytes differ from one "
+        "thread's: %llu\n",
+        name, kQualityNames[int(quality)], (unsigned long long)(mivo::WorkerCount(*pool) + 1), seconds,
+        pixels / seconds / 1e6, (unsigned long long)differing);
   };
   if (Listed(formats, "BC1")) whole_corpus("BC1", HostFormat::BC1_UNORM, Input::rgb_opaque, EncodeQuality::normal);
   if (Listed(formats, "BC7") || Listed(formats, "BC7_ALPHA")) {

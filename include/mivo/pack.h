@@ -133,8 +133,7 @@ class PackLoader {
   // The loaded replacement when it is ready and its data is at most
   // `byte_limit` bytes; empty otherwise. A texture is handed out once; to
   // have it again it must be requested again.
-  std::shared_ptr<HostTextureData> TakeReplacement(ContentKey key, const GuestTextureInfo& info,
-                                                   uint64_t byte_limit);
+  std::shared_ptr<HostTextureData> TakeReplacement(ContentKey key, const GuestTextureInfo& info, uint64_t byte_limit);
 
   // For pack makers: looks every `interval` (0, the default: never) for
   // edited files of the pack, on the background thread. A listed file that

@@ -57,7 +57,8 @@ constexpr void FitSingle(uint8_t (&fits)[256][2], Interpolant interpolant) {
   for (int q0 = 0; q0 < levels; ++q0) {
     for (int q1 = 0; q1 < levels; ++q1) {
       const int e0 = expand(q0), e1 = expand(q1), v = interpolant(e0, e1);
-      if (Distance(e0, e1) < spread[v]) spread[v] = Distance(e0, e1), fits[v][0] = uint8_t(q0), fits[v][1] = uint8_t(q1);
+      if (Distance(e0, e1) < spread[v])
+        spread[v] = Distance(e0, e1), fits[v][0] = uint8_t(q0), fits[v][1] = uint8_t(q1);
     }
   }
   for (int v = 0; v < 256; ++v) {
@@ -99,9 +100,9 @@ typedef int32_t Ints __attribute__((vector_size(16)));
 
 struct Texels {
   int c[16][3];
-  Floats lanes[3][4];        // channel ch of texels 4j..4j+3 in lanes[ch][j]
-  Ints transparent_lanes[4]; // all ones where a texel is transparent
-  uint32_t transparent = 0;  // bit i: texel i takes index 3 and is not fitted
+  Floats lanes[3][4];         // channel ch of texels 4j..4j+3 in lanes[ch][j]
+  Ints transparent_lanes[4];  // all ones where a texel is transparent
+  uint32_t transparent = 0;   // bit i: texel i takes index 3 and is not fitted
   int fitted = 0;
 };
 
@@ -458,7 +459,8 @@ struct Effort {
   uint32_t three_above;    // per fitted texel: fit the three-colour mode too
 };
 constexpr uint32_t kNever = 1u << 20;
-constexpr Effort kEffort[3] = {{3, 1, 0, kNever, false, kNever, 0, 0}, {4, 2, 1, 24, false, 16, 2, 16},
+constexpr Effort kEffort[3] = {{3, 1, 0, kNever, false, kNever, 0, 0},
+                               {4, 2, 1, 24, false, 16, 2, 16},
                                {8, 8, 16, 0, true, 0, 16, 0}};  // fast, normal, slow
 
 }  // namespace
@@ -497,8 +499,7 @@ void EncodeColourBlock(const uint8_t* rgba, EncodeQuality quality, const ColourB
       Encoding four_fit, three_fit;
       four_fit.error = three_fit.error = ~0u;
       if (try_four) four_fit = Better(best, Refine(t, Place(t, Quantize(ends), four), four, effort.refine_steps));
-      const bool fit_three =
-          try_three && (!try_four || four_fit.error > effort.three_above * uint32_t(t.fitted));
+      const bool fit_three = try_three && (!try_four || four_fit.error > effort.three_above * uint32_t(t.fitted));
       if (fit_three) three_fit = Refine(t, Place(t, Quantize(ends), three), three, effort.refine_steps);
       int cluster[2][3];
       const uint32_t cluster_threshold = effort.cluster_above * uint32_t(t.fitted);

@@ -73,8 +73,7 @@ void DecodeBc7Block(const uint8_t* block, uint8_t* out) {
   }
 
   uint8_t index[16], index2[16] = {};
-  for (int i = 0; i < 16; ++i)
-    index[i] = uint8_t(bits.Read(m.index_bits - Bc7IsAnchor(m.subsets, partition, i)));
+  for (int i = 0; i < 16; ++i) index[i] = uint8_t(bits.Read(m.index_bits - Bc7IsAnchor(m.subsets, partition, i)));
   if (m.index2_bits)
     for (int i = 0; i < 16; ++i) index2[i] = uint8_t(bits.Read(m.index2_bits - (i == 0)));
 
@@ -86,7 +85,7 @@ void DecodeBc7Block(const uint8_t* block, uint8_t* out) {
   const uint8_t* alpha_weights = Bc7Weights(has_second && !selection ? m.index2_bits : m.index_bits);
   for (int i = 0; i < 16; ++i) {
     const int s = Bc7Subset(m.subsets, partition, i);
-    const int (&e)[2][4] = endpoints[s];
+    const int(&e)[2][4] = endpoints[s];
     uint8_t* texel = out + 4 * i;
     for (int c = 0; c < 3; ++c) texel[c] = uint8_t(Bc7Interpolate(e[0][c], e[1][c], colour_weights[colour_index[i]]));
     texel[3] = uint8_t(Bc7Interpolate(e[0][3], e[1][3], alpha_weights[alpha_index[i]]));

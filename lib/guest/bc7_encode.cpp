@@ -78,7 +78,7 @@ struct Search {
   int refinements;  // least-squares passes after the first fit
   bool all_modes;
   bool all_rotations;
-  bool all_pbits;  // fit every p-bit choice, not only the nearest
+  bool all_pbits;        // fit every p-bit choice, not only the nearest
   uint64_t good_enough;  // stop searching at or below this block error
   int power_iterations;  // 0: one step from the widest channel
 };
@@ -103,7 +103,9 @@ constexpr QuantizeTable MakeQuantize() {
   for (int bits = 1; bits <= 8; ++bits) {
     for (int kind = 0; kind < (bits < 8 ? 3 : 1); ++kind) {  // a p-bit makes at most 8 bits
       const int top = (1 << bits) - 1;
-      auto decode = [&](int q) { return kind ? Bc7Unquantize((q << 1) | (kind - 1), bits + 1) : Bc7Unquantize(q, bits); };
+      auto decode = [&](int q) {
+        return kind ? Bc7Unquantize((q << 1) | (kind - 1), bits + 1) : Bc7Unquantize(q, bits);
+      };
       int q = 0;
       for (int v = 0; v < 256; ++v) {
         // Decodings rise with q: step on while the next one is nearer.
@@ -116,9 +118,7 @@ constexpr QuantizeTable MakeQuantize() {
 }
 constexpr QuantizeTable kQuantize = MakeQuantize();
 
-int Quantize(float x, int p, const GroupSpec& g) {
-  return kQuantize.of[g.bits][g.pbits ? p + 1 : 0][int(x + 0.5f)];
-}
+int Quantize(float x, int p, const GroupSpec& g) { return kQuantize.of[g.bits][g.pbits ? p + 1 : 0][int(x + 0.5f)]; }
 
 // Nearest index for each interpolation position 0..64 of the weight table.
 struct NearestIndex {
@@ -230,8 +230,8 @@ void TryEndpoints(const Texels& t, const uint8_t* members, int n, const GroupSpe
 }
 
 // Endpoints that minimise the squared error for the fit's indices.
-bool LeastSquares(const Texels& t, const uint8_t* members, int n, const GroupSpec& g, const GroupFit& fit,
-                  float f0[4], float f1[4]) {
+bool LeastSquares(const Texels& t, const uint8_t* members, int n, const GroupSpec& g, const GroupFit& fit, float f0[4],
+                  float f1[4]) {
   const uint8_t* weights = Bc7Weights(g.index_bits);
   float aa = 0, ab = 0, bb = 0, xa[4] = {}, xb[4] = {};
   for (int m = 0; m < n; ++m) {
@@ -341,8 +341,13 @@ GroupFit ExactSolidColour(const Texels& t, const uint8_t* members, int n, const 
 // Whole candidates.
 
 GroupSpec ColourSpec(const Bc7Mode& m, int mode, int rotation) {
-  GroupSpec g{{0, 1, 2, 3}, m.alpha_bits && mode >= 6 ? 4 : 3, m.colour_bits,
-              m.endpoint_pbits ? 1 : m.shared_pbits ? 2 : 0, m.index_bits};
+  GroupSpec g{{0, 1, 2, 3},
+              m.alpha_bits && mode >= 6 ? 4 : 3,
+              m.colour_bits,
+              m.endpoint_pbits ? 1
+              : m.shared_pbits ? 2
+                               : 0,
+              m.index_bits};
   if (rotation) g.channel[rotation - 1] = 3;
   return g;
 }
@@ -568,7 +573,8 @@ Candidate PlainMode6(const Texels& t) {
   float lo[4], hi[4];
   for (int ch = 0; ch < 4; ++ch) {
     lo[ch] = 255, hi[ch] = 0;
-    for (int i = 0; i < 16; ++i) lo[ch] = std::min(lo[ch], float(t.value[i][ch])), hi[ch] = std::max(hi[ch], float(t.value[i][ch]));
+    for (int i = 0; i < 16; ++i)
+      lo[ch] = std::min(lo[ch], float(t.value[i][ch])), hi[ch] = std::max(hi[ch], float(t.value[i][ch]));
   }
   uint8_t all[16];
   for (int i = 0; i < 16; ++i) all[i] = uint8_t(i);
@@ -662,8 +668,8 @@ uint64_t Bc7BlockError(const uint8_t* texels, const uint8_t* decoded, bool alpha
 
 uint64_t EncodeBc7BlockMeasured(const uint8_t* texels, const EncodeSettings& settings, uint8_t* out) {
   Candidate plain;
-  const Candidate c = Encode(Load(texels, settings.bc7_alpha_weighted), settings.quality,
-                             settings.bc7_alpha_weighted, plain);
+  const Candidate c =
+      Encode(Load(texels, settings.bc7_alpha_weighted), settings.quality, settings.bc7_alpha_weighted, plain);
   WriteCandidate(c, out);
   if (settings.bc7_alpha_weighted || c.error == plain.error) return c.error;
   // The heavier alpha term may buy alpha with colour; the block still never

@@ -12,12 +12,12 @@ struct Bc7Mode {
   uint8_t partition_bits;
   uint8_t rotation_bits;
   uint8_t index_selection_bits;
-  uint8_t colour_bits;      // per channel of an endpoint, before its p-bit
-  uint8_t alpha_bits;       // 0: alpha is 255
-  uint8_t endpoint_pbits;   // 1: one p-bit per endpoint
-  uint8_t shared_pbits;     // 1: one p-bit per subset, for both endpoints
+  uint8_t colour_bits;     // per channel of an endpoint, before its p-bit
+  uint8_t alpha_bits;      // 0: alpha is 255
+  uint8_t endpoint_pbits;  // 1: one p-bit per endpoint
+  uint8_t shared_pbits;    // 1: one p-bit per subset, for both endpoints
   uint8_t index_bits;
-  uint8_t index2_bits;      // second index set (modes 4 and 5)
+  uint8_t index2_bits;  // second index set (modes 4 and 5)
 };
 
 inline constexpr Bc7Mode kBc7Modes[8] = {
@@ -50,18 +50,17 @@ inline constexpr uint32_t kBc7Partitions[3][64] = {
 
 // The anchor texel of subset 1 in two-subset partitions, and of subsets 1
 // and 2 in three-subset ones; subset 0's anchor is always texel 0.
-inline constexpr uint8_t kBc7Anchor2[64] = {
-    15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 2,  8,  2,  2,  8,
-    8,  15, 2,  8,  2,  2,  8,  8,  2,  2,  15, 15, 6,  8,  2,  8,  15, 15, 2,  8,  2,  2,
-    2,  15, 15, 6,  6,  2,  6,  8,  15, 15, 2,  2,  15, 15, 15, 15, 15, 2,  2,  15};
+inline constexpr uint8_t kBc7Anchor2[64] = {15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15,
+                                            15, 2,  8,  2,  2,  8,  8,  15, 2,  8,  2,  2,  8,  8,  2,  2,
+                                            15, 15, 6,  8,  2,  8,  15, 15, 2,  8,  2,  2,  2,  15, 15, 6,
+                                            6,  2,  6,  8,  15, 15, 2,  2,  15, 15, 15, 15, 15, 2,  2,  15};
 inline constexpr uint8_t kBc7Anchor3Second[64] = {
-    3,  3,  15, 15, 8,  3,  15, 15, 8,  8,  6,  6,  6,  5,  3,  3, 3, 3,  8,  15, 3,  3,
-    6,  10, 5,  8,  8,  6,  8,  5,  15, 15, 8,  15, 3,  5,  6,  10, 8, 15, 15, 3,  15, 5,
-    15, 15, 15, 15, 3,  15, 5,  5,  5,  8,  5,  10, 5,  10, 8,  13, 15, 12, 3,  3};
-inline constexpr uint8_t kBc7Anchor3Third[64] = {
-    15, 8,  8,  3,  15, 15, 3,  8,  15, 15, 15, 15, 15, 15, 15, 8,  15, 8,  15, 3,  15, 8,
-    15, 8,  3,  15, 6,  10, 15, 15, 10, 8,  15, 3,  15, 10, 10, 8,  9,  10, 6,  15, 8,  15,
-    3,  6,  6,  8,  15, 3,  15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 3,  15, 15, 8};
+    3, 3,  15, 15, 8, 3,  15, 15, 8,  8, 6,  6, 6,  5,  3,  3,  3, 3,  8, 15, 3, 3, 6, 10, 5, 8,  8, 6,  8,  5,  15, 15,
+    8, 15, 3,  5,  6, 10, 8,  15, 15, 3, 15, 5, 15, 15, 15, 15, 3, 15, 5, 5,  5, 8, 5, 10, 5, 10, 8, 13, 15, 12, 3,  3};
+inline constexpr uint8_t kBc7Anchor3Third[64] = {15, 8, 8,  3,  15, 15, 3,  8,  15, 15, 15, 15, 15, 15, 15, 8,
+                                                 15, 8, 15, 3,  15, 8,  15, 8,  3,  15, 6,  10, 15, 15, 10, 8,
+                                                 15, 3, 15, 10, 10, 8,  9,  10, 6,  15, 8,  15, 3,  6,  6,  8,
+                                                 15, 3, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 3,  15, 15, 8};
 
 // Interpolation weights out of 64 for 2-, 3- and 4-bit indices.
 inline constexpr uint8_t kBc7Weights2[4] = {0, 21, 43, 64};
@@ -88,9 +87,7 @@ inline constexpr bool Bc7IsAnchor(int subsets, int partition, int texel) {
 }
 
 // The format's interpolation of two 8-bit endpoint values.
-inline constexpr int Bc7Interpolate(int e0, int e1, int weight) {
-  return ((64 - weight) * e0 + weight * e1 + 32) >> 6;
-}
+inline constexpr int Bc7Interpolate(int e0, int e1, int weight) { return ((64 - weight) * e0 + weight * e1 + 32) >> 6; }
 
 // An endpoint field of `bits` bits (p-bit included) widened to 8 bits by
 // repeating its top bits below it.

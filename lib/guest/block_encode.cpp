@@ -4,9 +4,9 @@
 #include <iterator>
 
 #include "guest/bc1_encode.h"
+#include "guest/bc4_encode.h"
 #include "guest/bc7_decode.h"
 #include "guest/bc7_encode.h"
-#include "guest/bc4_encode.h"
 #include "guest/block_decode.h"
 
 namespace mivo {

@@ -343,7 +343,8 @@ void ConvertTexels(const TexelConversion& job) {
     case Conversion::c1_reverse_to_r8: return Block<8, 1, 1, 1, DecodeBitsReversed>(job);
     case Conversion::split_block_to_texels:
       // The guest's 32-bit element holds four 8-bit or two 16-bit texels.
-      if (GuestFormatRow(uint32_t(job.guest_format)).bits_per_texel == 16) return Block<2, 1, 4, 2, DecodeSplit<4>>(job);
+      if (GuestFormatRow(uint32_t(job.guest_format)).bits_per_texel == 16)
+        return Block<2, 1, 4, 2, DecodeSplit<4>>(job);
       return Block<4, 1, 4, 1, DecodeSplit<4>>(job);
     case Conversion::fixed16_to_half:
       if (guest_bytes == 8) return Texel<8, 8, ConvertFixed16<4>>(job);

@@ -40,7 +40,7 @@ LevelRange ComputeLevelRange(const FetchConstant& fetch, uint8_t assume_mips_in_
 bool HasMipsInBaseTail(const FetchConstant& fetch);
 
 // Report texts.
-constexpr const char* kSignLetters = "uSbg";          // by 2-bit sign
+constexpr const char* kSignLetters = "uSbg";              // by 2-bit sign
 constexpr const char* kGuestSwizzleLetters = "XYZW01??";  // by 3-bit guest swizzle
 constexpr const char* kHostViewLetters = "RGBA01??";      // by 3-bit view selector
 // The string forms' message for a description's failure: the code's

@@ -76,7 +76,7 @@ int64_t PsnrCentiDb(const ErrorSum& sum) {
   // 255^2 x samples and the error are exact in a double up to 2^53.
   const double ratio = double(sum.samples) * 65025.0 / double(sum.squared_error);
   const double centi = 1000.0 * NaturalLog(ratio) / kLn10;
-  return centi >= 0 ? int64_t(centi + 0.5) : -int64_t(-centi + 0.5) ;
+  return centi >= 0 ? int64_t(centi + 0.5) : -int64_t(-centi + 0.5);
 }
 
 std::string FormatPsnr(const ErrorSum& sum) {

@@ -19,10 +19,10 @@ struct ErrorSum {
 };
 
 struct LevelError {
-  ErrorSum rgb;         // R, G and B pooled over all texels (four-channel data)
-  ErrorSum alpha;       // A (four-channel data)
-  ErrorSum channel[4];  // each stored channel: R of R data, R and G of RG data
-  ErrorSum worst_block; // the 4x4 block (its texels inside the level) of the highest mean squared error
+  ErrorSum rgb;          // R, G and B pooled over all texels (four-channel data)
+  ErrorSum alpha;        // A (four-channel data)
+  ErrorSum channel[4];   // each stored channel: R of R data, R and G of RG data
+  ErrorSum worst_block;  // the 4x4 block (its texels inside the level) of the highest mean squared error
 };
 
 // Compares width x height texels of `channels` bytes (1, 2 or 4; signed

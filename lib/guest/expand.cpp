@@ -36,7 +36,8 @@ void UnpackChannels(const uint8_t* row, uint32_t width, Texel* out) {
 
 template <void (*Set)(uint32_t, Texel&), int ElementBytes>
 void UnpackPacked(const uint8_t* row, uint32_t width, Texel* out) {
-  for (uint32_t x = 0; x < width; ++x, row += ElementBytes) Set(ElementBytes == 2 ? LoadLe16(row) : LoadLe32(row), out[x]);
+  for (uint32_t x = 0; x < width; ++x, row += ElementBytes)
+    Set(ElementBytes == 2 ? LoadLe16(row) : LoadLe32(row), out[x]);
 }
 
 void SetBgra4(uint32_t v, Texel& t) {

@@ -35,8 +35,8 @@ using BlockDecoder = void (*)(const uint8_t* block, uint8_t* out);
 
 struct FastFormat {
   HostFormat format;
-  uint8_t texel_bytes;       // as stored, or as the block decoder writes them
-  BlockDecoder decode;       // null for plain formats
+  uint8_t texel_bytes;  // as stored, or as the block decoder writes them
+  BlockDecoder decode;  // null for plain formats
   StoredChannel channels[4];
 };
 
@@ -167,8 +167,8 @@ void MapTexels(const uint8_t* src, uint32_t bytes, uint32_t count, const TexelMa
   }
 }
 
-void ExpandPlainRows(const FastFormat& f, const TexelMap& map, const uint8_t* base, uint64_t row_pitch,
-                     uint32_t width, uint32_t first_row, uint32_t rows, uint8_t* out) {
+void ExpandPlainRows(const FastFormat& f, const TexelMap& map, const uint8_t* base, uint64_t row_pitch, uint32_t width,
+                     uint32_t first_row, uint32_t rows, uint8_t* out) {
   const uint64_t out_row = uint64_t(width) * 4;
   for (uint32_t y = first_row; y < first_row + rows; ++y) {
     const uint8_t* src = base + y * row_pitch;
@@ -181,8 +181,8 @@ void ExpandPlainRows(const FastFormat& f, const TexelMap& map, const uint8_t* ba
   }
 }
 
-void ExpandBlockBands(const FastFormat& f, const TexelMap& map, const uint8_t* base, uint64_t row_pitch,
-                      uint32_t width, uint32_t height, uint32_t first_band, uint32_t bands, uint8_t* out) {
+void ExpandBlockBands(const FastFormat& f, const TexelMap& map, const uint8_t* base, uint64_t row_pitch, uint32_t width,
+                      uint32_t height, uint32_t first_band, uint32_t bands, uint8_t* out) {
   const uint32_t block_bytes = HostFormatRow(f.format).bytes_per_block;
   const uint64_t out_row = uint64_t(width) * 4;
   uint8_t decoded[64];
@@ -231,8 +231,8 @@ const std::array<uint8_t, 65536>& HalfBytes() {
 void ExpandHalfRows(uint32_t channels, uint16_t view, const uint8_t* base, uint64_t row_pitch, uint32_t width,
                     uint32_t first_row, uint32_t rows, uint8_t* out) {
   const std::array<uint8_t, 65536>& bytes = HalfBytes();
-  int source[4];      // stored channel read by each output channel, or -1
-  uint8_t fixed[4];   // the byte of an output channel that reads no stored channel
+  int source[4];     // stored channel read by each output channel, or -1
+  uint8_t fixed[4];  // the byte of an output channel that reads no stored channel
   for (int c = 0; c < 4; ++c) {
     const ViewChannel vc = ViewSelector(view, c, false);
     source[c] = vc.source < channels ? int(vc.source) : -1;

@@ -230,7 +230,9 @@ const char* ConversionName(uint32_t code) {
 const char* EndianName(uint32_t code) { return kEndianNames[code & 3u]; }
 const char* DimensionName(uint32_t code) { return kDimensionNames[code & 3u]; }
 const char* FlagName(uint32_t bit) { return bit < kFlagCount ? kFlagNames[bit] : ""; }
-TextureFamily GetTextureFamily(HostFormat f) { return IsKnownHostFormat(f) ? HostFormatRow(f).family : TextureFamily::none; }
+TextureFamily GetTextureFamily(HostFormat f) {
+  return IsKnownHostFormat(f) ? HostFormatRow(f).family : TextureFamily::none;
+}
 
 bool IsBlockCompressed(HostFormat f) { return f >= HostFormat::BC1_UNORM && f <= HostFormat::BC7_UNORM; }
 
@@ -241,10 +243,8 @@ bool IsFloatFormat(HostFormat f) {
     case HostFormat::R32_FLOAT:
     case HostFormat::RGBA16_FLOAT:
     case HostFormat::RG32_FLOAT:
-    case HostFormat::RGBA32_FLOAT:
-      return true;
-    default:
-      return false;
+    case HostFormat::RGBA32_FLOAT: return true;
+    default: return false;
   }
 }
 

@@ -53,7 +53,7 @@ enum GuestFormatKind : uint8_t { kKindPlain = 0, kKindBlock = 1, kKindPairs = 2,
 struct GuestFormatInfo {
   const char* name;
   uint8_t kind;
-  uint8_t block_width;   // texels; the unit in which the texture is addressed
+  uint8_t block_width;  // texels; the unit in which the texture is addressed
   uint8_t block_height;
   uint8_t bits_per_texel;
 };
@@ -76,7 +76,14 @@ struct FormatDecode {
   uint8_t extra_flags;
 };
 
-enum class TextureFamily : uint8_t { none = 0, bc1 = 1, four_channel = 2, two_channel = 3, two_channel_signed = 4, one_channel = 5 };
+enum class TextureFamily : uint8_t {
+  none = 0,
+  bc1 = 1,
+  four_channel = 2,
+  two_channel = 3,
+  two_channel_signed = 4,
+  one_channel = 5
+};
 
 struct HostFormatInfo {
   const char* name;
@@ -101,13 +108,17 @@ const char* DimensionName(uint32_t code);
 // as BC7.
 inline bool IsKnownHostFormat(HostFormat f) { return uint32_t(f) < kHostFormatCount; }
 TextureFamily GetTextureFamily(HostFormat f);  // none for codes outside the table
-bool IsBlockCompressed(HostFormat f);  // BC1..BC7
-bool IsFloatFormat(HostFormat f);      // the six float host formats
+bool IsBlockCompressed(HostFormat f);          // BC1..BC7
+bool IsFloatFormat(HostFormat f);              // the six float host formats
 
 // GuestTextureInfo flag bits.
 enum TextureFlag : uint8_t {
-  kFlagBias = 1u << 0, kFlagGamma = 1u << 1, kFlagSigns = 1u << 2,
-  kFlagExp = 1u << 3, kFlagInt = 1u << 4, kFlagNorm32 = 1u << 5,
+  kFlagBias = 1u << 0,
+  kFlagGamma = 1u << 1,
+  kFlagSigns = 1u << 2,
+  kFlagExp = 1u << 3,
+  kFlagInt = 1u << 4,
+  kFlagNorm32 = 1u << 5,
 };
 constexpr uint32_t kFlagCount = 6;
 const char* FlagName(uint32_t bit);

@@ -68,7 +68,8 @@ bool FindGuestRegion(const GuestMemorySpans& memory, uint32_t address, uint64_t 
   uint32_t count_in = 0;
   for (size_t i = 0; i < memory.count; ++i) {
     const GuestMemorySpan& span = memory.spans[i];
-    const uint64_t lo = std::max<uint64_t>(span.address, address), hi = std::min(span.address + span.size, address + limit);
+    const uint64_t lo = std::max<uint64_t>(span.address, address),
+                   hi = std::min(span.address + span.size, address + limit);
     if (lo >= hi) continue;
     GuestRegionPiece piece{lo - address, span.data + (lo - span.address), hi - lo};
     uint32_t at = count_in++;

@@ -59,7 +59,7 @@ std::vector<uint8_t> FlattenGuestMemory(const GuestMemorySpans& memory);
 // up to `size` reads as zero.
 struct GuestRegionCopy {
   std::vector<uint8_t, UninitializedAllocator<uint8_t>> bytes;  // a multiple of 4 long, at most `size`
-  uint64_t size = 0;  // touched size rounded up to a multiple of 4
+  uint64_t size = 0;                                            // touched size rounded up to a multiple of 4
 };
 
 struct GuestRegionCopies {
@@ -100,11 +100,11 @@ struct GuestRegionPiece {
 // where none does.
 struct GuestRegionSource {
   const uint8_t* bytes = nullptr;
-  uint64_t held = 0;    // a multiple of 4, at most `size`
-  uint64_t size = 0;    // touched size rounded up to a multiple of 4
-  uint32_t endian = 0;  // the swap of `bytes`; 0 for a region copy
+  uint64_t held = 0;                                     // a multiple of 4, at most `size`
+  uint64_t size = 0;                                     // touched size rounded up to a multiple of 4
+  uint32_t endian = 0;                                   // the swap of `bytes`; 0 for a region copy
   GuestRegionPiece pieces[GuestMemorySpans::kMaxSpans];  // in offset order
-  uint32_t piece_count = 0;  // 0: `bytes` and `held` say it all
+  uint32_t piece_count = 0;                              // 0: `bytes` and `held` say it all
 };
 
 struct GuestRegionSources {

@@ -21,8 +21,8 @@ struct GuestLevelLayout {
   uint64_t slice_size = 0;     // bytes from one layer to the next (3D: the whole volume)
   uint32_t extent_x = 0;       // blocks covered, tail offsets included
   uint32_t extent_y = 0;
-  uint32_t extent_z = 0;       // z slices covered
-  uint64_t extent_bytes = 0;   // from offset to the end of the last touched block, all layers
+  uint32_t extent_z = 0;      // z slices covered
+  uint64_t extent_bytes = 0;  // from offset to the end of the last touched block, all layers
 };
 
 struct GuestLayout {
@@ -71,7 +71,7 @@ struct LevelLocation {
   const GuestLevelLayout* record = nullptr;  // points into the layout
   uint64_t start = 0;                        // byte start of the layer in its region
   TailOffset tail;
-  uint32_t bx = 0, by = 0, bz = 0;           // the level's size in blocks
+  uint32_t bx = 0, by = 0, bz = 0;  // the level's size in blocks
 };
 
 // False when the level or layer is outside the layout or has no region.

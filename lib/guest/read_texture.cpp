@@ -11,9 +11,9 @@ namespace mivo {
 namespace {
 
 constexpr uint64_t kPooledReadBytes = 0x40000;  // below this a pool is not worth waking
-constexpr uint64_t kPieceBytes = 0x20000;        // untiled blocks converted at a time, kept in cache
-constexpr uint64_t kPooledPieceBytes = 0x8000;   // untiled blocks per pooled piece: small, for balance
-constexpr uint32_t kMaxThreads = 4;              // a pool has at most three workers, plus the caller
+constexpr uint64_t kPieceBytes = 0x20000;       // untiled blocks converted at a time, kept in cache
+constexpr uint64_t kPooledPieceBytes = 0x8000;  // untiled blocks per pooled piece: small, for balance
+constexpr uint32_t kMaxThreads = 4;             // a pool has at most three workers, plus the caller
 
 // Where one level record comes from.
 struct LevelSource {
@@ -74,8 +74,8 @@ bool PlanLevels(const HostTextureData& texture, const GuestLayout& layout, const
 
 // Untiles and converts rows [first, end) of one level record, a piece at a
 // time; a piece never crosses a z slice.
-void ConvertRows(const ReadJob& job, const LevelRecord& record, const LevelSource& source, uint32_t first,
-                 uint32_t end, std::vector<uint8_t>& scratch) {
+void ConvertRows(const ReadJob& job, const LevelRecord& record, const LevelSource& source, uint32_t first, uint32_t end,
+                 std::vector<uint8_t>& scratch) {
   const LevelLocation& loc = source.location;
   const uint64_t row_bytes = uint64_t(loc.bx) * job.bpb;
   const uint32_t piece_rows = uint32_t(std::max<uint64_t>(1, std::min<uint64_t>(kPieceBytes / row_bytes, loc.by)));
@@ -97,8 +97,8 @@ void ConvertRows(const ReadJob& job, const LevelRecord& record, const LevelSourc
     conversion.bz = 1;
     conversion.width = source.width;
     conversion.height = std::min(run * job.block_height, source.height - row_in_slice * job.block_height);
-    conversion.dst = job.texture->data.data() + record.offset + uint64_t(z) * record.slice_size +
-                     dst_row * record.row_pitch;
+    conversion.dst =
+        job.texture->data.data() + record.offset + uint64_t(z) * record.slice_size + dst_row * record.row_pitch;
     conversion.row_pitch = record.row_pitch;
     conversion.slice_pitch = record.slice_size;
     ConvertTexels(conversion);
@@ -168,8 +168,7 @@ bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemorySpans& memory
   const uint32_t endian = FetchEndian(fetch);
   if ((extents.base_size != 0 &&
        !FindGuestRegion(memory, extents.base_address, extents.base_size, endian, regions.base)) ||
-      (extents.mip_size != 0 &&
-       !FindGuestRegion(memory, extents.mip_address, extents.mip_size, endian, regions.mip))) {
+      (extents.mip_size != 0 && !FindGuestRegion(memory, extents.mip_address, extents.mip_size, endian, regions.mip))) {
     return Fail(code, ErrorCode::outside_guest_memory);
   }
   if (records.empty()) return Fail(code, ErrorCode::no_level_read);

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "guest/describe.h"
 #include "guest/byte_order.h"
+#include "guest/describe.h"
 #include "guest/tiling.h"
 
 namespace mivo {
@@ -101,13 +101,14 @@ void GatherRowsFor(const GuestLayout& layout, const GuestRegionSource& src, cons
       if (first + row_bytes <= src.held) {
         CopyHeld<kEndian>(src, first, dst, size_t(row_bytes));  // the whole row exists
       } else {
-        GatherRow<kBpb, kEndian>(src, row_start, loc.bx, loc.tail.x, bpb,
-                                 [&](uint32_t x) { return uint64_t(x) * bpb; }, dst);
+        GatherRow<kBpb, kEndian>(
+            src, row_start, loc.bx, loc.tail.x, bpb, [&](uint32_t x) { return uint64_t(x) * bpb; }, dst);
       }
     } else if (layout.dim != kDim3D) {
       const uint32_t pitch = rec.pitch_blocks;
-      GatherRow<kBpb, kEndian>(src, loc.start, loc.bx, loc.tail.x, bpb,
-                               [&](uint32_t x) { return uint64_t(TiledAddress2D(x, y, pitch, log2bpb)); }, dst);
+      GatherRow<kBpb, kEndian>(
+          src, loc.start, loc.bx, loc.tail.x, bpb,
+          [&](uint32_t x) { return uint64_t(TiledAddress2D(x, y, pitch, log2bpb)); }, dst);
     } else {
       const uint32_t pitch = rec.pitch_blocks, height = rec.height_blocks;
       GatherRow<kBpb, kEndian>(

@@ -32,8 +32,8 @@ ContentKey ComputeContentKey(const HostTextureData& texture) {
 
 bool MatchesOriginal(HostFormat original_host_format, uint32_t original_width, uint32_t original_height,
                      const HostTextureData& texture) {
-  return IsPackable(texture) && texture.host_format == original_host_format &&
-         texture.width == original_width && texture.height == original_height;
+  return IsPackable(texture) && texture.host_format == original_host_format && texture.width == original_width &&
+         texture.height == original_height;
 }
 
 bool MatchesManifestEntry(const ManifestEntry& entry, const HostTextureData& texture) {

@@ -93,8 +93,8 @@ bool ParseDdsHeader(const uint8_t* bytes, size_t size, DdsLayout& layout, ErrorC
   layout.height = ReadU32(bytes, kOffHeight);
   const uint32_t mip_count = ReadU32(bytes, kOffMipMapCount);
   layout.levels = mip_count == 0 ? 1 : mip_count;
-  if (layout.width == 0 || layout.width > kMaxReplacementSide || layout.height == 0 || layout.height > kMaxReplacementSide ||
-      ReadU32(bytes, kOffDepth) > 1 || ReadU32(bytes, kOffCaps2) != 0 ||
+  if (layout.width == 0 || layout.width > kMaxReplacementSide || layout.height == 0 ||
+      layout.height > kMaxReplacementSide || ReadU32(bytes, kOffDepth) > 1 || ReadU32(bytes, kOffCaps2) != 0 ||
       layout.levels > CompleteChainCount(layout.width, layout.height)) {
     return Fail(code, ErrorCode::dds_shape);
   }

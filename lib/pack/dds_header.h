@@ -10,8 +10,8 @@
 
 namespace mivo {
 
-constexpr size_t kDdsHeaderBytes = 128;       // magic + DDS_HEADER
-constexpr size_t kDdsDx10HeaderBytes = 148;   // ... + DDS_HEADER_DXT10
+constexpr size_t kDdsHeaderBytes = 128;      // magic + DDS_HEADER
+constexpr size_t kDdsDx10HeaderBytes = 148;  // ... + DDS_HEADER_DXT10
 
 struct DdsLayout {
   HostFormat format = HostFormat::UNKNOWN;

@@ -33,8 +33,8 @@ bool ResolveFinalPath(const std::filesystem::path& path, std::filesystem::path& 
   const HandleCloser closer{handle};
   std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {
-    const DWORD length = GetFinalPathNameByHandleW(handle, buffer.data(), DWORD(buffer.size()),
-                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    const DWORD length =
+        GetFinalPathNameByHandleW(handle, buffer.data(), DWORD(buffer.size()), FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     if (length == 0) return false;
     if (length < buffer.size()) {
       buffer.resize(length);

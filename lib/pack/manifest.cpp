@@ -88,7 +88,7 @@ bool IsSizeInRange(uint32_t side) { return side >= 1 && side <= kMaxReplacementS
 
 struct RowCheck {
   ErrorCode error = ErrorCode::ok;  // ok: accepted
-  const char* field = "";       // the field that failed
+  const char* field = "";           // the field that failed
   ManifestEntry entry;
 };
 

@@ -213,7 +213,8 @@ void KeepBaseLevelOnly(HostTextureData& texture) {
 bool GenerateMipLevels(HostTextureData& texture) {
   if (!CanAverage(texture.host_format) || texture.level_records.size() != 1) return false;
   const uint32_t count = CompleteChainCount(texture.width, texture.height);
-  texture.data.reserve(std::min(CompleteChainBytes(texture.host_format, texture.width, texture.height), kMaxTexelBytes));
+  texture.data.reserve(
+      std::min(CompleteChainBytes(texture.host_format, texture.width, texture.height), kMaxTexelBytes));
   for (uint32_t mip = 1; mip < count; ++mip) {
     const LevelRecord previous = texture.level_records.back();
     const uint32_t width = std::max(1u, previous.width >> 1);

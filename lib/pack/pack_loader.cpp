@@ -82,9 +82,9 @@ bool ReadIndex(const std::string& folder, ManifestIndex& index, StatusLine& text
       return false;
     }
     for (const ManifestEntry& entry : entries) {
-      index.try_emplace(MakeContentIdentity(entry.hash, entry.original_host_format, entry.original_width,
-                                            entry.original_height),
-                        entry);
+      index.try_emplace(
+          MakeContentIdentity(entry.hash, entry.original_host_format, entry.original_width, entry.original_height),
+          entry);
     }
     text.text = std::to_string(index.size()) + " entries";
     return true;
@@ -160,7 +160,7 @@ struct PackLoader::Impl {
   std::deque<PackRequest> queue;
   std::set<ContentIdentity> requested;
   std::map<ContentIdentity, TexturePtr> ready;
-  IndexPtr index;  // the folder's manifest index once read; empty until then
+  IndexPtr index;                   // the folder's manifest index once read; empty until then
   StatusLine index_status;          // the status the index earned
   ContentIdentity failed_identity;  // whose failed load the status names, if any
   std::chrono::milliseconds watch_interval{0};
@@ -426,8 +426,8 @@ void PackLoader::RequestReplacement(ContentKey key, const GuestTextureInfo& info
   std::lock_guard lock(s.mutex);
   // Once the manifest is read, a texture it does not list is recorded
   // nowhere: a long session meets far more of those than any pack holds.
-  if (s.folder.empty() || (s.index && !s.index->contains(request.identity)) ||
-      s.requested.contains(request.identity) || s.queue.size() >= kMaxWaitingRequests) {
+  if (s.folder.empty() || (s.index && !s.index->contains(request.identity)) || s.requested.contains(request.identity) ||
+      s.queue.size() >= kMaxWaitingRequests) {
     return;
   }
   // Bounded by the pack already; this is a safety net that should not go unnoticed.

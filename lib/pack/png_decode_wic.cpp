@@ -67,8 +67,8 @@ bool OpenRgbaSource(const uint8_t* bytes, size_t size, const PngLimits& limits, 
   if (FAILED(c.factory->CreateStream(c.stream.out()))) return false;
   // The stream only reads the bytes; the interface wants them non-const.
   if (FAILED(c.stream->InitializeFromMemory(const_cast<BYTE*>(bytes), DWORD(size)))) return false;
-  if (FAILED(c.factory->CreateDecoderFromStream(c.stream.get(), nullptr, WICDecodeMetadataCacheOnLoad,
-                                                c.decoder.out()))) {
+  if (FAILED(
+          c.factory->CreateDecoderFromStream(c.stream.get(), nullptr, WICDecodeMetadataCacheOnLoad, c.decoder.out()))) {
     return false;
   }
   UINT frames = 0;
@@ -81,8 +81,8 @@ bool OpenRgbaSource(const uint8_t* bytes, size_t size, const PngLimits& limits, 
     return false;
   }
   if (FAILED(c.factory->CreateFormatConverter(c.converter.out()))) return false;
-  if (FAILED(c.converter->Initialize(c.frame.get(), GUID_WICPixelFormat32bppRGBA, WICBitmapDitherTypeNone, nullptr,
-                                     0.0, WICBitmapPaletteTypeCustom))) {
+  if (FAILED(c.converter->Initialize(c.frame.get(), GUID_WICPixelFormat32bppRGBA, WICBitmapDitherTypeNone, nullptr, 0.0,
+                                     WICBitmapPaletteTypeCustom))) {
     return false;
   }
   width = w;

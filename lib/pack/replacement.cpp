@@ -33,10 +33,8 @@ bool TakesPngWithoutAlpha(HostFormat original) {
     case HostFormat::RG8_UNORM:
     case HostFormat::RG8_SNORM:
     case HostFormat::BC5_UNORM:
-    case HostFormat::BC5_SNORM:
-      return true;
-    default:
-      return false;
+    case HostFormat::BC5_SNORM: return true;
+    default: return false;
   }
 }
 
@@ -54,9 +52,7 @@ void CopyPixels(const std::vector<uint8_t>& rgba, HostFormat format, uint8_t* ou
   const size_t pixels = rgba.size() / 4;
   const uint8_t* in = rgba.data();
   switch (format) {
-    case HostFormat::RGBA8_UNORM:
-      std::memcpy(out, in, rgba.size());
-      break;
+    case HostFormat::RGBA8_UNORM: std::memcpy(out, in, rgba.size()); break;
     case HostFormat::R8_UNORM:
       for (size_t i = 0; i < pixels; ++i) out[i] = in[i * 4];
       break;
@@ -140,8 +136,7 @@ bool LoadDds(const std::vector<uint8_t>& file, HostTextureData& texture, ErrorCo
 
 // The canonical file behind the entry, only when it lies directly in the
 // canonical pack folder (links are followed before that test).
-bool ResolveReplacement(const fs::path& pack_folder, const std::string& name, fs::path& resolved,
-                        ErrorCode& code) {
+bool ResolveReplacement(const fs::path& pack_folder, const std::string& name, fs::path& resolved, ErrorCode& code) {
   fs::path folder;
   if (!ResolveFinalPath(pack_folder, folder)) return Fail(code, ErrorCode::pack_folder_unavailable);
   if (!ResolveFinalPath(folder / PathFromUtf8(name), resolved) || resolved.parent_path() != folder) {
@@ -152,11 +147,9 @@ bool ResolveReplacement(const fs::path& pack_folder, const std::string& name, fs
 
 }  // namespace
 
-
 bool FamiliesCompatible(TextureFamily original, TextureFamily replacement) {
   if (original == TextureFamily::none) return false;
-  return replacement == original ||
-         (original == TextureFamily::bc1 && replacement == TextureFamily::four_channel);
+  return replacement == original || (original == TextureFamily::bc1 && replacement == TextureFamily::four_channel);
 }
 
 bool LoadReplacement(const fs::path& pack_folder, const ManifestEntry& entry, HostTextureData& texture,
@@ -168,8 +161,7 @@ bool LoadReplacement(const fs::path& pack_folder, const ManifestEntry& entry, Ho
 bool LoadReplacementBytes(std::vector<uint8_t> file, bool is_png, HostFormat original_host_format,
                           HostTextureData& texture, std::string& error) {
   ErrorCode code = ErrorCode::ok;
-  return ReportMessage(LoadReplacementBytes(std::move(file), is_png, original_host_format, texture, code), code,
-                       error);
+  return ReportMessage(LoadReplacementBytes(std::move(file), is_png, original_host_format, texture, code), code, error);
 }
 
 bool LoadReplacement(const fs::path& pack_folder, const ManifestEntry& entry, HostTextureData& texture,

@@ -20,7 +20,7 @@ HostTextureData Counting(HostFormat format, uint32_t side) {
   t.host_format = format;
   t.width = t.height = side;
   t.levels = 0;
-  for (uint32_t s = side; ; s /= 2) {
+  for (uint32_t s = side;; s /= 2) {
     AddLevel(t, t.levels++, s, s);
     if (s == 1) break;
   }
@@ -30,7 +30,7 @@ HostTextureData Counting(HostFormat format, uint32_t side) {
 
 struct LegacyRow {
   HostFormat format;
-  const char* four_cc;       // null: bit masks
+  const char* four_cc;  // null: bit masks
   uint32_t pixel_flags;
   uint32_t bits;
   uint32_t red_mask;
@@ -39,12 +39,9 @@ struct LegacyRow {
 
 TEST(DdsLegacyHeader, NamesEachFormatAsLegacyReadersExpect) {
   const LegacyRow rows[] = {
-      {HostFormat::BC1_UNORM, "DXT1", 0x4, 0, 0, 32},
-      {HostFormat::BC2_UNORM, "DXT3", 0x4, 0, 0, 64},
-      {HostFormat::BC3_UNORM, "DXT5", 0x4, 0, 0, 64},
-      {HostFormat::BC4_UNORM, "ATI1", 0x4, 0, 0, 32},
-      {HostFormat::BC5_UNORM, "ATI2", 0x4, 0, 0, 64},
-      {HostFormat::RGBA8_UNORM, nullptr, 0x41, 32, 0xFF0000, 32},
+      {HostFormat::BC1_UNORM, "DXT1", 0x4, 0, 0, 32},       {HostFormat::BC2_UNORM, "DXT3", 0x4, 0, 0, 64},
+      {HostFormat::BC3_UNORM, "DXT5", 0x4, 0, 0, 64},       {HostFormat::BC4_UNORM, "ATI1", 0x4, 0, 0, 32},
+      {HostFormat::BC5_UNORM, "ATI2", 0x4, 0, 0, 64},       {HostFormat::RGBA8_UNORM, nullptr, 0x41, 32, 0xFF0000, 32},
       {HostFormat::R8_UNORM, nullptr, 0x20000, 8, 0xFF, 8},
   };
   for (const LegacyRow& row : rows) {

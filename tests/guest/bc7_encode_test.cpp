@@ -79,7 +79,8 @@ TEST(Bc7Encode, PillowDecodesEveryBlockToTheMeasuredError) {
         uint8_t ours[64], pillow[64];
         DecodeBc7Block(&blocks[16 * b], ours);
         for (int i = 0; i < 16; ++i) std::memcpy(pillow + 4 * i, test::ImageTexel(theirs, wide, b, i), 4);
-        ASSERT_EQ(Bytes(ours, ours + 64), Bytes(pillow, pillow + 64)) << "block " << b << " mode " << Mode(&blocks[16 * b]);
+        ASSERT_EQ(Bytes(ours, ours + 64), Bytes(pillow, pillow + 64))
+            << "block " << b << " mode " << Mode(&blocks[16 * b]);
         ASSERT_EQ(Bc7BlockError(inputs[b].data(), ours, weighted), measured[b])
             << "block " << b << " quality " << int(quality) << " weighted " << weighted;
       }
@@ -115,16 +116,19 @@ TEST(Bc7Encode, EachKindOfBlockGetsTheModeItNeeds) {
          if (c == 3) return 255;
          return x < 2 ? 200 - 30 * y + 10 * c : 30 + 40 * y * (c == 1) + 60 * (c == 2);
        },
-       {1, 3, 7}, 120},
+       {1, 3, 7},
+       120},
       {"three regions, each a ramp of its own channel",
        [](int x, int y, int c) {
          const int region = y < 2 ? 0 : y == 2 ? 1 : 2;  // three-subset partition 8
          return c == 3 ? 255 : c == region ? 60 + 50 * x : 20;
        },
-       {0, 2}, 1000},
+       {0, 2},
+       1000},
       {"alpha against colour",
        [](int x, int y, int c) { return c == 3 ? 20 + 75 * y : 30 + 70 * x * (c == 0) + 50 * x * (c == 2); },
-       {4, 5}, 200},
+       {4, 5},
+       200},
       // Colour channels of both parities (mode 6's shared p-bit misses one),
       // alpha on 2-bit interpolation levels: exact in mode 5 alone.
       {"constant colour, varying alpha",
@@ -132,7 +136,8 @@ TEST(Bc7Encode, EachKindOfBlockGetsTheModeItNeeds) {
          const int alpha[4] = {0, 84, 171, 255};
          return c == 3 ? alpha[(x + y) % 4] : 100 + 37 * c;
        },
-       {5}, 0},
+       {5},
+       0},
   };
   for (const Row& row : rows) {
     const Bytes texels = MakeBlock(row.texel);

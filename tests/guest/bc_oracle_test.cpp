@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <random>
-#include <utility>
 #include <string>
+#include <utility>
 
 #include "guest/bc1_encode.h"
 #include "guest/block_decode.h"
@@ -94,8 +94,10 @@ TEST(BcOracle, EncodedBlocksAgreeWithAnIndependentDecoder) {
     }
     for (const auto quality : {EncodeQuality::fast, EncodeQuality::normal, EncodeQuality::slow}) {
       // BC4 blocks (and BC5's halves) are read as the alpha half of BC3.
-      for (const auto& [bc, format] : {std::pair{Bc::k1, HostFormat::BC1_UNORM}, {Bc::k3, HostFormat::BC3_UNORM},
-                                       {Bc::k3, HostFormat::BC4_UNORM}, {Bc::k3, HostFormat::BC5_UNORM}}) {
+      for (const auto& [bc, format] : {std::pair{Bc::k1, HostFormat::BC1_UNORM},
+                                       {Bc::k3, HostFormat::BC3_UNORM},
+                                       {Bc::k3, HostFormat::BC4_UNORM},
+                                       {Bc::k3, HostFormat::BC5_UNORM}}) {
         uint8_t block[16] = {};
         FindEncodeFormat(format)->encode(texels, {quality, n % 2 == 1}, block);
         ASSERT_EQ(Compare(bc, block), "") << "block " << n << " quality " << int(quality);

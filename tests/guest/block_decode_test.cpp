@@ -21,7 +21,9 @@ Bytes Bc4Ramp(uint8_t a0, uint8_t a1) {
 }
 
 template <typename T>
-std::vector<int> Values(const T* p, int count) { return std::vector<int>(p, p + count); }
+std::vector<int> Values(const T* p, int count) {
+  return std::vector<int>(p, p + count);
+}
 
 // Every pair of endpoints against the plain division formulas.
 TEST(Bc4Decode, EveryEndpointPairMatchesTheDivisionFormulas) {
@@ -102,9 +104,9 @@ uint16_t ReferenceFloatToHalf(float f) {
   const double a = std::fabs(double(f));
   if (a >= 65520.0) return sign | 0x7C00;
   if (a < std::ldexp(1.0, -14)) return uint16_t(sign | uint16_t(std::nearbyint(std::ldexp(a, 24))));
-  const int e = std::ilogb(a);  // -14..15
+  const int e = std::ilogb(a);                             // -14..15
   const double q = std::nearbyint(std::ldexp(a, 10 - e));  // 1024..2048
-  const int mantissa = int(q) - 1024;  // 1024 carries into the exponent
+  const int mantissa = int(q) - 1024;                      // 1024 carries into the exponent
   return uint16_t(sign | (((e + 15) << 10) + mantissa));
 }
 

@@ -31,32 +31,59 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"BC1", HostFormat::BC1_UNORM, {}, [](const uint8_t* t, uint8_t* o) { EncodeColourBlockBoundingBox(t, {}, o); }, 3,
+    {"BC1",
+     HostFormat::BC1_UNORM,
+     {},
+     [](const uint8_t* t, uint8_t* o) { EncodeColourBlockBoundingBox(t, {}, o); },
+     3,
      false},
-    {"BC1 punch-through", HostFormat::BC1_UNORM, {EncodeQuality::normal, true},
-     [](const uint8_t* t, uint8_t* o) { EncodeColourBlockBoundingBox(t, {false, true}, o); }, 4, false},
-    {"BC3", HostFormat::BC3_UNORM, {},
+    {"BC1 punch-through",
+     HostFormat::BC1_UNORM,
+     {EncodeQuality::normal, true},
+     [](const uint8_t* t, uint8_t* o) {
+       EncodeColourBlockBoundingBox(t, {false, true}, o);
+     },
+     4,
+     false},
+    {"BC3",
+     HostFormat::BC3_UNORM,
+     {},
      [](const uint8_t* t, uint8_t* o) {
        EncodeBc4ChannelBoundingBox(t + 3, 4, false, o);
        EncodeColourBlockBoundingBox(t, {true, false}, o + 8);
      },
-     4, false},
-    {"BC4", HostFormat::BC4_UNORM, {}, [](const uint8_t* t, uint8_t* o) { EncodeBc4ChannelBoundingBox(t, 1, false, o); },
-     1, false},
-    {"BC4 signed", HostFormat::BC4_SNORM, {},
-     [](const uint8_t* t, uint8_t* o) { EncodeBc4ChannelBoundingBox(t, 1, true, o); }, 1, true},
-    {"BC5", HostFormat::BC5_UNORM, {},
+     4,
+     false},
+    {"BC4",
+     HostFormat::BC4_UNORM,
+     {},
+     [](const uint8_t* t, uint8_t* o) { EncodeBc4ChannelBoundingBox(t, 1, false, o); },
+     1,
+     false},
+    {"BC4 signed",
+     HostFormat::BC4_SNORM,
+     {},
+     [](const uint8_t* t, uint8_t* o) { EncodeBc4ChannelBoundingBox(t, 1, true, o); },
+     1,
+     true},
+    {"BC5",
+     HostFormat::BC5_UNORM,
+     {},
      [](const uint8_t* t, uint8_t* o) {
        EncodeBc4ChannelBoundingBox(t, 2, false, o);
        EncodeBc4ChannelBoundingBox(t + 1, 2, false, o + 8);
      },
-     2, false},
-    {"BC5 signed", HostFormat::BC5_SNORM, {},
+     2,
+     false},
+    {"BC5 signed",
+     HostFormat::BC5_SNORM,
+     {},
      [](const uint8_t* t, uint8_t* o) {
        EncodeBc4ChannelBoundingBox(t, 2, true, o);
        EncodeBc4ChannelBoundingBox(t + 1, 2, true, o + 8);
      },
-     2, true},
+     2,
+     true},
     {"BC7", HostFormat::BC7_UNORM, {}, [](const uint8_t* t, uint8_t* o) { EncodeBc7Mode6Plain(t, {}, o); }, 4, false},
 };
 
@@ -73,7 +100,10 @@ uint64_t BlockError(const Case& c, const uint8_t* texels, const uint8_t* block) 
     const uint8_t* in = texels + i * bytes;
     const bool transparent = c.settings.bc1_punch_through && in[3] < 128;
     for (uint32_t ch = 0; ch < c.counted_channels; ++ch) {
-      const int want = transparent ? 0 : c.settings.bc1_punch_through && ch == 3 ? 255 : c.is_signed ? int8_t(in[ch]) : in[ch];
+      const int want = transparent                               ? 0
+                       : c.settings.bc1_punch_through && ch == 3 ? 255
+                       : c.is_signed                             ? int8_t(in[ch])
+                                                                 : in[ch];
       const int got = c.is_signed ? int8_t(decoded[i * bytes + ch]) : decoded[i * bytes + ch];
       error += uint64_t((want - got) * (want - got));
     }
@@ -254,7 +284,8 @@ TEST(BlockEncode, PartialEdgeBlocksRepeatTheLastColumnAndRow) {
       Bytes edge(EncodedLevelBytes(c.format, width, height)), whole(edge.size());
       std::string error;
       ASSERT_TRUE(EncodeLevel(c.format, texels.data(), width, height, c.settings, 1, edge.data(), error));
-      ASSERT_TRUE(EncodeLevel(c.format, padded.data(), padded_width, padded_height, c.settings, 1, whole.data(), error));
+      ASSERT_TRUE(
+          EncodeLevel(c.format, padded.data(), padded_width, padded_height, c.settings, 1, whole.data(), error));
       EXPECT_EQ(edge, whole) << c.name << " " << width << "x" << height;
     }
   }

@@ -24,11 +24,10 @@ Bytes Convert(C conversion, G guest, H host, const Bytes& src, uint32_t bx, uint
               uint32_t height) {
   const uint64_t slice = HostSliceSize(host, width, height);
   Bytes dst(slice);
-  ConvertTexels({conversion, guest, host, src.data(), bx, by, 1, width, height, dst.data(),
-                 HostRowPitch(host, width), slice});
+  ConvertTexels(
+      {conversion, guest, host, src.data(), bx, by, 1, width, height, dst.data(), HostRowPitch(host, width), slice});
   return dst;
 }
-
 
 TEST(ConvertTexels, RowsAndSlicesLandAtTheGivenPitchesAndPaddingIsUntouched) {
   // Copy path: 3x2x2 k_8_8 texels into rows of 8 bytes and slices of 40.

@@ -12,12 +12,10 @@ TEST(ErrorMeasure, PsnrFiguresRoundToHundredths) {
     ErrorSum sum;
     const char* text;
   } kCases[] = {
-      {{1, 1}, "48.13"},           // 10 log10(65025) = 48.1308
-      {{65025, 1}, "0.00"},        // the largest error of a byte
-      {{3, 1000}, "73.36"},        // 10 log10(65025000 / 3) = 73.3596
-      {{1, 1000000}, "108.13"},
-      {{0, 16}, "inf"},
-      {{0, 0}, "-"},
+      {{1, 1}, "48.13"},     // 10 log10(65025) = 48.1308
+      {{65025, 1}, "0.00"},  // the largest error of a byte
+      {{3, 1000}, "73.36"},  // 10 log10(65025000 / 3) = 73.3596
+      {{1, 1000000}, "108.13"}, {{0, 16}, "inf"}, {{0, 0}, "-"},
   };
   for (const auto& c : kCases) EXPECT_EQ(FormatPsnr(c.sum), c.text) << c.sum.squared_error << "/" << c.sum.samples;
 }
@@ -27,7 +25,7 @@ TEST(ErrorMeasure, PsnrFiguresRoundToHundredths) {
 TEST(ErrorMeasure, PoolsChannelsAndFindsTheWorstBlockByMeanError) {
   std::vector<uint8_t> original(5 * 5 * 4, 100), decoded = original;
   for (int i = 0; i < 16; ++i) decoded[((i / 4) * 5 + i % 4) * 4] = 102;  // block 0: R off by 2
-  decoded[(4 * 5 + 4) * 4 + 3] = 90;                                       // last block: A off by 10
+  decoded[(4 * 5 + 4) * 4 + 3] = 90;                                      // last block: A off by 10
   const LevelError e = MeasureLevelError(original.data(), decoded.data(), 5, 5, 4, false);
   EXPECT_EQ(e.rgb.squared_error, 64u);
   EXPECT_EQ(e.rgb.samples, 75u);

@@ -30,10 +30,10 @@ Bytes Expand(const HostTextureData& t) { return ExpandToRgba8(t, t.level_records
 // 565 colour 0x4040 and values 0x40 gives sixteen equal texels.
 TEST(ExpandRgba8, SolidBlocksFillAllSixteenTexels) {
   const Bytes half = {0x40, 0x40, 0, 0, 0, 0, 0, 0};  // equal endpoints, every index 0
-  const std::pair<H, Bytes> cases[] = {
-      {H::BC1_UNORM, {66, 8, 0, 255}},    {H::BC2_UNORM, {66, 8, 0, 68}},     {H::BC3_UNORM, {66, 8, 0, 64}},
-      {H::BC4_UNORM, {64, 0, 0, 255}},    {H::BC4_SNORM, {192, 128, 128, 255}}, {H::BC5_UNORM, {64, 64, 0, 255}},
-      {H::BC5_SNORM, {192, 192, 128, 255}}};
+  const std::pair<H, Bytes> cases[] = {{H::BC1_UNORM, {66, 8, 0, 255}},      {H::BC2_UNORM, {66, 8, 0, 68}},
+                                       {H::BC3_UNORM, {66, 8, 0, 64}},       {H::BC4_UNORM, {64, 0, 0, 255}},
+                                       {H::BC4_SNORM, {192, 128, 128, 255}}, {H::BC5_UNORM, {64, 64, 0, 255}},
+                                       {H::BC5_SNORM, {192, 192, 128, 255}}};
   for (const auto& [format, texel] : cases) {
     Bytes block = format == H::BC2_UNORM ? Bytes(8, 0x44) : half;  // BC2: explicit alpha 4 of 15
     if (HostFormatRow(uint32_t(format)).bytes_per_block == 16) block.insert(block.end(), half.begin(), half.end());

@@ -12,8 +12,13 @@ using test::FetchFields;
 using test::MakeFetchConstant;
 
 TEST(GuestLayout, OnlyLinearMipRowsAreRoundedTo256Bytes) {
-  FetchFields f{.pitch = 1, .format = GuestFormat::k_8, .base_address = 0x1000, .width = 32, .height = 32,
-                .max_level = 1, .mip_address = 0x8000};
+  FetchFields f{.pitch = 1,
+                .format = GuestFormat::k_8,
+                .base_address = 0x1000,
+                .width = 32,
+                .height = 32,
+                .max_level = 1,
+                .mip_address = 0x8000};
   GuestLayout linear = ComputeGuestLayout(MakeFetchConstant(f), 0);
   EXPECT_EQ(linear.base.row_pitch, 32u);
   EXPECT_EQ(linear.mips[1].pitch_blocks, 32u);
@@ -43,10 +48,14 @@ TEST(PackedMipOffset, TailLevelsSitAlongTheLongerSideThenStepIntoLaterSlices) {
 }
 
 TEST(GuestLayout, HugeSizesDoNotWrapThirtyTwoBits) {
-  const GuestLayout layout = ComputeGuestLayout(
-      MakeFetchConstant({.pitch = 256, .format = GuestFormat::k_32_32_32_32_FLOAT, .stacked = true,
-                         .base_address = 0x1000, .width = 8192, .height = 8192, .depth = 64}),
-      0);
+  const GuestLayout layout = ComputeGuestLayout(MakeFetchConstant({.pitch = 256,
+                                                                   .format = GuestFormat::k_32_32_32_32_FLOAT,
+                                                                   .stacked = true,
+                                                                   .base_address = 0x1000,
+                                                                   .width = 8192,
+                                                                   .height = 8192,
+                                                                   .depth = 64}),
+                                                0);
   EXPECT_EQ(layout.base.slice_size, 8192ull * 8192 * 16);
   EXPECT_EQ(layout.base_size, 63 * layout.base.slice_size + 8192ull * 16 + 8191ull * 8192 * 16);
 }

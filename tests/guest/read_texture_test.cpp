@@ -93,8 +93,8 @@ TEST(ReadGuestTexture, TiledTexelsComeFromTheirTiledAddresses) {
   EXPECT_EQ(texel(0, 0)[0], 0);
 }
 
-FetchFields Fields(GuestFormat format, uint32_t dim, uint32_t w, uint32_t h, uint32_t d, bool tiled,
-                   uint32_t endian, uint32_t max_level, bool packed = false) {
+FetchFields Fields(GuestFormat format, uint32_t dim, uint32_t w, uint32_t h, uint32_t d, bool tiled, uint32_t endian,
+                   uint32_t max_level, bool packed = false) {
   FetchFields f;
   f.format = format;
   f.dimension = dim;
@@ -176,7 +176,7 @@ TEST(GuestMemorySpans, ReadLikeOneZeroFilledBufferHoldingThem) {
   GuestMemorySpans memory;
   memory.guest_address = 0x1000;
   memory.size = 0xC000;
-  memory.spans[0] = {0x2000, bytes.data(), 0x1003};            // odd end, inside a unit
+  memory.spans[0] = {0x2000, bytes.data(), 0x1003};           // odd end, inside a unit
   memory.spans[1] = {0x4001, bytes.data() + 0x2000, 0x1800};  // odd start
   memory.spans[2] = {0x6000, bytes.data() + 0x4000, 0x0FFF};
   memory.count = 3;
@@ -234,7 +234,7 @@ TEST(PooledRead, EqualsTheSequentialReadByteForByte) {
       Fields(G::k_DXT1, kDim2D, 2048, 1024, 1, true, 1, 11),
       Fields(G::k_DXT1, kDim2D, 1022, 1020, 1, true, 1, 4),  // unaligned: decoded in row runs
       Fields(G::k_1, kDim2D, 1024, 1000, 1, false, 0, 3),
-      Fields(G::k_8_8, kDim3D, 256, 200, 24, true, 3, 7),     // chunks cross z slices
+      Fields(G::k_8_8, kDim3D, 256, 200, 24, true, 3, 7),  // chunks cross z slices
       Fields(G::k_16_16_16_16_FLOAT, kDimCube, 256, 256, 1, true, 2, 8, true),
       Fields(G::k_DXT4_5, kDim3D, 128, 128, 20, false, 2, 3),
   };
@@ -284,7 +284,7 @@ TEST(PooledRead, MemoryCutShortReadsTheSameAsTheSequentialRead) {
 TEST(ReadGuestTexture, SwapWhileGatheringEqualsMemorySwappedBefore) {
   using G = GuestFormat;
   const FetchFields cases[] = {
-      Fields(G::k_8, kDim2D, 100, 60, 1, false, 2, 0),   Fields(G::k_8_8, kDim2D, 70, 64, 1, true, 1, 2),
+      Fields(G::k_8, kDim2D, 100, 60, 1, false, 2, 0),    Fields(G::k_8_8, kDim2D, 70, 64, 1, true, 1, 2),
       Fields(G::k_5_6_5, kDim3D, 40, 24, 6, true, 3, 2),  Fields(G::k_8_8_8_8, kDim2D, 64, 64, 1, false, 2, 4),
       Fields(G::k_DXT1, kDim2D, 128, 128, 1, true, 1, 0), Fields(G::k_DXT4_5, kDim2D, 128, 128, 1, true, 3, 0),
   };

@@ -10,8 +10,8 @@ namespace {
 TEST(TiledAddress, WorkedOffsets) {
   const struct {
     uint32_t x, y, pitch, expected;
-  } two_d[] = {{0, 0, 32, 0},     {1, 0, 32, 4},     {8, 0, 32, 64},     {0, 1, 32, 16},
-               {0, 2, 32, 256},   {0, 16, 32, 2048}, {32, 0, 64, 4096}, {0, 32, 64, 8192}};
+  } two_d[] = {{0, 0, 32, 0},   {1, 0, 32, 4},     {8, 0, 32, 64},    {0, 1, 32, 16},
+               {0, 2, 32, 256}, {0, 16, 32, 2048}, {32, 0, 64, 4096}, {0, 32, 64, 8192}};
   for (const auto& c : two_d) EXPECT_EQ(TiledAddress2D(c.x, c.y, c.pitch, 2), c.expected) << c.x << "," << c.y;
   const struct {
     uint32_t x, y, z, expected;

@@ -38,7 +38,6 @@ TEST(ContentKey, IsZeroUnlessTheTextureIsASingle2DLayer) {
   EXPECT_EQ(key_with([](HostTextureData& t) { t.layers = 2; }), 0u) << "array of two layers";
   // The format table clamps its index: a code past it must not pass as BC7.
   EXPECT_EQ(key_with([](HostTextureData& t) { t.host_format = HostFormat(200); }), 0u);
-
 }
 
 TEST(ContentKey, ReadsOnlyTheBaseLevelThroughItsRecordWithinTheData) {
@@ -47,7 +46,8 @@ TEST(ContentKey, ReadsOnlyTheBaseLevelThroughItsRecordWithinTheData) {
   HostTextureData chain = MakeTexture(HostFormat::BC1_UNORM, 64, 32, 7, 6);
   std::copy(one_level.data.begin(), one_level.data.end(), chain.data.begin());
   EXPECT_EQ(ComputeContentKey(one_level), ComputeContentKey(chain));
-  EXPECT_NE(HashHostData(one_level.data.data(), one_level.data.size()), HashHostData(chain.data.data(), chain.data.size()));
+  EXPECT_NE(HashHostData(one_level.data.data(), one_level.data.size()),
+            HashHostData(chain.data.data(), chain.data.size()));
   chain.data[0] ^= 1;
   EXPECT_NE(ComputeContentKey(one_level), ComputeContentKey(chain));
 

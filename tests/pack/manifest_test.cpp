@@ -93,7 +93,8 @@ TEST(Manifest, EveryRuleRefusesWithItsMessage) {
       // Same identity under another alias is a duplicate original; another size or format is not.
       {Row(kHash) + Row(kHash, "bf_00000000_00000001"), kDuplicateContent},
       {Row(kHash) + Row(kHash, "bf_00000000_00000001", "RGBA8_UNORM", "32", "64") +
-           Row(kHash, "bf_00000000_00000002", "BC1_UNORM"), kAccepted},
+           Row(kHash, "bf_00000000_00000002", "BC1_UNORM"),
+       kAccepted},
   };
   for (const char* side : {"0", "8193", "-1", "+16", "16x", "4294967296", "99999999999999999999", "0x10"}) {
     rows.push_back({Row(kHash, kBf, "RGBA8_UNORM", side), kInvalidRow});
@@ -114,8 +115,8 @@ TEST(Manifest, EveryRuleRefusesWithItsMessage) {
     rows.push_back({Row(kHash, kBf, "RGBA8_UNORM", "4", "4", ext), kMismatch});
   }
   const std::string key = kHash + "__" + kBf;
-  for (const std::string& file : {"sub/" + key + ".dds", "./" + key + ".dds", "sub\\" + key + ".dds",
-                                  key + "_.dds", kHash + "__bf_0000abcd_1234abce.dds", kHash + ".dds"}) {
+  for (const std::string& file : {"sub/" + key + ".dds", "./" + key + ".dds", "sub\\" + key + ".dds", key + "_.dds",
+                                  kHash + "__bf_0000abcd_1234abce.dds", kHash + ".dds"}) {
     rows.push_back({kHash + " " + kBf + " RGBA8_UNORM 4 4 " + file + "\n", kMismatch});
   }
   for (const auto& [text, error] : rows) cases.push_back({"MVTP 1\n" + text, error});

@@ -28,10 +28,12 @@ std::vector<uint8_t> FlatDds(uint32_t texel) {
   const auto put = [&](size_t at, uint32_t value) { std::memcpy(&file[at], &value, 4); };
   std::memcpy(&file[0], "DDS ", 4);
   std::memcpy(&file[84], "DX10", 4);
-  for (auto [at, value] : {std::pair{4, 124}, {12, 4}, {16, 4}, {28, 3}, {76, 32}, {80, 4}, {128, 28}, {132, 3}, {140, 1}}) {
+  for (auto [at, value] :
+       {std::pair{4, 124}, {12, 4}, {16, 4}, {28, 3}, {76, 32}, {80, 4}, {128, 28}, {132, 3}, {140, 1}}) {
     put(at, value);
   }
-  for (size_t at = 148; at < file.size(); at += 4) put(at, texel >> 24 | (texel >> 8 & 0xFF00) | (texel << 8 & 0xFF0000) | texel << 24);
+  for (size_t at = 148; at < file.size(); at += 4)
+    put(at, texel >> 24 | (texel >> 8 & 0xFF00) | (texel << 8 & 0xFF0000) | texel << 24);
   return file;
 }
 

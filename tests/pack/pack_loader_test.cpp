@@ -91,7 +91,9 @@ class Gate {
 ContentIdentity IdentityOf(const ManifestEntry& e) {
   return MakeContentIdentity(e.hash, e.original_host_format, e.original_width, e.original_height);
 }
-void Request(PackLoader& loader, const ManifestEntry& entry) { loader.RequestReplacement(entry.hash, OriginalInfo(entry)); }
+void Request(PackLoader& loader, const ManifestEntry& entry) {
+  loader.RequestReplacement(entry.hash, OriginalInfo(entry));
+}
 std::shared_ptr<HostTextureData> Take(PackLoader& loader, const ManifestEntry& entry,
                                       uint64_t limit = kReadyBudgetBytes) {
   return loader.TakeReplacement(entry.hash, OriginalInfo(entry), limit);
@@ -101,7 +103,7 @@ uint32_t FirstTexel(const HostTextureData& t) {
 }
 
 // Sizes of the loaded textures with their complete chains.
-constexpr uint64_t kBytesA = 8 * 8 * 4 + 4 * 4 * 4 + 2 * 2 * 4 + 4;              // 340
+constexpr uint64_t kBytesA = 8 * 8 * 4 + 4 * 4 * 4 + 2 * 2 * 4 + 4;                // 340
 constexpr uint64_t kBytesB = 16 * 16 * 4 + 8 * 8 * 4 + 4 * 4 * 4 + 2 * 2 * 4 + 4;  // 1364
 
 class PackLoaderLifecycle : public ::testing::Test {
@@ -340,7 +342,8 @@ TEST(PackLoaderConcurrency, RandomRequestsTakesAndFolderSwitchesStayConsistent) 
   // Keys 0x1000 + i, the first texel i << 24 | pack << 16 | 0xFFFF; the last
   // two rows hold broken files, the last two keys no rows.
   std::vector<ManifestEntry> originals = Rows("stress1");
-  for (uint32_t i = kKeys - 2; i < kKeys; ++i) originals.push_back({0x1000 + i, "", "", HostFormat::RGBA8_UNORM, 32, 32});
+  for (uint32_t i = kKeys - 2; i < kKeys; ++i)
+    originals.push_back({0x1000 + i, "", "", HostFormat::RGBA8_UNORM, 32, 32});
   const std::vector<std::string> folders = {(kPacks / "stress1").string(), (kPacks / "stress2").string(), "",
                                             (kPacks / "missing").string()};
 
@@ -410,7 +413,8 @@ class PackLoaderSession : public ::testing::Test {
       loader_.RequestReplacement(entry.hash, OriginalInfo(entry));
       most_requested_ = std::max(most_requested_, loader_.Stats().requested);
     }
-    for (int ms = 0; ms < 20000 && !loader_.Stats().idle; ++ms) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (int ms = 0; ms < 20000 && !loader_.Stats().idle; ++ms)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     size_t taken = 0;
     for (const ManifestEntry& e : listed_) taken += loader_.TakeReplacement(e.hash, OriginalInfo(e), 4096) != nullptr;
     return taken;

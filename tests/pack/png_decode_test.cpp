@@ -95,9 +95,9 @@ TEST(PngDecode, SuiteImagesDecodeToTheSameRgbaAsAnIndependentDecoder) {
 
 // Refused by the decoders of both platforms, without a crash.
 TEST(PngDecode, CorruptSuiteFilesAreRefused) {
-  for (const char* name : {"xc1n0g08.png", "xc9n2c08.png", "xcrn0g04.png", "xd0n2c08.png", "xd3n2c08.png",
-                           "xd9n2c08.png", "xdtn0g01.png", "xlfn0g04.png", "xs1n0g01.png", "xs2n0g01.png",
-                           "xs4n0g01.png", "xs7n0g01.png"}) {
+  for (const char* name :
+       {"xc1n0g08.png", "xc9n2c08.png", "xcrn0g04.png", "xd0n2c08.png", "xd3n2c08.png", "xd9n2c08.png", "xdtn0g01.png",
+        "xlfn0g04.png", "xs1n0g01.png", "xs2n0g01.png", "xs4n0g01.png", "xs7n0g01.png"}) {
     EXPECT_NE(DecodeSuite(name).status, PngDecodeStatus::ok) << name;
   }
 }

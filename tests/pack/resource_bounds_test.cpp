@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "common/dds_writer.h"
 #include "guest/read_texture.h"
 #include "pack/manifest.h"
 #include "pack/replacement.h"
 #include "support/dump_builder.h"
-#include "common/dds_writer.h"
 #include "texdump/dump_file.h"
 
 namespace mivo {
@@ -37,7 +37,9 @@ TEST(ResourceBounds, DdsHeaderClaimingLevelsItLacksAllocatesOnlyWhatTheFileHolds
   small.levels = 1;
   ASSERT_TRUE(AddLevel(small, 0, 1000, 1));
   std::vector<uint8_t> file = BuildDds(small);
-  const auto put = [&](size_t at, uint32_t v) { for (int i = 0; i < 4; ++i) file[at + i] = uint8_t(v >> (8 * i)); };
+  const auto put = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) file[at + i] = uint8_t(v >> (8 * i));
+  };
   put(12, 8192);  // height
   put(16, 8192);  // width
   put(28, 14);    // levels
@@ -53,8 +55,13 @@ TEST(ResourceBounds, DdsHeaderClaimingLevelsItLacksAllocatesOnlyWhatTheFileHolds
 
 TEST(ResourceBounds, FetchConstantClaimingAHuge3DTextureFailsWithoutStagingIt) {
   // 16 GiB of texels.
-  const test::FetchFields f{.format = GuestFormat::k_32_32_32_32_FLOAT, .base_address = 0x1000, .width = 2048,
-                            .height = 2048, .depth = 1024, .dimension = kDim3D, .mip_address = 0x2000};
+  const test::FetchFields f{.format = GuestFormat::k_32_32_32_32_FLOAT,
+                            .base_address = 0x1000,
+                            .width = 2048,
+                            .height = 2048,
+                            .depth = 1024,
+                            .dimension = kDim3D,
+                            .mip_address = 0x2000};
   TextureDump dump;
   dump.version = 2;
   dump.fetch = test::MakeFetchConstant(f);
@@ -71,8 +78,8 @@ TEST(ResourceBounds, FetchConstantClaimingAHuge3DTextureFailsWithoutStagingIt) {
 
 TEST(ResourceBounds, MipRegionClaimedFarPastItsImageCostsNoMemory) {
   // 256x256 RGBA8: a whole 256 KiB base image, 64 bytes of an 85 KiB mip region.
-  const test::FetchFields f{.pitch = 8, .base_address = 0x10000, .width = 256, .height = 256, .max_level = 8,
-                            .mip_address = 0x80000};
+  const test::FetchFields f{
+      .pitch = 8, .base_address = 0x10000, .width = 256, .height = 256, .max_level = 8, .mip_address = 0x80000};
   TextureDump dump;
   dump.version = 2;
   dump.fetch = test::MakeFetchConstant(f);

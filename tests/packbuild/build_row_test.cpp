@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "common/file_image.h"
+#include "common/png_writer.h"
 #include "pack/content_key.h"
 #include "pack/mip_chain.h"
 #include "packbuild/build_pack.h"
 #include "packbuild/level_codec.h"
 #include "support/temp_folder.h"
-#include "common/png_writer.h"
 
 namespace mivo {
 namespace {
@@ -49,10 +49,10 @@ struct RowCase {
 
 TEST(BuildRow, BuiltFilesLoadAsChosenWithWhatTheLineMeasured) {
   const RowCase cases[] = {
-      {HostFormat::RGBA8_UNORM, 64, 32, true},  {HostFormat::BC1_UNORM, 32, 32, false},
-      {HostFormat::BC1_UNORM, 16, 16, true},    {HostFormat::RG8_UNORM, 32, 16, false},
-      {HostFormat::BC5_SNORM, 16, 16, false},   {HostFormat::R8_UNORM, 20, 12, false},
-      {HostFormat::RGBA8_UNORM, 30, 17, true},  {HostFormat::RG8_SNORM, 9, 4, false},
+      {HostFormat::RGBA8_UNORM, 64, 32, true}, {HostFormat::BC1_UNORM, 32, 32, false},
+      {HostFormat::BC1_UNORM, 16, 16, true},   {HostFormat::RG8_UNORM, 32, 16, false},
+      {HostFormat::BC5_SNORM, 16, 16, false},  {HostFormat::R8_UNORM, 20, 12, false},
+      {HostFormat::RGBA8_UNORM, 30, 17, true}, {HostFormat::RG8_SNORM, 9, 4, false},
   };
   test::TempFolder folder;
   PackBuildOptions options;

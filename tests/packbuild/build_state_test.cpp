@@ -18,9 +18,15 @@ constexpr const char* kGood =
 
 TEST(BuildState, WhatABuildWritesReadsBackWhole) {
   std::vector<StateRecord> records(2);
-  records[0] = {0x0123456789ABCDEFull, kName, 0xFEDCBA9876543210ull, OutputKind::built,
+  records[0] = {0x0123456789ABCDEFull,
+                kName,
+                0xFEDCBA9876543210ull,
+                OutputKind::built,
                 {HostFormat::BC7_UNORM, 256, 128, 9, 43860, {MeasureKind::rgb_alpha, {4123, kExactDb}}, false}};
-  records[1] = {1, "00001A0000000002__bf_00001A00_00000002.dds", 2, OutputKind::copied,
+  records[1] = {1,
+                "00001A0000000002__bf_00001A00_00000002.dds",
+                2,
+                OutputKind::copied,
                 {HostFormat::RG8_SNORM, 5, 5, 3, 208, {MeasureKind::rg, {kNotMeasured, 99999}}, true}};
   std::vector<StateRecord> read;
   ASSERT_TRUE(ParseBuildState(FormatBuildState(records), read));
@@ -39,13 +45,13 @@ TEST(BuildState, AnythingElseIsNoState) {
   const std::vector<std::string> damaged = {
       "",
       "MVPB 2\n",
-      good.substr(0, good.size() - 1),                        // no final line feed
-      good + "\n",                                            // empty line
-      good + good,                                            // the same file twice
+      good.substr(0, good.size() - 1),  // no final line feed
+      good + "\n",                      // empty line
+      good + good,                      // the same file twice
       with("MVPB 1", "MVPB 1\r"),
       with(" built", "  built"),
-      with(" 0\n", " 0 0\n"),                                 // a field too many
-      with(" 0\n", "\n"),                                     // a field short
+      with(" 0\n", " 0 0\n"),  // a field too many
+      with(" 0\n", "\n"),      // a field short
       with("0123456789ABCDEF", "0123456789abcdef"),
       with("0123456789ABCDEF", "0123456789ABCDE"),
       with("00001A0000000001__bf_00001A00_00000001.dds", "../1A0000000001__bf_00001A00_00000001.dds"),
@@ -56,7 +62,7 @@ TEST(BuildState, AnythingElseIsNoState) {
       with(" 256 ", " 0 "),
       with(" 256 ", " 8193 "),
       with(" 256 ", " 0256 "),
-      with(" 9 ", " 8 "),                                     // not the complete chain
+      with(" 9 ", " 8 "),  // not the complete chain
       with(" 43860 ", " 134217877 "),
       with(" 43860 ", " -1 "),
       with("rgba", "rgb"),

@@ -67,8 +67,8 @@ TEST(ChooseFormat, ByFamilyAlphaRequestAndSize) {
                  std::to_string(c.height) + " --format " + RequestedFormatName(c.requested));
     FormatChoice choice;
     std::string error;
-    const bool ok = ChooseOutputFormat(c.original, Plain(c.original, c.width, c.height, c.alpha), c.requested, choice,
-                                       error);
+    const bool ok =
+        ChooseOutputFormat(c.original, Plain(c.original, c.width, c.height, c.alpha), c.requested, choice, error);
     if (c.expected == H::UNKNOWN) {
       EXPECT_FALSE(ok);
       EXPECT_EQ(error, "--format bc1 does not suit RGBA8_UNORM originals");

@@ -11,7 +11,8 @@ FetchConstant MakeFetchConstant(const FetchFields& f) {
   uint32_t* w = fc.words;
   w[0] = (f.type & 3u) | (f.pitch & 0x1FFu) << 22 | uint32_t(f.tiled) << 31;
   for (uint32_t ch = 0; ch < 4; ++ch) w[0] |= (f.signs[ch] & 3u) << (2 + 2 * ch);
-  w[1] = (uint32_t(f.format) & 0x3Fu) | (f.endian & 3u) << 6 | uint32_t(f.stacked) << 10 | (f.base_address & 0x1FFFF000u);
+  w[1] =
+      (uint32_t(f.format) & 0x3Fu) | (f.endian & 3u) << 6 | uint32_t(f.stacked) << 10 | (f.base_address & 0x1FFFF000u);
   const uint32_t wm = f.width - 1, hm = f.height - 1, dm = f.depth - 1;
   switch (f.dimension) {
     case kDim1D: w[2] = wm & 0xFFFFFFu; break;

@@ -48,7 +48,8 @@ bool DecodeBc7WithPillow(const std::vector<uint8_t>& blocks, uint32_t blocks_wid
   TempFolder folder;
   const std::string dds_path = (folder / "blocks.dds").string(), raw_path = (folder / "pillow.rgba").string();
   const std::vector<uint8_t> dds = Bc7Dds(blocks, blocks_wide * 4, blocks_high * 4);
-  std::ofstream(dds_path, std::ios::binary).write(reinterpret_cast<const char*>(dds.data()), std::streamsize(dds.size()));
+  std::ofstream(dds_path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(dds.data()), std::streamsize(dds.size()));
   const std::string command = std::string(MIVO_PYTHON) +
                               " -c \"import sys; from PIL import Image; "
                               "open(sys.argv[2], 'wb').write(Image.open(sys.argv[1]).convert('RGBA').tobytes())\" " +

@@ -34,7 +34,8 @@ TEST(ReadStagedDump, EqualsReadingThenStaging) {
     if (!ok) continue;
     const StagedDump want = StageDumpInGuestMemory(read);
     EXPECT_TRUE(staged.images == want.images && staged.base_offset == want.base_offset &&
-                staged.mip_offset == want.mip_offset && staged.memory_size == want.memory_size && !std::memcmp(&staged.fetch, &want.fetch, sizeof want.fetch) &&
+                staged.mip_offset == want.mip_offset && staged.memory_size == want.memory_size &&
+                !std::memcmp(&staged.fetch, &want.fetch, sizeof want.fetch) &&
                 staged.base_image_size == read.base_image.size() && staged.mip_image_size == read.mip_image.size() &&
                 direct.version1_shifted == read.version1_shifted)
         << path;

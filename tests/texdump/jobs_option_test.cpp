@@ -29,9 +29,10 @@ TEST(MinSizeOption, TakesWidthxHeight) {
   const struct {
     const char* value;
     uint32_t width, height;  // 0: refused
-  } cases[] = {{"8x8", 8, 8}, {"16x4", 16, 4}, {"99999x1", 99999, 1}, {"0x8", 0, 0}, {"8x0", 0, 0},
-               {"8", 0, 0},   {"8X8", 0, 0},   {"x8", 0, 0},         {"8x", 0, 0},  {"8x8x8", 0, 0},
-               {"-8x8", 0, 0}, {"100000x1", 0, 0}, {"", 0, 0}};
+  } cases[] = {{"8x8", 8, 8}, {"16x4", 16, 4}, {"99999x1", 99999, 1}, {"0x8", 0, 0},
+               {"8x0", 0, 0}, {"8", 0, 0},     {"8X8", 0, 0},         {"x8", 0, 0},
+               {"8x", 0, 0},  {"8x8x8", 0, 0}, {"-8x8", 0, 0},        {"100000x1", 0, 0},
+               {"", 0, 0}};
   for (const auto& c : cases) {
     DumpToolOptions options;
     std::string error;

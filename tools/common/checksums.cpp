@@ -27,7 +27,9 @@ uint32_t ZlibInPieces(uint32_t sum, const uint8_t* bytes, size_t size) {
 }
 
 uint32_t ZlibCrc(uint32_t crc, const uint8_t* bytes, size_t size) { return ZlibInPieces<crc32>(crc, bytes, size); }
-uint32_t ZlibAdler(uint32_t adler, const uint8_t* bytes, size_t size) { return ZlibInPieces<adler32>(adler, bytes, size); }
+uint32_t ZlibAdler(uint32_t adler, const uint8_t* bytes, size_t size) {
+  return ZlibInPieces<adler32>(adler, bytes, size);
+}
 
 #ifdef MIVO_X86_CHECKSUMS
 

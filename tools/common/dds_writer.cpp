@@ -18,7 +18,7 @@ constexpr uint8_t kDxgiFormats[36] = {
     81, 83, 84, 98,                   // BC4_SNORM .. BC7_UNORM
 };
 
-constexpr uint32_t kDdsMagic = 0x20534444;  // "DDS "
+constexpr uint32_t kDdsMagic = 0x20534444;    // "DDS "
 constexpr uint32_t kFourCcDx10 = 0x30315844;  // "DX10"
 constexpr uint32_t kFlagsBase = 0x00021007;   // CAPS, HEIGHT, WIDTH, PIXELFORMAT, MIPMAPCOUNT
 constexpr uint32_t kFlagPitch = 0x8;
@@ -28,7 +28,7 @@ constexpr uint32_t kCapsComplexMipmap = 0x00401008;
 constexpr uint32_t kCapsTexture = 0x1000;
 constexpr uint32_t kCapsComplex = 0x8;
 constexpr uint32_t kCapsMipmap = 0x00400000;
-constexpr uint32_t kCaps2Cube = 0x0000FE00;   // CUBEMAP and all six faces
+constexpr uint32_t kCaps2Cube = 0x0000FE00;  // CUBEMAP and all six faces
 constexpr uint32_t kCaps2Volume = 0x00200000;
 constexpr uint32_t kPixelFormatFourCc = 0x4;
 constexpr uint32_t kPixelFormatRgb = 0x40;
@@ -54,7 +54,10 @@ constexpr LegacyPixelFormat kLegacyFormats[] = {
     {HostFormat::BC3_UNORM, "DXT5", kPixelFormatFourCc, 0, {}},
     {HostFormat::BC4_UNORM, "ATI1", kPixelFormatFourCc, 0, {}},
     {HostFormat::BC5_UNORM, "ATI2", kPixelFormatFourCc, 0, {}},
-    {HostFormat::RGBA8_UNORM, "", kPixelFormatRgb | kPixelFormatAlphaPixels, 32,
+    {HostFormat::RGBA8_UNORM,
+     "",
+     kPixelFormatRgb | kPixelFormatAlphaPixels,
+     32,
      {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}},
     {HostFormat::R8_UNORM, "", kPixelFormatLuminance, 8, {0xFF, 0, 0, 0}},
 };

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "guest/formats.h"
 #include "common/file_image.h"
+#include "guest/formats.h"
 
 namespace mivo {
 

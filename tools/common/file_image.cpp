@@ -19,9 +19,8 @@ bool WriteFileInPieces(const std::filesystem::path& path, const FileProducer& pr
   if (file == nullptr) return false;
   bool written = false;
   try {
-    written = produce([file](const uint8_t* bytes, size_t size) {
-      return size == 0 || std::fwrite(bytes, 1, size, file) == size;
-    });
+    written = produce(
+        [file](const uint8_t* bytes, size_t size) { return size == 0 || std::fwrite(bytes, 1, size, file) == size; });
   } catch (...) {
     std::fclose(file);
     throw;

@@ -1,6 +1,8 @@
 #include "common/platform_text.h"
 
+// windows.h first: the other Windows headers need its types.
 #include <windows.h>
+
 #include <shellapi.h>
 
 namespace mivo {

@@ -11,7 +11,7 @@
 namespace mivo {
 
 constexpr uint8_t kPngSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
-constexpr size_t kPngChunkOverhead = 12;           // length, type, CRC
+constexpr size_t kPngChunkOverhead = 12;  // length, type, CRC
 constexpr size_t kPngIhdrSize = 13;
 constexpr size_t kMaxPngChunkData = 0x7FFFFFFF;  // a chunk length is at most 2^31 - 1
 

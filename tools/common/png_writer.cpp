@@ -65,8 +65,8 @@ bool ProducePng(uint32_t width, uint32_t height, const uint8_t* pixels, const By
     for (size_t b = 0; b < kBlocksPerBatch && (remaining > 0 || out == batch.get()); ++b) {
       const size_t piece = std::min<size_t>(remaining, kMaxStoredBlock);
       remaining -= piece;
-      const uint8_t header[kStoredHeaderSize] = {uint8_t(remaining == 0 ? 1 : 0), uint8_t(piece),
-                                                 uint8_t(piece >> 8), uint8_t(~piece), uint8_t(~piece >> 8)};
+      const uint8_t header[kStoredHeaderSize] = {uint8_t(remaining == 0 ? 1 : 0), uint8_t(piece), uint8_t(piece >> 8),
+                                                 uint8_t(~piece), uint8_t(~piece >> 8)};
       std::memcpy(out, header, sizeof header);
       out += sizeof header;
       uint8_t* const piece_start = out;

@@ -46,7 +46,7 @@ struct GameTexture {
   std::string name;  // the dump's alias, only for printing
   GuestTextureInfo info;
   std::shared_ptr<HostTextureData> replacement;  // what the renderer would bind
-  std::atomic<bool> stale = false;                // its replacement changed on disk
+  std::atomic<bool> stale = false;               // its replacement changed on disk
 };
 
 // Once per frame, on one thread: the textures whose replacement a pack maker

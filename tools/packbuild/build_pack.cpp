@@ -32,7 +32,6 @@ constexpr const char* kPartialSuffix = ".mivo-partial";
 // The manifest is written in a folder of its own, then moved beside the files.
 constexpr const char* kManifestStaging = "pack.txt.mivo-partial";
 
-
 void SayFailure(const std::string& text) { std::fprintf(stderr, "mivo_packbuild: %s\n", text.c_str()); }
 
 std::string Reason(const std::error_code& ec) { return ec ? ec.message() : std::string("failed"); }

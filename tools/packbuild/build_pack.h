@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "guest/worker_pool.h"
+#include "pack/manifest.h"
 #include "packbuild/build_state.h"
 #include "packbuild/options.h"
-#include "pack/manifest.h"
 
 namespace mivo {
 

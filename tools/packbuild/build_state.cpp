@@ -20,9 +20,8 @@ constexpr int32_t kMaxCentiDb = 99999;
 
 // The formats a build writes, the only ones a record may name.
 constexpr HostFormat kOutputFormats[] = {
-    HostFormat::R8_UNORM,  HostFormat::RG8_UNORM, HostFormat::RG8_SNORM, HostFormat::RGBA8_UNORM,
-    HostFormat::BC1_UNORM, HostFormat::BC3_UNORM, HostFormat::BC5_UNORM, HostFormat::BC5_SNORM,
-    HostFormat::BC7_UNORM,
+    HostFormat::R8_UNORM,  HostFormat::RG8_UNORM, HostFormat::RG8_SNORM, HostFormat::RGBA8_UNORM, HostFormat::BC1_UNORM,
+    HostFormat::BC3_UNORM, HostFormat::BC5_UNORM, HostFormat::BC5_SNORM, HostFormat::BC7_UNORM,
 };
 
 constexpr const char* kKindNames[] = {"built", "copied"};

@@ -35,9 +35,9 @@ struct OutputSummary {
 };
 
 struct StateRecord {
-  uint64_t recipe = 0;        // BuildRecipe of the row that made the file
-  std::string file;           // the output file's name in the pack folder
-  uint64_t file_digest = 0;   // XXH3-64 of the file's bytes as written
+  uint64_t recipe = 0;       // BuildRecipe of the row that made the file
+  std::string file;          // the output file's name in the pack folder
+  uint64_t file_digest = 0;  // XXH3-64 of the file's bytes as written
   OutputKind kind = OutputKind::built;
   OutputSummary summary;
 
@@ -46,8 +46,7 @@ struct StateRecord {
 
 // The digest a record is kept under: the program's version, the settings
 // text, the row's text and the XXH3-64 of the source file's bytes.
-uint64_t BuildRecipe(std::string_view version, std::string_view settings, std::string_view row,
-                     uint64_t source_digest);
+uint64_t BuildRecipe(std::string_view version, std::string_view settings, std::string_view row, uint64_t source_digest);
 
 // The state file's text for these records, in order.
 std::string FormatBuildState(const std::vector<StateRecord>& records);

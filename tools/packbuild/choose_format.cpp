@@ -57,16 +57,14 @@ bool ChooseOutputFormat(HostFormat original, const HostTextureData& plain, Reque
       choice.format = alpha == BaseAlpha::graded ? HostFormat::BC7_UNORM : HostFormat::BC1_UNORM;
       break;
     }
-    case TextureFamily::none:
-      error = "original format has no pack family";
-      return false;
+    case TextureFamily::none: error = "original format has no pack family"; return false;
   }
   const bool colour = family == TextureFamily::bc1 || family == TextureFamily::four_channel;
   if (colour && requested != RequestedFormat::automatic) {
     choice.format = FormatOf(requested);
     if (!(family == TextureFamily::bc1 || GetTextureFamily(choice.format) == family)) {
-      error = std::string("--format ") + RequestedFormatName(requested) + " does not suit " +
-              HostFormatName(original) + " originals";
+      error = std::string("--format ") + RequestedFormatName(requested) + " does not suit " + HostFormatName(original) +
+              " originals";
       return false;
     }
   }

@@ -14,7 +14,7 @@ namespace mivo {
 // each stored channel for R and RG rows.
 enum class MeasureKind : uint8_t { rgb_alpha, r, rg };
 
-constexpr int32_t kExactDb = -1;     // no difference at all ("inf")
+constexpr int32_t kExactDb = -1;      // no difference at all ("inf")
 constexpr int32_t kNotMeasured = -2;  // nothing to compare ("-"): every texel transparent
 
 struct Fidelity {

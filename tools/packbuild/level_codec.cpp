@@ -49,13 +49,11 @@ std::vector<uint8_t> DecodeLevelToPlain(const HostTextureData& texture, const Le
     case HostFormat::BC5_SNORM: {
       std::vector<uint8_t> out(size_t(level.width) * level.height * 2);
       if (texture.host_format == HostFormat::BC5_UNORM) {
-        DecodeBlocks(bytes, level.width, level.height, 2, out.data(), [](const uint8_t* b, uint8_t* t) {
-          DecodeBc5Block(b, t);
-        });
+        DecodeBlocks(bytes, level.width, level.height, 2, out.data(),
+                     [](const uint8_t* b, uint8_t* t) { DecodeBc5Block(b, t); });
       } else {
-        DecodeBlocks(bytes, level.width, level.height, 2, out.data(), [](const uint8_t* b, uint8_t* t) {
-          DecodeBc5SnormBlock(b, reinterpret_cast<int8_t*>(t));
-        });
+        DecodeBlocks(bytes, level.width, level.height, 2, out.data(),
+                     [](const uint8_t* b, uint8_t* t) { DecodeBc5SnormBlock(b, reinterpret_cast<int8_t*>(t)); });
       }
       return out;
     }
@@ -65,8 +63,7 @@ std::vector<uint8_t> DecodeLevelToPlain(const HostTextureData& texture, const Le
       // Loaded replacements see their texels through the identity view.
       return ExpandToRgba8(texture, level, 0);
     }
-    default:
-      return std::vector<uint8_t>(bytes, bytes + level.size);
+    default: return std::vector<uint8_t>(bytes, bytes + level.size);
   }
 }
 

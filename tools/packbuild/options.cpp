@@ -21,8 +21,7 @@ struct OptionRow {
 };
 
 constexpr OptionRow kOptions[] = {
-    {"--quality", OptionId::quality, true,
-     "--quality Q        encoder effort: fast, normal (default) or slow"},
+    {"--quality", OptionId::quality, true, "--quality Q        encoder effort: fast, normal (default) or slow"},
     {"--format", OptionId::format, true,
      "--format F         colour rows in bc7, bc3, bc1 or rgba8 instead of the format their original suggests"},
     {"--reencode", OptionId::reencode, false,
@@ -47,9 +46,8 @@ const OptionRow* FindOption(const std::string& arg) {
 
 // Decimal digits only, 1 to `max`; 0 otherwise.
 uint32_t ParseCount(const std::string& text, uint32_t max) {
-  if (text.empty() || text.size() > 6 || !std::all_of(text.begin(), text.end(), [](char c) {
-        return c >= '0' && c <= '9';
-      })) {
+  if (text.empty() || text.size() > 6 ||
+      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     return 0;
   }
   const uint32_t value = uint32_t(std::stoul(text));
@@ -75,7 +73,6 @@ bool ParseFormat(const std::string& text, RequestedFormat& format) {
   }
   return false;
 }
-
 
 // False when the value does not suit the option.
 bool Apply(OptionId id, const std::string& value, PackBuildOptions& options) {
@@ -185,7 +182,9 @@ bool CheckPacksApart(const fs::path& source_dir, const fs::path& out_dir, std::s
   const bool out_exists = fs::exists(out_dir, ec);
   const std::vector<fs::path> out_chain = ExistingChain(out_dir);
   const std::vector<fs::path> source_chain = ExistingChain(source_dir);
-  const auto same_as = [](const fs::path& folder) { return [&folder](const fs::path& p) { return SameFile(p, folder); }; };
+  const auto same_as = [](const fs::path& folder) {
+    return [&folder](const fs::path& p) { return SameFile(p, folder); };
+  };
   const bool out_inside_source = source_exists && std::any_of(out_chain.begin(), out_chain.end(), same_as(source_dir));
   const bool source_inside_out = out_exists && std::any_of(source_chain.begin(), source_chain.end(), same_as(out_dir));
   if (out_inside_source || source_inside_out) {

@@ -39,8 +39,7 @@ std::string PackBuildHelp();
 // Parses the arguments after the program name, as UTF-8. On a usage error
 // returns false with the exact text to print ("unknown option ...\n", an
 // invalid value, or the usage line); the caller exits with status 2.
-bool ParsePackBuildArguments(const std::vector<std::string>& args, PackBuildOptions& options,
-                             std::string& usage_error);
+bool ParsePackBuildArguments(const std::vector<std::string>& args, PackBuildOptions& options, std::string& usage_error);
 
 // The two folders must be different and neither inside the other, compared
 // by file identity (links and letter case do not hide a match). False with

@@ -29,8 +29,8 @@ std::string CsvRow(RowVerb verb, const std::string& file, const std::string& out
     case MeasureKind::r: figures = ",," + DecibelText(f.centi_db[0]) + ","; break;
     case MeasureKind::rg: figures = ",," + DecibelText(f.centi_db[0]) + "," + DecibelText(f.centi_db[1]); break;
   }
-  return std::string(kVerbNames[size_t(verb)]) + "," + file + "," + output_file + "," + HostFormatName(s.format) +
-         "," + std::to_string(s.width) + "," + std::to_string(s.height) + "," + std::to_string(s.levels) + "," +
+  return std::string(kVerbNames[size_t(verb)]) + "," + file + "," + output_file + "," + HostFormatName(s.format) + "," +
+         std::to_string(s.width) + "," + std::to_string(s.height) + "," + std::to_string(s.levels) + "," +
          std::to_string(s.file_bytes) + "," + figures + "," +
          (s.uncompressed_for_size ? "uncompressed: sides not multiples of 4" : "") + "\n";
 }

@@ -30,8 +30,7 @@ std::string RowLine(RowVerb verb, const std::string& file, const OutputSummary& 
 // "FAILED FILE: MESSAGE\n".
 std::string FailedLine(const std::string& file, const std::string& message);
 
-std::string CsvRow(RowVerb verb, const std::string& file, const std::string& output_file,
-                   const OutputSummary& summary);
+std::string CsvRow(RowVerb verb, const std::string& file, const std::string& output_file, const OutputSummary& summary);
 std::string FailedCsvRow(const std::string& file, const std::string& message);
 
 // "N rows: B built, C copied, U unchanged, F failed; 12.34 MB -> 3.21 MB\n",

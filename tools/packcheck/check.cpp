@@ -57,16 +57,15 @@ void HintManifest(const char* which, const fs::path& folder, const ManifestFailu
     std::fprintf(stderr, "mivo_packcheck: hint: the %s manifest %s is missing, unreadable or over 8 MiB\n", which,
                  path.c_str());
   } else {
-    std::fprintf(stderr, "mivo_packcheck: hint: the %s manifest %s fails at line %zu, field %s\n", which,
-                 path.c_str(), where.line, where.field);
+    std::fprintf(stderr, "mivo_packcheck: hint: the %s manifest %s fails at line %zu, field %s\n", which, path.c_str(),
+                 where.line, where.field);
   }
 }
 
 void HintAspect(const ManifestEntry& row, const HostTextureData& texture) {
   if (uint64_t(texture.width) * row.original_height == uint64_t(texture.height) * row.original_width) return;
   std::fprintf(stderr, "mivo_packcheck: hint: %s is %ux%u, its original %ux%u: the aspect ratio differs\n",
-               row.replacement_file.c_str(), texture.width, texture.height, row.original_width,
-               row.original_height);
+               row.replacement_file.c_str(), texture.width, texture.height, row.original_width, row.original_height);
 }
 
 bool LoadOriginal(const fs::path& folder, const ManifestEntry& row, HostTextureData& texture, std::string& error) {
@@ -139,8 +138,8 @@ void CheckRows(const fs::path& pack_folder, const fs::path& template_folder, con
     }
     if (pictures) {
       outcome.original = have_original ? MakePreview(original) : MissingPreview(original_error);
-      options.pictures(result.rows.size(), have_original ? &original : nullptr,
-                       have_replacement ? &texture : nullptr, shrunk.pixels.empty() ? nullptr : &shrunk, outcome);
+      options.pictures(result.rows.size(), have_original ? &original : nullptr, have_replacement ? &texture : nullptr,
+                       shrunk.pixels.empty() ? nullptr : &shrunk, outcome);
     }
     result.rows.push_back(std::move(outcome));
   }

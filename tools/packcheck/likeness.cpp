@@ -11,7 +11,7 @@ namespace mivo {
 namespace {
 
 struct Span {
-  uint32_t first = 0;  // first source texel
+  uint32_t first = 0;             // first source texel
   std::vector<uint32_t> weights;  // overlap of each source texel, in units of 1/out of a source texel
 };
 
@@ -64,8 +64,8 @@ double WindowSsim(const WindowSums& s) {
   const double var_y = double(s.n * s.syy - s.sy * s.sy);
   const double cov = double(s.n * s.sxy) - cross;
   const double numerator = (2 * cross + kC1 * n2) * (2 * cov + kC2 * n2);
-  const double denominator = (double(s.sx) * double(s.sx) + double(s.sy) * double(s.sy) + kC1 * n2) *
-                             (var_x + var_y + kC2 * n2);
+  const double denominator =
+      (double(s.sx) * double(s.sx) + double(s.sy) * double(s.sy) + kC1 * n2) * (var_x + var_y + kC2 * n2);
   return numerator / denominator;
 }
 

@@ -16,11 +16,11 @@ constexpr uint32_t kSsimWindow = 7;
 constexpr uint8_t kVisibleAlpha = 128;
 
 struct Likeness {
-  bool measured = false;       // both first levels could be read
-  bool colour_compared = false;  // the original has visible texels: ssim and psnr hold
-  double ssim = 0;             // mean luma SSIM, -1 to 1
-  double psnr = 0;             // dB over R, G and B; +infinity when equal
-  bool alpha_compared = false;  // the original can carry alpha (BC1 or four channels)
+  bool measured = false;              // both first levels could be read
+  bool colour_compared = false;       // the original has visible texels: ssim and psnr hold
+  double ssim = 0;                    // mean luma SSIM, -1 to 1
+  double psnr = 0;                    // dB over R, G and B; +infinity when equal
+  bool alpha_compared = false;        // the original can carry alpha (BC1 or four channels)
   uint64_t original_transparent = 0;  // texels of the original below kVisibleAlpha
   uint64_t original_opaque = 0;
   double alpha_lost = 0;   // share of the transparent ones opaque in the replacement (0 without any)

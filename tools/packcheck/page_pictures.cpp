@@ -5,9 +5,9 @@
 #include <system_error>
 #include <vector>
 
+#include "common/file_image.h"
 #include "common/html.h"
 #include "common/png_deflate.h"
-#include "common/file_image.h"
 #include "guest/expand.h"
 
 namespace mivo {
@@ -66,8 +66,8 @@ void KeepRowPictures(PictureFolder& pictures, size_t row, const HostTextureData*
                      const HostTextureData* replacement, const RgbaImage* shrunk, RowOutcome& outcome) {
   const std::string stem = std::to_string(row + 1);
   if (original != nullptr) KeepLevels(pictures, stem + "-o", *original, 1, outcome.original);
-  if (replacement != nullptr) KeepLevels(pictures, stem + "-r", *replacement, replacement->level_records.size(),
-                                         outcome.replacement);
+  if (replacement != nullptr)
+    KeepLevels(pictures, stem + "-r", *replacement, replacement->level_records.size(), outcome.replacement);
   if (shrunk != nullptr) {
     outcome.replacement.shrunk_url =
         WritePicture(pictures, stem + "-s.png", shrunk->width, shrunk->height, shrunk->pixels.data());

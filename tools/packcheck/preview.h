@@ -11,14 +11,14 @@
 namespace mivo {
 
 struct Preview {
-  bool loaded = false;    // a texture was loaded; the fields below describe it
+  bool loaded = false;  // a texture was loaded; the fields below describe it
   uint32_t width = 0;
   uint32_t height = 0;
   uint32_t levels = 0;
   HostFormat format = HostFormat::UNKNOWN;
   std::vector<std::string> level_urls;  // each level's picture, relative to the page; empty when none was written
-  std::string shrunk_url;  // the replacement resampled to the original's size, as likeness compared it
-  std::string note;        // why there is no picture (or no texture)
+  std::string shrunk_url;               // the replacement resampled to the original's size, as likeness compared it
+  std::string note;                     // why there is no picture (or no texture)
 };
 
 // The description of a loaded texture; pictures are added by the page.

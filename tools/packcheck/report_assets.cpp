@@ -34,11 +34,14 @@ text-align:center}
 
 const char kReportFilters[] =
     "<svg width=\"0\" height=\"0\" style=\"position:absolute\" aria-hidden=\"true\">"
-    "<filter id=\"mv-opaque\" color-interpolation-filters=\"sRGB\" x=\"0\" y=\"0\" width=\"1\" height=\"1\"><feColorMatrix type=\"matrix\" "
+    "<filter id=\"mv-opaque\" color-interpolation-filters=\"sRGB\" x=\"0\" y=\"0\" width=\"1\" "
+    "height=\"1\"><feColorMatrix type=\"matrix\" "
     "values=\"1 0 0 0 0 0 1 0 0 0 0 0 1 0 0 0 0 0 0 1\"/></filter>"
-    "<filter id=\"mv-alpha\" color-interpolation-filters=\"sRGB\" x=\"0\" y=\"0\" width=\"1\" height=\"1\"><feColorMatrix type=\"matrix\" "
+    "<filter id=\"mv-alpha\" color-interpolation-filters=\"sRGB\" x=\"0\" y=\"0\" width=\"1\" "
+    "height=\"1\"><feColorMatrix type=\"matrix\" "
     "values=\"0 0 0 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 0 1\"/></filter>"
-    "<filter id=\"mv-amplify\" color-interpolation-filters=\"sRGB\" x=\"0\" y=\"0\" width=\"1\" height=\"1\"><feComponentTransfer>"
+    "<filter id=\"mv-amplify\" color-interpolation-filters=\"sRGB\" x=\"0\" y=\"0\" width=\"1\" "
+    "height=\"1\"><feComponentTransfer>"
     "<feFuncR type=\"linear\" slope=\"4\"/><feFuncG type=\"linear\" slope=\"4\"/><feFuncB type=\"linear\" slope=\"4\"/>"
     "</feComponentTransfer></filter></svg>";
 

@@ -54,19 +54,17 @@ std::string Attribute(const char* name, const std::string& value) {
 std::string Row(const RowOutcome& row, size_t number) {
   std::string levels;
   for (const std::string& url : row.replacement.level_urls) levels += (levels.empty() ? "" : " ") + url;
-  std::string html = "<div role=\"row\" tabindex=\"-1\" class=\"row " +
-                     std::string(row.verdict == Verdict::ok ? "ok" : "bad") + "\"" +
-                     Attribute("n", std::to_string(number)) + Attribute("file", row.file) +
-                     Attribute("ssim", row.likeness.colour_compared ? FormatFixed(row.likeness.ssim, 4) : "") +
-                     Attribute("hint", row.hint.kinds) +
-                     Attribute("o", row.original.level_urls.empty() ? "" : row.original.level_urls[0]) +
-                     Attribute("ow", std::to_string(row.original.width)) +
-                     Attribute("oh", std::to_string(row.original.height)) + Attribute("r", levels) +
-                     Attribute("w", std::to_string(row.replacement.width)) +
-                     Attribute("h", std::to_string(row.replacement.height)) +
-                     Attribute("s", row.replacement.shrunk_url) + "><div>" + std::to_string(number) +
-                     "</div><div class=\"verdict\">" + VerdictText(row.verdict) + "</div><div><code>" +
-                     HtmlEscape(row.file) + "</code>";
+  std::string html =
+      "<div role=\"row\" tabindex=\"-1\" class=\"row " + std::string(row.verdict == Verdict::ok ? "ok" : "bad") + "\"" +
+      Attribute("n", std::to_string(number)) + Attribute("file", row.file) +
+      Attribute("ssim", row.likeness.colour_compared ? FormatFixed(row.likeness.ssim, 4) : "") +
+      Attribute("hint", row.hint.kinds) +
+      Attribute("o", row.original.level_urls.empty() ? "" : row.original.level_urls[0]) +
+      Attribute("ow", std::to_string(row.original.width)) + Attribute("oh", std::to_string(row.original.height)) +
+      Attribute("r", levels) + Attribute("w", std::to_string(row.replacement.width)) +
+      Attribute("h", std::to_string(row.replacement.height)) + Attribute("s", row.replacement.shrunk_url) + "><div>" +
+      std::to_string(number) + "</div><div class=\"verdict\">" + VerdictText(row.verdict) + "</div><div><code>" +
+      HtmlEscape(row.file) + "</code>";
   if (!row.message.empty()) html += "<div class=\"message\">" + HtmlEscape(row.message) + "</div>";
   if (!row.hint.kinds.empty()) html += "<div class=\"hint\">" + HtmlEscape(row.hint.kinds) + "</div>";
   return html + "</div><div class=\"likeness\">" + Figures(row.likeness) + "</div><div>" +
@@ -111,9 +109,12 @@ std::string BuildReportPage(const CheckResult& result, const std::string& pack_f
                             const std::string& template_folder) {
   std::string html =
       "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><link rel=\"icon\" href=\"data:,\">"
-      "<title>Pack report: " + HtmlEscape(pack_folder) + "</title><style>" + kReportStyle + "</style></head><body>\n"
-      "<h1>Pack report</h1>\n<p>Pack <code>" + HtmlEscape(pack_folder) + "</code> checked against the template <code>" +
-      HtmlEscape(template_folder) + "</code>.</p>\n";
+      "<title>Pack report: " +
+      HtmlEscape(pack_folder) + "</title><style>" + kReportStyle +
+      "</style></head><body>\n"
+      "<h1>Pack report</h1>\n<p>Pack <code>" +
+      HtmlEscape(pack_folder) + "</code> checked against the template <code>" + HtmlEscape(template_folder) +
+      "</code>.</p>\n";
   if (!result.manifests_read) {
     return html + "<p class=\"manifest-error\">manifest: " + HtmlEscape(result.manifest_error) +
            "</p>\n<p>Nothing else was checked.</p>\n</body></html>\n";
@@ -125,14 +126,15 @@ std::string BuildReportPage(const CheckResult& result, const std::string& pack_f
           SummaryRow("ORIGINAL MISMATCH", CountVerdict(result, Verdict::original_mismatch)) +
           SummaryRow("UNLISTED FILE", result.unlisted.size()) + SummaryRow("rows with hints", CountHints(result));
   if (result.listing_failed) html += "<tr><th>pack folder unlistable</th><td>1</td></tr>";
-  html += "</table>\n<h2>Rows</h2>\n<div class=\"controls\"><label>order <select id=\"sort\">"
-          "<option value=\"input\">as in the pack</option><option value=\"least\">least alike first</option>"
-          "<option value=\"most\">most alike first</option></select></label>"
-          "<label><input type=\"checkbox\" id=\"hinted\"> only rows with hints</label><span id=\"count\"></span>"
-          "<span>click a row (or Enter) to compare; Up/Down move between rows</span></div>\n"
-          "<div class=\"rows\" id=\"rows\" role=\"table\"><div class=\"head\" role=\"row\"><div>#</div><div>verdict</div>"
-          "<div>replacement file</div><div>likeness</div><div>original (template)</div><div>replacement</div></div>"
-          "<div id=\"row-list\">\n";
+  html +=
+      "</table>\n<h2>Rows</h2>\n<div class=\"controls\"><label>order <select id=\"sort\">"
+      "<option value=\"input\">as in the pack</option><option value=\"least\">least alike first</option>"
+      "<option value=\"most\">most alike first</option></select></label>"
+      "<label><input type=\"checkbox\" id=\"hinted\"> only rows with hints</label><span id=\"count\"></span>"
+      "<span>click a row (or Enter) to compare; Up/Down move between rows</span></div>\n"
+      "<div class=\"rows\" id=\"rows\" role=\"table\"><div class=\"head\" role=\"row\"><div>#</div><div>verdict</div>"
+      "<div>replacement file</div><div>likeness</div><div>original (template)</div><div>replacement</div></div>"
+      "<div id=\"row-list\">\n";
   size_t number = 0;
   for (const RowOutcome& row : result.rows) html += Row(row, ++number);
   html += "</div></div>\n<h2>Unlisted files</h2>\n";

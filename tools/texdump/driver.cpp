@@ -8,11 +8,11 @@
 #include <thread>
 
 #include "common/platform_text.h"
+#include "common/progress.h"
 #include "guest/layout.h"
 #include "guest/read_texture.h"
 #include "texdump/dump_images.h"
 #include "texdump/pack_template.h"
-#include "common/progress.h"
 #include "texdump/report.h"
 
 namespace mivo {
@@ -25,9 +25,7 @@ PoolLoan::PoolLoan(SharedPool& shared, const OrderedRun& run) : pool_(shared.poo
   }
 }
 
-std::unique_ptr<WorkerPool> CreateDumpPool(uint32_t jobs) {
-  return jobs > 1 ? CreateWorkerPool(jobs - 1) : nullptr;
-}
+std::unique_ptr<WorkerPool> CreateDumpPool(uint32_t jobs) { return jobs > 1 ? CreateWorkerPool(jobs - 1) : nullptr; }
 
 bool CreateFolder(const fs::path& folder) {
   std::error_code ec;
@@ -148,11 +146,9 @@ DumpOutcome ReportAndTemplate(const DumpToolOptions& options, NormalModeRun& nor
     decode_data();
   }
   // A replacement that cannot be written fails the dump before its images.
-  const TemplateOutcome outcome =
-      AddTemplateReplacement(options.pack_template_dir, options.pack_png, options.png_compression,
-                             options.dds_header, texture,
-                             report.content_key, report.name, report.pack_key, known, normal.template_entries,
-                             failures);
+  const TemplateOutcome outcome = AddTemplateReplacement(
+      options.pack_template_dir, options.pack_png, options.png_compression, options.dds_header, texture,
+      report.content_key, report.name, report.pack_key, known, normal.template_entries, failures);
   if (outcome == TemplateOutcome::skipped_name) output.misnamed = 1;
   return outcome == TemplateOutcome::failed ? DumpOutcome::failed : DumpOutcome::done;
 }
@@ -228,8 +224,8 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
   const auto decode = [&] {
     std::string read_error;
     const bool ok = ReadGuestTexture(staged.fetch, staged.Memory(), texture, read_error, 0, pool.get());
-    report = MakeDumpReport(name, staged, staged.base_image_size, staged.mip_image_size, dump.version1_shifted,
-                            texture, ok, read_error);
+    report = MakeDumpReport(name, staged, staged.base_image_size, staged.mip_image_size, dump.version1_shifted, texture,
+                            ok, read_error);
     // --unique needs the hash to tell textures apart before the dump's turn;
     // the CSV alone can wait for it until the images are written.
     if (options.unique) report.host_hash = HashHostData(texture.data.data(), texture.data.size());
@@ -293,8 +289,7 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
     // The host hash is serial: it runs beside the image writing of the same dump.
     HashBeside hasher(hash_now ? &texture : nullptr, report.host_hash);
     png_written = WriteDumpImages(options.out_dir, report.name, texture, pool.get(), options.png_compression,
-                                  options.dds_header, failures,
-                                  gallery ? &image : nullptr);
+                                  options.dds_header, failures, gallery ? &image : nullptr);
     has_image = gallery && !image.pixels.empty();
   } else if (gallery && report.ok && !copy) {
     has_image = StackFirstLevel(texture, image);

@@ -56,7 +56,7 @@ struct NormalModeRun {
   std::vector<ManifestEntry> small_entries;
   ReplacedByPacks replaced_by_packs;  // from --skip-pack; read before the run starts, only read after
   SharedPool pool;
-  Gallery gallery;  // gallery.dir empty: no gallery
+  Gallery gallery;     // gallery.dir empty: no gallery
   UniqueDumps unique;  // --unique
 };
 

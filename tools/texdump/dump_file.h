@@ -45,14 +45,14 @@ bool ParseTextureDump(const uint8_t* bytes, size_t size, TextureDump& dump, std:
 // regions reach, cost nothing.
 struct StagedDump {
   std::vector<uint8_t, UninitializedAllocator<uint8_t>> images;  // the base image, then the mip image
-  FetchConstant fetch;            // rebased
-  uint32_t base_address = 0;      // as read from the dump
-  uint32_t mip_address = 0;       // as read from the dump
-  uint64_t base_offset = 0x1000;  // where the base image was placed
-  uint64_t mip_offset = 0;        // where the mip image was placed
-  uint64_t base_image_size = 0;   // bytes of the base image
-  uint64_t mip_image_size = 0;    // bytes of the mip image
-  uint64_t memory_size = 0;       // the guest memory's bytes, zeros included
+  FetchConstant fetch;                                           // rebased
+  uint32_t base_address = 0;                                     // as read from the dump
+  uint32_t mip_address = 0;                                      // as read from the dump
+  uint64_t base_offset = 0x1000;                                 // where the base image was placed
+  uint64_t mip_offset = 0;                                       // where the mip image was placed
+  uint64_t base_image_size = 0;                                  // bytes of the base image
+  uint64_t mip_image_size = 0;                                   // bytes of the mip image
+  uint64_t memory_size = 0;                                      // the guest memory's bytes, zeros included
   GuestMemorySpans Memory() const;
   void ReleaseImages() { decltype(images)().swap(images); }
 };

@@ -3,9 +3,9 @@
 #include <cerrno>
 #include <memory>
 
+#include "common/dds_writer.h"
 #include "common/platform_text.h"
 #include "guest/expand.h"
-#include "common/dds_writer.h"
 #include "texdump/png_output.h"
 
 namespace mivo {
@@ -75,7 +75,8 @@ bool WriteDumpImages(const std::filesystem::path& out_dir, const std::string& na
   uint64_t filled = 0;
   uint32_t width = 0;
   const bool has_png = StackSlices(texture, pixels, pool, filled, width);
-  const std::filesystem::path dds = out_dir / PathFromNarrow(name + ".dds"), png = out_dir / PathFromNarrow(name + ".png");
+  const std::filesystem::path dds = out_dir / PathFromNarrow(name + ".dds"),
+                              png = out_dir / PathFromNarrow(name + ".png");
   std::string failed[2];  // one per file, so that the two writes share nothing
   auto write = [&](uint32_t file) {
     errno = 0;

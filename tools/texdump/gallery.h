@@ -38,8 +38,7 @@ GalleryCard UnreadableCard(const std::string& error);
 // shared, so dumps may do it side by side; the cards then go into
 // gallery.cards in input order.
 void CompleteGalleryCard(const Gallery& gallery, size_t index, const std::filesystem::path& dump_path,
-                         const StackedImage* image, bool full_png_written, GalleryCard& card,
-                         OutputFailures& failures);
+                         const StackedImage* image, bool full_png_written, GalleryCard& card, OutputFailures& failures);
 
 // Puts `card` at position `index` of gallery.cards; cards of dumps finished
 // out of order wait in their places.

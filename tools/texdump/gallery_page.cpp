@@ -77,12 +77,10 @@ std::string Card(const GalleryCard& card) {
   const uint64_t texels = uint64_t(card.width) * card.height * card.depth_or_layers;
   std::string html = "<div class=\"card" + std::string(card.failed ? " bad" : "") + "\" data-s=\"" +
                      std::to_string(card.described ? texels : 0) + "\" data-m=\"" + std::to_string(card.more.size()) +
-                     "\">" + Picture(card) + "<div class=\"n\">" +
-                     HtmlEscape(card.name) + "</div>";
+                     "\">" + Picture(card) + "<div class=\"n\">" + HtmlEscape(card.name) + "</div>";
   if (card.described) {
     html += "<div class=\"f\">" + HtmlEscape(card.guest_format) + " &rarr; " + HtmlEscape(card.host_format) +
-            "</div><div>" +
-            std::to_string(card.width) + "x" + std::to_string(card.height) + "x" +
+            "</div><div>" + std::to_string(card.width) + "x" + std::to_string(card.height) + "x" +
             std::to_string(card.depth_or_layers) + ", " + std::to_string(card.levels) +
             (card.levels == 1 ? " level, " : " levels, ") + (card.tiled ? "tiled" : "linear") + "</div>";
   }

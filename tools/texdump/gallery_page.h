@@ -19,14 +19,14 @@ struct GalleryCard {
   uint32_t depth_or_layers = 0;
   uint32_t levels = 0;
   bool tiled = false;
-  std::string content_key;   // 16 hex digits; empty when the texture is not eligible
+  std::string content_key;  // 16 hex digits; empty when the texture is not eligible
   std::string pack_key;
   bool failed = false;
-  std::string error;         // why it failed
-  std::string thumbnail;     // e.g. "thumbs/12.png"
+  std::string error;      // why it failed
+  std::string thumbnail;  // e.g. "thumbs/12.png"
   uint32_t thumbnail_width = 0;
   uint32_t thumbnail_height = 0;
-  std::string full_image;    // e.g. "../out/bf_0A000001_5E1C0001.png"
+  std::string full_image;  // e.g. "../out/bf_0A000001_5E1C0001.png"
   // --unique: cards of one texture share a group; a copy's card is shown as
   // a name on the first one's card, which lists them in `more`.
   std::string group;

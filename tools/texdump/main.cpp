@@ -140,9 +140,8 @@ int main(int argc, char** argv) {
   // ends the run as a usage error with nothing written.
   mivo::ReplacedByPacks replaced_by_packs;
   const bool normal_mode = options.tail_check_path.empty();
-  if (normal_mode &&
-      (!mivo::CheckPacksApartFromTemplate(options.skip_packs, options.pack_template_dir, usage_error) ||
-       !mivo::ReadReplacedByPacks(options.skip_packs, replaced_by_packs, usage_error))) {
+  if (normal_mode && (!mivo::CheckPacksApartFromTemplate(options.skip_packs, options.pack_template_dir, usage_error) ||
+                      !mivo::ReadReplacedByPacks(options.skip_packs, replaced_by_packs, usage_error))) {
     std::fputs(usage_error.c_str(), stdout);
     return 2;
   }

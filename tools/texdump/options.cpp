@@ -14,8 +14,22 @@ namespace {
 namespace fs = std::filesystem;
 
 enum class OptionId {
-  out, csv, no_images, pack_template, pack_png, dds_header, skip_pack, min_size, unique, tail_check, tail_images,
-  jobs, gallery, png_compress, help, version
+  out,
+  csv,
+  no_images,
+  pack_template,
+  pack_png,
+  dds_header,
+  skip_pack,
+  min_size,
+  unique,
+  tail_check,
+  tail_images,
+  jobs,
+  gallery,
+  png_compress,
+  help,
+  version
 };
 
 struct OptionRow {
@@ -122,8 +136,7 @@ void Apply(const OptionRow& option, const std::string& value, const std::string&
 // Not-found conditions make an input a plain dump path, which then fails to read.
 bool IsNotFound(const fs::file_status& status, const std::error_code& ec) {
   return status.type() == fs::file_type::not_found || ec == std::errc::no_such_file_or_directory ||
-         ec == std::errc::not_a_directory || ec == std::errc::filename_too_long ||
-         ec == std::errc::invalid_argument;
+         ec == std::errc::not_a_directory || ec == std::errc::filename_too_long || ec == std::errc::invalid_argument;
 }
 
 }  // namespace
@@ -137,12 +150,10 @@ std::string DumpToolHelp() {
   return help;
 }
 
-uint32_t DefaultJobs() {
-  return std::clamp<uint32_t>(std::thread::hardware_concurrency(), 1, kMaxJobs);
-}
+uint32_t DefaultJobs() { return std::clamp<uint32_t>(std::thread::hardware_concurrency(), 1, kMaxJobs); }
 
-bool ParseDumpToolArguments(const std::vector<std::string>& args, DumpToolOptions& options,
-                            std::string& usage_error, const std::vector<std::string>* utf8_args) {
+bool ParseDumpToolArguments(const std::vector<std::string>& args, DumpToolOptions& options, std::string& usage_error,
+                            const std::vector<std::string>* utf8_args) {
   if (utf8_args == nullptr || utf8_args->size() != args.size()) utf8_args = &args;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -163,8 +174,8 @@ bool ParseDumpToolArguments(const std::vector<std::string>& args, DumpToolOption
     }
     if (option) {
       if (option->takes_value) ++i;
-      Apply(*option, option->takes_value ? args[i] : std::string(), option->takes_value ? (*utf8_args)[i] : std::string(),
-            options);
+      Apply(*option, option->takes_value ? args[i] : std::string(),
+            option->takes_value ? (*utf8_args)[i] : std::string(), options);
       if (options.show_help || options.show_version) return true;
       if (option->id == OptionId::jobs && options.jobs == 0) {
         usage_error = "invalid --jobs value " + args[i] + "\n";

@@ -1,7 +1,7 @@
 #include "texdump/ordered_run.h"
 
-#include <chrono>
 #include <algorithm>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -54,8 +54,8 @@ struct Workshop {
   std::condition_variable changed;
   std::vector<ItemOutput> slots;
   std::vector<uint8_t> filled;
-  size_t next_item = 0;   // the next item a thread takes
-  size_t emitted = 0;     // items emitted so far
+  size_t next_item = 0;  // the next item a thread takes
+  size_t emitted = 0;    // items emitted so far
   bool stop = false;
   std::vector<std::thread> threads;
 
@@ -79,9 +79,8 @@ void WorkerLoop(OrderedRun& run, Workshop& shop, const ItemWork& work) {
     size_t index;
     {
       std::unique_lock<std::mutex> lock(shop.mutex);
-      shop.changed.wait(lock, [&] {
-        return shop.stop || shop.next_item >= run.count || shop.next_item < shop.emitted + lead;
-      });
+      shop.changed.wait(
+          lock, [&] { return shop.stop || shop.next_item >= run.count || shop.next_item < shop.emitted + lead; });
       if (shop.stop || shop.next_item >= run.count) return;
       index = shop.next_item++;
       run.dispatched = shop.next_item;

@@ -16,18 +16,18 @@ namespace mivo {
 
 // What one dump contributes to the run, emitted in input order.
 struct ItemOutput {
-  std::string out;    // standard output text
-  std::string csv;    // report rows
+  std::string out;  // standard output text
+  std::string csv;  // report rows
   int32_t textures = 0;
   int32_t failures = 0;
-  int32_t in_tail = 0;       // tail-check mode: measured candidates
-  int32_t skipped = 0;       // left out because a pack replaces it (--skip-pack)
-  int32_t small = 0;         // no files: below --min-size
-  int32_t shared = 0;        // no images: an earlier dump holds the same texture (--unique)
-  int32_t misnamed = 0;      // eligible, but no template entry: not a bf_XXXXXXXX_XXXXXXXX name
-  std::string err;           // standard error lines: outputs that could not be written
+  int32_t in_tail = 0;         // tail-check mode: measured candidates
+  int32_t skipped = 0;         // left out because a pack replaces it (--skip-pack)
+  int32_t small = 0;           // no files: below --min-size
+  int32_t shared = 0;          // no images: an earlier dump holds the same texture (--unique)
+  int32_t misnamed = 0;        // eligible, but no template entry: not a bf_XXXXXXXX_XXXXXXXX name
+  std::string err;             // standard error lines: outputs that could not be written
   bool output_failed = false;  // an output that was asked for could not be written
-  uint64_t input_bytes = 0;  // size of the dump file, for progress
+  uint64_t input_bytes = 0;    // size of the dump file, for progress
   // Set when the item ended the run (memory exhausted): `out` holds what it
   // printed before that, and the consumer rethrows after emitting it.
   std::exception_ptr error;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "guest/expand.h"
 #include "common/dds_writer.h"
+#include "guest/expand.h"
 #include "pack/dds_header.h"
 #include "texdump/png_output.h"
 

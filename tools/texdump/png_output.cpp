@@ -6,7 +6,8 @@
 
 namespace mivo {
 
-bool WriteToolPng(const std::filesystem::path& path, uint32_t width, uint32_t height, const uint8_t* pixels, int compression) {
+bool WriteToolPng(const std::filesystem::path& path, uint32_t width, uint32_t height, const uint8_t* pixels,
+                  int compression) {
   if (compression == 0) return WritePng(path, width, height, pixels);
   return WriteFileImage(path, BuildCompressedPng(width, height, pixels, compression));
 }

@@ -8,6 +8,7 @@
 namespace mivo {
 
 // `compression` 0 writes the stored PNG of WritePng; 1 to 9 a zlib level.
-bool WriteToolPng(const std::filesystem::path& path, uint32_t width, uint32_t height, const uint8_t* pixels, int compression);
+bool WriteToolPng(const std::filesystem::path& path, uint32_t width, uint32_t height, const uint8_t* pixels,
+                  int compression);
 
 }  // namespace mivo

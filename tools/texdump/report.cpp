@@ -12,7 +12,8 @@ __attribute__((format(gnu_printf, 1, 2)))  // mingw-w64's C99 printf, not msvcrt
 #elif defined(__GNUC__)
 __attribute__((format(printf, 1, 2)))
 #endif
-std::string Format(const char* format, ...) {
+std::string
+Format(const char* format, ...) {
   va_list args;
   va_start(args, format);
   va_list again;
@@ -61,12 +62,11 @@ std::string CsvRow(const DumpReport& r) {
   return Format("%s,%08X,%08X,%s,%s,%s,%s,%u,%u,%u,%u,%u,%d,%s,%s,%s,%s,%s,%s,%d,%d,%016llX,%s,%016llX,%s\n",
                 r.name.c_str(), r.base_address, r.mip_address, GuestFormatName(FetchFormat(r.fetch)),
                 EndianName(FetchEndian(r.fetch)), TilingWord(r.fetch), DimensionName(FetchDimension(r.fetch)),
-                info.width, info.height, DepthOrLayers(info), info.min_level, info.levels,
-                FetchPacked(r.fetch) ? 1 : 0, SignText(r.fetch).c_str(), GuestSwizzleText(r.fetch).c_str(),
-                HostFormatName(info.host_format), ConversionName(info.conversion), ViewText(info.view).c_str(),
-                FlagsText(info.flags).c_str(), int(info.decompressed), r.ok ? 1 : 0,
-                static_cast<unsigned long long>(r.host_hash), r.ok ? "" : r.error.c_str(),
-                static_cast<unsigned long long>(r.content_key), r.pack_key.c_str());
+                info.width, info.height, DepthOrLayers(info), info.min_level, info.levels, FetchPacked(r.fetch) ? 1 : 0,
+                SignText(r.fetch).c_str(), GuestSwizzleText(r.fetch).c_str(), HostFormatName(info.host_format),
+                ConversionName(info.conversion), ViewText(info.view).c_str(), FlagsText(info.flags).c_str(),
+                int(info.decompressed), r.ok ? 1 : 0, static_cast<unsigned long long>(r.host_hash),
+                r.ok ? "" : r.error.c_str(), static_cast<unsigned long long>(r.content_key), r.pack_key.c_str());
 }
 
 void WriteText(std::FILE* stream, const std::string& text) { std::fwrite(text.data(), 1, text.size(), stream); }
@@ -79,9 +79,9 @@ std::string MaeList(const std::vector<double>& values) {
 
 std::string TailCsvRow(const std::string& name, const char* format_name, uint32_t width, uint32_t height,
                        const MipTailResult& result) {
-  return Format("%s,%s,%u,%u,%zu,%d,%s,%s,%.3f,%.3f\n", name.c_str(), format_name, width, height,
-                result.levels.size(), result.distinct_id, MaeList(result.box_mae).c_str(),
-                MaeList(result.flat_mae).c_str(), result.worst_box_mae, result.best_flat_mae);
+  return Format("%s,%s,%u,%u,%zu,%d,%s,%s,%.3f,%.3f\n", name.c_str(), format_name, width, height, result.levels.size(),
+                result.distinct_id, MaeList(result.box_mae).c_str(), MaeList(result.flat_mae).c_str(),
+                result.worst_box_mae, result.best_flat_mae);
 }
 
 std::string TailFailureRow(const std::string& name, const char* format_name, const std::string& error) {

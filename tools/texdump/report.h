@@ -13,18 +13,18 @@ namespace mivo {
 
 // Everything the description line and the CSV row show for one readable dump.
 struct DumpReport {
-  std::string name;            // stem of the dump path
-  FetchConstant fetch;         // staged; only non-address fields are shown
-  uint32_t base_address = 0;   // as read from the dump
+  std::string name;           // stem of the dump path
+  FetchConstant fetch;        // staged; only non-address fields are shown
+  uint32_t base_address = 0;  // as read from the dump
   uint32_t mip_address = 0;
-  GuestTextureInfo info;       // what the reader filled, also after a failure
+  GuestTextureInfo info;  // what the reader filled, also after a failure
   bool ok = false;
-  std::string error;           // the reader's message when !ok
+  std::string error;                 // the reader's message when !ok
   bool shorter_than_layout = false;  // the layout needs bytes the dump lacks
   bool version1_shifted = false;
   uint64_t host_hash = 0;
   uint64_t content_key = 0;
-  std::string pack_key;        // empty when content_key is 0
+  std::string pack_key;  // empty when content_key is 0
 };
 
 constexpr const char* kCsvHeader =

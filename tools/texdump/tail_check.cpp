@@ -117,8 +117,7 @@ MipTailResult MeasureMipTail(const HostTextureData& texture) {
     result.box_mae.push_back(box_mae);
     result.flat_mae.push_back(flat_mae);
     // A level of one to three pixels is its own average too easily to say anything.
-    if (uint64_t(level.width) * level.height >= 4 &&
-        (flat_mae < result.best_flat_mae || result.best_flat_mae < 0)) {
+    if (uint64_t(level.width) * level.height >= 4 && (flat_mae < result.best_flat_mae || result.best_flat_mae < 0)) {
       result.best_flat_mae = flat_mae;
     }
     result.worst_box_mae = std::max(result.worst_box_mae, box_mae);

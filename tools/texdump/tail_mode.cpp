@@ -18,8 +18,8 @@ namespace mivo {
 
 namespace fs = std::filesystem;
 
-void ProcessTailDump(const fs::path& dump_path, const DumpToolOptions& options, DistinctMap& distinct,
-                     OrderedRun& run, size_t index, ItemOutput& output) {
+void ProcessTailDump(const fs::path& dump_path, const DumpToolOptions& options, DistinctMap& distinct, OrderedRun& run,
+                     size_t index, ItemOutput& output) {
   // Everything of this dump lives in this scope and is gone before the thread takes another.
   output.textures = 1;
   TextureDump dump;
@@ -66,8 +66,7 @@ void ProcessTailDump(const fs::path& dump_path, const DumpToolOptions& options, 
 
 int RunTailCheckMode(const DumpToolOptions& options) {
   // Closed on every way out, an unexpected file-system error included.
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(options.tail_check_path.c_str(), "w"),
-                                                             &std::fclose);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(options.tail_check_path.c_str(), "w"), &std::fclose);
   if (file == nullptr) {
     std::fprintf(stderr, "mivo_texdump: cannot open the tail report %s: %s\n", options.tail_check_path.c_str(),
                  std::strerror(errno));

@@ -41,8 +41,18 @@ DumpFileHash HashDumpFile(const TextureDump& dump, const StagedDump& staged) {
 
 TextureIdentity IdentifyTexture(const HostTextureData& t, uint64_t host_hash, uint64_t content_key) {
   TextureIdentity id;
-  id.fields = {uint32_t(t.host_format), uint32_t(t.conversion), t.dim,       t.width, t.height, t.depth,
-               t.layers,                t.levels,                t.min_level, t.view,  t.flags,  t.decompressed};
+  id.fields = {uint32_t(t.host_format),
+               uint32_t(t.conversion),
+               t.dim,
+               t.width,
+               t.height,
+               t.depth,
+               t.layers,
+               t.levels,
+               t.min_level,
+               t.view,
+               t.flags,
+               t.decompressed};
   // Which levels and layers are there, and where: equal data alone could be
   // laid out as other levels.
   std::vector<uint8_t> records(t.level_records.size() * 40);

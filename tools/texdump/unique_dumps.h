@@ -50,8 +50,8 @@ struct DescribedDump {
 // Shared by the dumps of a run; every call takes the lock.
 struct UniqueDumps {
   std::mutex mutex;
-  std::map<DumpFileHash, DescribedDump> files;   // the earliest decoded dump of each file content
-  std::map<TextureIdentity, size_t> textures;    // the earliest dump registered with each texture
+  std::map<DumpFileHash, DescribedDump> files;  // the earliest decoded dump of each file content
+  std::map<TextureIdentity, size_t> textures;   // the earliest dump registered with each texture
 };
 
 // The description of a dump before `index` with the same file content;
