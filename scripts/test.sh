@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, then runs the whole test suite in three builds: a normal build
 # (GCC), AddressSanitizer + UndefinedBehaviorSanitizer (Clang), and
-# ThreadSanitizer (Clang) for the threaded code, then a short run of each
+# ThreadSanitizer (Clang) for the threaded code, with a check that the code is
+# formatted, then a short run of each
 # fuzz target, then the Windows cross build and its tests under Wine. Ends
 # with one line that totals the three Linux test runs.
 set -euo pipefail
@@ -17,6 +18,8 @@ run_ctest() {
 
 # Warnings are errors here (MIVO_WERROR), in mivo's own code only.
 scripts/setup.sh build -DMIVO_WERROR=ON
+# Every C++ file as .clang-format writes it (setup.sh installed clang-format).
+scripts/check-format.sh
 run_ctest build
 
 CC=clang CXX=clang++ scripts/setup.sh build-asan -DMIVO_SANITIZE=address,undefined -DMIVO_BUILD_BENCH=OFF \
