@@ -10,7 +10,8 @@
 # library ships: no -march, no fast math).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-packages.sh colobot-common-textures colobot-common libsquish-dev libspng-dev
+scripts/install-packages.sh cmake ninja-build g++ pkg-config libxxhash-dev libspng-dev zlib1g-dev \
+  colobot-common-textures colobot-common libsquish-dev
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DMIVO_BUILD_TESTS=OFF >/dev/null
 cmake --build build-bench -j2 --target mivo_encode_bench >/dev/null
 mapfile -t corpus < <(find /usr/share/games/colobot -name '*.png' | LC_ALL=C sort)
