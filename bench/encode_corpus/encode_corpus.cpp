@@ -273,7 +273,7 @@ int main(int argc, char** argv) {
       const Bytes in = MakeInput(image, input);
       const uint64_t size = mivo::EncodedLevelBytes(format, image.width, image.height);
       Bytes pooled(size), single(size);
-      std::string error;
+      mivo::ErrorCode error = mivo::ErrorCode::ok;
       const auto start = Clock::now();
       mivo::EncodeLevelOnPool(format, in.data(), image.width, image.height, {quality}, pool.get(), pooled.data(),
                               error);

@@ -1,12 +1,14 @@
 // mivo, block compression: a level of texels in, BC blocks out.
 //
 // Every operation that can fail returns false and assigns one fixed message
-// to the caller's `error` string; bad input never throws.
+// to the caller's `error` string (or its code, mivo/error.h, to `code`); bad
+// input never throws.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "mivo/error.h"
 #include "mivo/guest.h"
 
 namespace mivo {
@@ -42,5 +44,7 @@ uint64_t EncodedLevelBytes(HostFormat format, uint32_t width, uint32_t height);
 // "unsupported encode format", "invalid level size".
 bool EncodeLevel(HostFormat format, const uint8_t* texels, uint32_t width, uint32_t height,
                  const EncodeSettings& settings, uint32_t threads, uint8_t* out, std::string& error);
+bool EncodeLevel(HostFormat format, const uint8_t* texels, uint32_t width, uint32_t height,
+                 const EncodeSettings& settings, uint32_t threads, uint8_t* out, ErrorCode& code);
 
 }  // namespace mivo

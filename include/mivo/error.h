@@ -51,8 +51,11 @@ enum class ErrorCode : uint8_t {
   // PackLoader::StatusCode
   too_many_requested,
   unexpected_error,  // also an exception that failed a load; Status() gives its text
+  // EncodeLevel
+  encode_format_unsupported,
+  encode_level_size,
 };
-constexpr uint32_t kErrorCodeCount = 37;
+constexpr uint32_t kErrorCodeCount = 39;
 
 // The code's fixed message, without a final full stop; "" for ok and
 // "unknown error" for a code past the table.

@@ -8,6 +8,7 @@
 #include "guest/bc7_decode.h"
 #include "guest/bc7_encode.h"
 #include "guest/block_decode.h"
+#include "guest/error_text.h"
 
 namespace mivo {
 namespace {
@@ -68,18 +69,13 @@ const EncodeFormatRow* FindEncodeFormat(HostFormat format) {
 
 namespace {
 
-// The format's row, or null with the message set.
-const EncodeFormatRow* CheckLevel(HostFormat format, uint32_t width, uint32_t height, std::string& error) {
+// The format's row, or null with the cause set.
+const EncodeFormatRow* CheckLevel(HostFormat format, uint32_t width, uint32_t height, ErrorCode& code) {
   const EncodeFormatRow* row = FindEncodeFormat(format);
-  if (!row) {
-    error = "unsupported encode format";
-    return nullptr;
-  }
-  if (width == 0 || height == 0) {
-    error = "invalid level size";
-    return nullptr;
-  }
-  return row;
+  code = !row                        ? ErrorCode::encode_format_unsupported
+         : width == 0 || height == 0 ? ErrorCode::encode_level_size
+                                     : ErrorCode::ok;
+  return code == ErrorCode::ok ? row : nullptr;
 }
 
 }  // namespace
@@ -95,8 +91,8 @@ uint64_t EncodedLevelBytes(HostFormat format, uint32_t width, uint32_t height) {
 }
 
 bool EncodeLevelOnPool(HostFormat format, const uint8_t* texels, uint32_t width, uint32_t height,
-                       const EncodeSettings& settings, WorkerPool* pool, uint8_t* out, std::string& error) {
-  const EncodeFormatRow* row = CheckLevel(format, width, height, error);
+                       const EncodeSettings& settings, WorkerPool* pool, uint8_t* out, ErrorCode& code) {
+  const EncodeFormatRow* row = CheckLevel(format, width, height, code);
   if (!row) return false;
   const uint32_t rows = uint32_t(BlocksAcross(height));
   auto encode_row = [&](uint32_t by) { EncodeBlockRow(*row, texels, width, height, settings, by, out); };
@@ -109,11 +105,17 @@ bool EncodeLevelOnPool(HostFormat format, const uint8_t* texels, uint32_t width,
 }
 
 bool EncodeLevel(HostFormat format, const uint8_t* texels, uint32_t width, uint32_t height,
-                 const EncodeSettings& settings, uint32_t threads, uint8_t* out, std::string& error) {
-  if (threads <= 1 || !CheckLevel(format, width, height, error))
-    return EncodeLevelOnPool(format, texels, width, height, settings, nullptr, out, error);
+                 const EncodeSettings& settings, uint32_t threads, uint8_t* out, ErrorCode& code) {
+  if (threads <= 1 || !CheckLevel(format, width, height, code))
+    return EncodeLevelOnPool(format, texels, width, height, settings, nullptr, out, code);
   const auto pool = CreateWorkerPool(threads - 1);
-  return EncodeLevelOnPool(format, texels, width, height, settings, pool.get(), out, error);
+  return EncodeLevelOnPool(format, texels, width, height, settings, pool.get(), out, code);
+}
+
+bool EncodeLevel(HostFormat format, const uint8_t* texels, uint32_t width, uint32_t height,
+                 const EncodeSettings& settings, uint32_t threads, uint8_t* out, std::string& error) {
+  ErrorCode code = ErrorCode::ok;
+  return ReportMessage(EncodeLevel(format, texels, width, height, settings, threads, out, code), code, error);
 }
 
 bool DecodeEncodedLevel(HostFormat format, const uint8_t* blocks, uint32_t width, uint32_t height, uint8_t* texels) {

@@ -32,7 +32,7 @@ const EncodeFormatRow* FindEncodeFormat(HostFormat format);
 
 // EncodeLevel with blocks shared out over `pool` (null: the caller's thread).
 bool EncodeLevelOnPool(HostFormat format, const uint8_t* texels, uint32_t width, uint32_t height,
-                       const EncodeSettings& settings, WorkerPool* pool, uint8_t* out, std::string& error);
+                       const EncodeSettings& settings, WorkerPool* pool, uint8_t* out, ErrorCode& code);
 
 // The inverse for measuring: EncodedLevelBytes(format, width, height) bytes
 // of blocks in, width x height texels of EncodeInputTexelBytes(format) bytes

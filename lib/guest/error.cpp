@@ -43,8 +43,10 @@ constexpr const char* kMessages[kErrorCodeCount] = {
     "generated mips exceed 128 MiB",
     "too many textures requested",
     "unexpected error while loading",
+    "unsupported encode format",
+    "invalid level size",
 };
-static_assert(uint32_t(ErrorCode::unexpected_error) + 1 == kErrorCodeCount);
+static_assert(uint32_t(ErrorCode::encode_level_size) + 1 == kErrorCodeCount);
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "guest/byte_order.h"
 #include "guest/error_text.h"
 #include "pack/mip_chain.h"
 #include "pack/replacement.h"
@@ -56,10 +57,7 @@ constexpr uint32_t kDimensionTexture2D = 3;
 constexpr uint32_t kAlphaModePremultiplied = 2;
 constexpr uint32_t kMaxAlphaMode = 3;
 
-uint32_t ReadU32(const uint8_t* bytes, size_t offset) {
-  return uint32_t(bytes[offset]) | uint32_t(bytes[offset + 1]) << 8 | uint32_t(bytes[offset + 2]) << 16 |
-         uint32_t(bytes[offset + 3]) << 24;
-}
+uint32_t ReadU32(const uint8_t* bytes, size_t offset) { return LoadLe32(bytes + offset); }
 
 }  // namespace
 

@@ -97,8 +97,10 @@ bool EncodeTexture(const HostTextureData& plain, HostFormat format, const Encode
       error = "unsupported encode format";
       return false;
     }
+    ErrorCode code = ErrorCode::ok;
     if (!EncodeLevelOnPool(format, plain.data.data() + level.offset, level.width, level.height, settings, pool,
-                           encoded.data.data() + out.offset, error)) {
+                           encoded.data.data() + out.offset, code)) {
+      error = ErrorMessage(code);
       return false;
     }
   }
