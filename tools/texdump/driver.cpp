@@ -25,6 +25,28 @@ PoolLoan::PoolLoan(SharedPool& shared, const OrderedRun& run) : pool_(shared.poo
   }
 }
 
+std::unique_ptr<DumpBuffers> BufferShelf::Take() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!free_.empty()) {
+      std::unique_ptr<DumpBuffers> buffers = std::move(free_.back());
+      free_.pop_back();
+      return buffers;
+    }
+  }
+  return std::make_unique<DumpBuffers>();
+}
+
+void BufferShelf::Return(std::unique_ptr<DumpBuffers> buffers) noexcept {
+  if (buffers->bytes.capacity() > kKeptBufferBytes) decltype(buffers->bytes)().swap(buffers->bytes);
+  if (buffers->texture.data.capacity() > kKeptBufferBytes) std::vector<uint8_t>().swap(buffers->texture.data);
+  try {
+    std::lock_guard<std::mutex> lock(mutex_);
+    free_.push_back(std::move(buffers));
+  } catch (...) {  // not kept: the set is freed instead
+  }
+}
+
 std::unique_ptr<WorkerPool> CreateDumpPool(uint32_t jobs) { return jobs > 1 ? CreateWorkerPool(jobs - 1) : nullptr; }
 
 bool CreateFolder(const fs::path& folder) {
@@ -184,6 +206,33 @@ class HashBeside {
   std::thread thread_;
 };
 
+// A set of buffers for one dump, back on the shelf when the dump is done.
+class BorrowedBuffers {
+ public:
+  explicit BorrowedBuffers(BufferShelf& shelf) : shelf_(shelf), buffers_(shelf.Take()) {
+    // Nothing of the dump before may show through: a copy described
+    // without decoding counts on a texture without data.
+    buffers_->texture.data.clear();
+    buffers_->texture.level_records.clear();
+    static_cast<GuestTextureInfo&>(buffers_->texture) = GuestTextureInfo{};
+  }
+  ~BorrowedBuffers() { shelf_.Return(std::move(buffers_)); }
+  BorrowedBuffers(const BorrowedBuffers&) = delete;
+  BorrowedBuffers& operator=(const BorrowedBuffers&) = delete;
+  DumpBuffers& operator*() const { return *buffers_; }
+
+ private:
+  BufferShelf& shelf_;
+  std::unique_ptr<DumpBuffers> buffers_;
+};
+
+// Lets go of the staged images, keeping the larger of their buffer and the
+// spare one for what comes next.
+void ReleaseStagedImages(StagedDump& staged, DumpBuffers& buffers) {
+  if (staged.images.capacity() > buffers.bytes.capacity()) staged.images.swap(buffers.bytes);
+  staged.ReleaseImages();
+}
+
 // Completes the card on this thread and puts it in its place in input order.
 void AddCard(Gallery& gallery, size_t index, const fs::path& dump_path, GalleryCard card, const StackedImage* image,
              bool png_written, ItemOutput& output) {
@@ -200,10 +249,14 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
   const fs::path& dump_path = item.path;
   // Everything of this dump lives in this scope and is gone before the thread takes another.
   output.textures = 1;
+  const BorrowedBuffers borrowed(normal.buffers);
+  DumpBuffers& buffers = *borrowed;
   TextureDump dump;
   StagedDump staged;
+  staged.images.swap(buffers.bytes);  // read into pages that are already mapped
   std::string error;
   if (!ReadStagedDump(dump_path, dump, staged, error)) {
+    ReleaseStagedImages(staged, buffers);
     output.out = UnreadableDumpLine(NarrowFromPath(dump_path), error);
     output.failures = 1;
     // A mistyped path must not pass for a corrupt dump.
@@ -219,7 +272,7 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
 
   const PoolLoan pool(normal.pool, run);
   const std::string name = NarrowFromPath(dump_path.stem());
-  HostTextureData texture;
+  HostTextureData& texture = buffers.texture;
   DumpReport report;
   const auto decode = [&] {
     std::string read_error;
@@ -247,7 +300,7 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
   } else {
     decode();
     // Gone before the images are made: only the texture is needed from here on.
-    staged.ReleaseImages();
+    ReleaseStagedImages(staged, buffers);
     if (options.unique) {
       if (report.ok) identity = IdentifyTexture(texture, report.host_hash, report.content_key);
       RememberDescription(normal.unique, file_hash, {index, report, identity});
@@ -271,7 +324,7 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
     }
   });
   FinishTurn(run.turn, index);
-  staged.ReleaseImages();
+  ReleaseStagedImages(staged, buffers);
   if (outcome == DumpOutcome::done && copy) outcome = DumpOutcome::shared;
 
   output.failures = outcome == DumpOutcome::failed ? 1 : 0;
@@ -289,7 +342,7 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
     // The host hash is serial: it runs beside the image writing of the same dump.
     HashBeside hasher(hash_now ? &texture : nullptr, report.host_hash);
     png_written = WriteDumpImages(options.out_dir, report.name, texture, pool.get(), options.png_compression,
-                                  options.dds_header, failures, gallery ? &image : nullptr);
+                                  options.dds_header, failures, gallery ? &image : nullptr, &buffers.bytes);
     has_image = gallery && !image.pixels.empty();
   } else if (gallery && report.ok && !copy) {
     has_image = StackFirstLevel(texture, image);

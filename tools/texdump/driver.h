@@ -44,6 +44,32 @@ class PoolLoan {
   std::unique_lock<std::mutex> lock_;
 };
 
+// Buffers that a dump borrows for its work and hands back, so that the next
+// dump finds their pages already mapped: a fresh large allocation faults in
+// every page on first touch, which costs more than the work on it. A set is
+// only ever as large as one dump made it, so a run holds at most one dump's
+// buffers per thread.
+struct DumpBuffers {
+  std::vector<uint8_t, UninitializedAllocator<uint8_t>> bytes;  // the staged images, then the PNG's pixels
+  HostTextureData texture;
+};
+
+class BufferShelf {
+ public:
+  // A set from the shelf, or a new empty one.
+  std::unique_ptr<DumpBuffers> Take();
+  // Puts a set back, letting go of any buffer too large to be worth keeping.
+  void Return(std::unique_ptr<DumpBuffers> buffers) noexcept;
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<DumpBuffers>> free_;
+};
+
+// Buffers kept past this are given back to the system: the rare huge texture
+// must not stay resident for the rest of the run.
+constexpr size_t kKeptBufferBytes = size_t(32) << 20;
+
 // A pool for a run on `jobs` driver threads (null for one thread).
 std::unique_ptr<WorkerPool> CreateDumpPool(uint32_t jobs);
 
@@ -56,6 +82,7 @@ struct NormalModeRun {
   std::vector<ManifestEntry> small_entries;
   ReplacedByPacks replaced_by_packs;  // from --skip-pack; read before the run starts, only read after
   SharedPool pool;
+  BufferShelf buffers;
   Gallery gallery;     // gallery.dir empty: no gallery
   UniqueDumps unique;  // --unique
 };

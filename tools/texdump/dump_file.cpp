@@ -146,6 +146,7 @@ void PlaceImages(const FetchConstant& fetch, uint64_t base_bytes, uint64_t mip_b
     }
   }
   staged.memory_size = std::max(staged.base_offset + base_bytes, staged.mip_offset + mip_bytes) + 0x1000;
+  staged.images.clear();  // a reused buffer's old bytes need not move along when it grows
   staged.images.resize(size_t(base_bytes + mip_bytes));  // filled by the caller
 
   if (staged.base_address != 0) {

@@ -1,7 +1,6 @@
 #include "texdump/dump_images.h"
 
 #include <cerrno>
-#include <memory>
 
 #include "common/dds_writer.h"
 #include "common/platform_text.h"
@@ -62,16 +61,18 @@ bool StackFirstLevel(const HostTextureData& texture, StackedImage& image) {
 
 bool WriteDumpImages(const std::filesystem::path& out_dir, const std::string& name, const HostTextureData& texture,
                      WorkerPool* pool, int png_compression, DdsHeaderKind dds_header, OutputFailures& failures,
-                     StackedImage* keep) {
+                     StackedImage* keep, PixelBuffer* scratch) {
   const uint64_t capacity = StackCapacity(texture);
   // Not cleared first: the expansion writes every byte the encoder reads.
-  std::unique_ptr<uint8_t[]> owned;
+  PixelBuffer owned;
   if (keep != nullptr) {
     keep->pixels.resize(capacity);
   } else {
-    owned.reset(new uint8_t[capacity]);
+    PixelBuffer& buffer = scratch != nullptr ? *scratch : owned;
+    buffer.clear();  // what it held need not move along when it grows
+    buffer.resize(size_t(capacity));
   }
-  uint8_t* const pixels = keep != nullptr ? keep->pixels.data() : owned.get();
+  uint8_t* const pixels = keep != nullptr ? keep->pixels.data() : scratch != nullptr ? scratch->data() : owned.data();
   uint64_t filled = 0;
   uint32_t width = 0;
   const bool has_png = StackSlices(texture, pixels, pool, filled, width);

@@ -9,6 +9,7 @@
 
 #include "common/dds_writer.h"
 #include "guest/formats.h"
+#include "guest/guest_bytes.h"
 #include "guest/worker_pool.h"
 #include "texdump/output_failure.h"
 
@@ -29,9 +30,11 @@ bool StackFirstLevel(const HostTextureData& texture, StackedImage& image);
 // `png_compression` (0: stored). An image that cannot be written does not fail the dump; it
 // is added to `failures`. A pool, when given, shares out the expansion of a
 // large image. With `keep`, the stacked first level is left there (for the
-// gallery). True when the PNG was written.
+// gallery); otherwise the level is stacked in `scratch` when given (its
+// capacity kept for the next dump). True when the PNG was written.
+using PixelBuffer = std::vector<uint8_t, UninitializedAllocator<uint8_t>>;
 bool WriteDumpImages(const std::filesystem::path& out_dir, const std::string& name, const HostTextureData& texture,
                      WorkerPool* pool, int png_compression, DdsHeaderKind dds_header, OutputFailures& failures,
-                     StackedImage* keep = nullptr);
+                     StackedImage* keep = nullptr, PixelBuffer* scratch = nullptr);
 
 }  // namespace mivo
