@@ -38,7 +38,8 @@ std::unique_ptr<DumpBuffers> BufferShelf::Take() {
 }
 
 void BufferShelf::Return(std::unique_ptr<DumpBuffers> buffers) noexcept {
-  if (buffers->bytes.capacity() > kKeptBufferBytes) decltype(buffers->bytes)().swap(buffers->bytes);
+  if (buffers->images.pixels.capacity() > kKeptBufferBytes)
+    decltype(buffers->images.pixels)().swap(buffers->images.pixels);
   if (buffers->texture.data.capacity() > kKeptBufferBytes) std::vector<uint8_t>().swap(buffers->texture.data);
   try {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -229,7 +230,7 @@ class BorrowedBuffers {
 // Lets go of the staged images, keeping the larger of their buffer and the
 // spare one for what comes next.
 void ReleaseStagedImages(StagedDump& staged, DumpBuffers& buffers) {
-  if (staged.images.capacity() > buffers.bytes.capacity()) staged.images.swap(buffers.bytes);
+  if (staged.images.capacity() > buffers.images.pixels.capacity()) staged.images.swap(buffers.images.pixels);
   staged.ReleaseImages();
 }
 
@@ -253,7 +254,7 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
   DumpBuffers& buffers = *borrowed;
   TextureDump dump;
   StagedDump staged;
-  staged.images.swap(buffers.bytes);  // read into pages that are already mapped
+  staged.images.swap(buffers.images.pixels);  // read into pages that are already mapped
   std::string error;
   if (!ReadStagedDump(dump_path, dump, staged, error)) {
     ReleaseStagedImages(staged, buffers);
@@ -342,7 +343,7 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
     // The host hash is serial: it runs beside the image writing of the same dump.
     HashBeside hasher(hash_now ? &texture : nullptr, report.host_hash);
     png_written = WriteDumpImages(options.out_dir, report.name, texture, pool.get(), options.png_compression,
-                                  options.dds_header, failures, gallery ? &image : nullptr, &buffers.bytes);
+                                  options.dds_header, failures, gallery ? &image : nullptr, &buffers.images);
     has_image = gallery && !image.pixels.empty();
   } else if (gallery && report.ok && !copy) {
     has_image = StackFirstLevel(texture, image);

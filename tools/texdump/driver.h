@@ -16,6 +16,7 @@
 #include "pack/content_key.h"
 #include "pack/manifest.h"
 #include "texdump/dump_file.h"
+#include "texdump/dump_images.h"
 #include "texdump/gallery.h"
 #include "texdump/options.h"
 #include "texdump/ordered_run.h"
@@ -50,7 +51,7 @@ class PoolLoan {
 // only ever as large as one dump made it, so a run holds at most one dump's
 // buffers per thread.
 struct DumpBuffers {
-  std::vector<uint8_t, UninitializedAllocator<uint8_t>> bytes;  // the staged images, then the PNG's pixels
+  ImageScratch images;  // its pixels hold the staged images first
   HostTextureData texture;
 };
 

@@ -61,18 +61,20 @@ bool StackFirstLevel(const HostTextureData& texture, StackedImage& image) {
 
 bool WriteDumpImages(const std::filesystem::path& out_dir, const std::string& name, const HostTextureData& texture,
                      WorkerPool* pool, int png_compression, DdsHeaderKind dds_header, OutputFailures& failures,
-                     StackedImage* keep, PixelBuffer* scratch) {
+                     StackedImage* keep, ImageScratch* scratch) {
   const uint64_t capacity = StackCapacity(texture);
   // Not cleared first: the expansion writes every byte the encoder reads.
-  PixelBuffer owned;
+  decltype(scratch->pixels) owned;
   if (keep != nullptr) {
     keep->pixels.resize(capacity);
   } else {
-    PixelBuffer& buffer = scratch != nullptr ? *scratch : owned;
+    auto& buffer = scratch != nullptr ? scratch->pixels : owned;
     buffer.clear();  // what it held need not move along when it grows
     buffer.resize(size_t(capacity));
   }
-  uint8_t* const pixels = keep != nullptr ? keep->pixels.data() : scratch != nullptr ? scratch->data() : owned.data();
+  uint8_t* const pixels = keep != nullptr      ? keep->pixels.data()
+                          : scratch != nullptr ? scratch->pixels.data()
+                                               : owned.data();
   uint64_t filled = 0;
   uint32_t width = 0;
   const bool has_png = StackSlices(texture, pixels, pool, filled, width);
@@ -84,7 +86,10 @@ bool WriteDumpImages(const std::filesystem::path& out_dir, const std::string& na
     if (file == 0) {
       if (!WriteDds(dds, texture, dds_header)) failed[0] = CannotWriteDds(dds, texture, dds_header);
     } else if (has_png) {
-      if (!WriteToolPng(png, width, StackedRows(filled, width), pixels, png_compression)) failed[1] = CannotWrite(png);
+      if (!WriteToolPng(png, width, StackedRows(filled, width), pixels, png_compression,
+                        scratch != nullptr ? &scratch->png_batch : nullptr)) {
+        failed[1] = CannotWrite(png);
+      }
     }
   };
   // With a pool the two files are written side by side.

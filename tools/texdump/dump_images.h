@@ -30,11 +30,15 @@ bool StackFirstLevel(const HostTextureData& texture, StackedImage& image);
 // `png_compression` (0: stored). An image that cannot be written does not fail the dump; it
 // is added to `failures`. A pool, when given, shares out the expansion of a
 // large image. With `keep`, the stacked first level is left there (for the
-// gallery); otherwise the level is stacked in `scratch` when given (its
-// capacity kept for the next dump). True when the PNG was written.
-using PixelBuffer = std::vector<uint8_t, UninitializedAllocator<uint8_t>>;
+// gallery). True when the PNG was written.
+// `scratch`, when given, holds the buffers a caller keeps from one dump to the
+// next: the stacked level when it is not kept, and the PNG's pieces.
+struct ImageScratch {
+  std::vector<uint8_t, UninitializedAllocator<uint8_t>> pixels;
+  std::vector<uint8_t> png_batch;
+};
 bool WriteDumpImages(const std::filesystem::path& out_dir, const std::string& name, const HostTextureData& texture,
                      WorkerPool* pool, int png_compression, DdsHeaderKind dds_header, OutputFailures& failures,
-                     StackedImage* keep = nullptr, PixelBuffer* scratch = nullptr);
+                     StackedImage* keep = nullptr, ImageScratch* scratch = nullptr);
 
 }  // namespace mivo
