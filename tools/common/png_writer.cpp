@@ -58,9 +58,7 @@ bool ProducePng(uint32_t width, uint32_t height, const uint8_t* pixels, const By
   const size_t batch_capacity = std::min(blocks, kBlocksPerBatch) * (kStoredHeaderSize + kMaxStoredBlock);
   std::unique_ptr<uint8_t[]> owned;  // every byte is written before use
   if (batch_buffer != nullptr) {
-    // Sized for the largest batch at once: a kept buffer should not grow file by file.
-    if (batch_buffer->size() < batch_capacity)
-      batch_buffer->resize(kBlocksPerBatch * (kStoredHeaderSize + kMaxStoredBlock));
+    if (batch_buffer->size() < batch_capacity) batch_buffer->resize(batch_capacity);
   } else {
     owned.reset(new uint8_t[batch_capacity]);
   }

@@ -7,6 +7,7 @@
 #include <system_error>
 #include <thread>
 
+#include "common/large_buffers.h"
 #include "common/platform_text.h"
 #include "common/progress.h"
 #include "guest/layout.h"
@@ -227,10 +228,14 @@ class BorrowedBuffers {
   std::unique_ptr<DumpBuffers> buffers_;
 };
 
-// Lets go of the staged images, keeping the larger of their buffer and the
-// spare one for what comes next.
-void ReleaseStagedImages(StagedDump& staged, DumpBuffers& buffers) {
-  if (staged.images.capacity() > buffers.images.pixels.capacity()) staged.images.swap(buffers.images.pixels);
+// Lets go of the staged images. In a run of more dumps the larger of their
+// buffer and the spare one is kept for what comes next; a run of one dump
+// frees them, so that its peak stays that of its decoding (the PNG's pixels
+// would otherwise be written into their larger, already resident buffer).
+void ReleaseStagedImages(StagedDump& staged, DumpBuffers& buffers, const OrderedRun& run) {
+  if (run.count > 1 && staged.images.capacity() > buffers.images.pixels.capacity()) {
+    staged.images.swap(buffers.images.pixels);
+  }
   staged.ReleaseImages();
 }
 
@@ -257,7 +262,7 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
   staged.images.swap(buffers.images.pixels);  // read into pages that are already mapped
   std::string error;
   if (!ReadStagedDump(dump_path, dump, staged, error)) {
-    ReleaseStagedImages(staged, buffers);
+    ReleaseStagedImages(staged, buffers, run);
     output.out = UnreadableDumpLine(NarrowFromPath(dump_path), error);
     output.failures = 1;
     // A mistyped path must not pass for a corrupt dump.
@@ -276,6 +281,7 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
   HostTextureData& texture = buffers.texture;
   DumpReport report;
   const auto decode = [&] {
+    ReserveLargeBuffer(texture.data, size_t(HostDataBytes(staged.fetch)));
     std::string read_error;
     const bool ok = ReadGuestTexture(staged.fetch, staged.Memory(), texture, read_error, 0, pool.get());
     report = MakeDumpReport(name, staged, staged.base_image_size, staged.mip_image_size, dump.version1_shifted, texture,
@@ -301,7 +307,7 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
   } else {
     decode();
     // Gone before the images are made: only the texture is needed from here on.
-    ReleaseStagedImages(staged, buffers);
+    ReleaseStagedImages(staged, buffers, run);
     if (options.unique) {
       if (report.ok) identity = IdentifyTexture(texture, report.host_hash, report.content_key);
       RememberDescription(normal.unique, file_hash, {index, report, identity});
@@ -325,7 +331,7 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
     }
   });
   FinishTurn(run.turn, index);
-  ReleaseStagedImages(staged, buffers);
+  ReleaseStagedImages(staged, buffers, run);
   if (outcome == DumpOutcome::done && copy) outcome = DumpOutcome::shared;
 
   output.failures = outcome == DumpOutcome::failed ? 1 : 0;

@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "common/dds_writer.h"
+#include "common/large_buffers.h"
 #include "common/platform_text.h"
 #include "guest/expand.h"
 #include "texdump/png_output.h"
@@ -69,7 +70,8 @@ bool WriteDumpImages(const std::filesystem::path& out_dir, const std::string& na
     keep->pixels.resize(capacity);
   } else {
     auto& buffer = scratch != nullptr ? scratch->pixels : owned;
-    buffer.clear();  // what it held need not move along when it grows
+    ReserveLargeBuffer(buffer, size_t(capacity));
+    buffer.clear();  // what it held is not kept
     buffer.resize(size_t(capacity));
   }
   uint8_t* const pixels = keep != nullptr      ? keep->pixels.data()
