@@ -23,7 +23,8 @@ size_t LargePagedBytes(const void* data, size_t need);
 // Makes room for `need` bytes in `buffer` (a std::vector of bytes) before
 // anything writes there; a buffer that has to grow lets go of its old memory
 // first. A buffer that held something before is one that is filled again and
-// again: when it grows large it asks for large pages, with room for one more
+// again: it gets room for a large page at least, and when it grows larger it
+// asks for large pages, with room for one more
 // past `need` where the last of `need` would otherwise miss out on one
 // (unless that page would stand out past `need` by more than a quarter). A
 // first buffer is sized exactly, so that a program handling one file holds no
@@ -33,7 +34,9 @@ void ReserveLargeBuffer(Vector& buffer, size_t need) {
   if (buffer.capacity() >= need) return;
   const bool refilled = buffer.capacity() != 0;
   Vector().swap(buffer);
-  if (!refilled || need < kLargePageBytes) return buffer.reserve(need);
+  if (!refilled) return buffer.reserve(need);
+  // Room that is never written costs no memory: small needs to come fit too.
+  if (need < kLargePageBytes) return buffer.reserve(kLargePageBytes);
   buffer.reserve(need + kLargePageBytes);
   AdviseLargePages(buffer.data(), LargePagedBytes(buffer.data(), need));
 }

@@ -58,7 +58,12 @@ bool ProducePng(uint32_t width, uint32_t height, const uint8_t* pixels, const By
   const size_t batch_capacity = std::min(blocks, kBlocksPerBatch) * (kStoredHeaderSize + kMaxStoredBlock);
   std::unique_ptr<uint8_t[]> owned;  // every byte is written before use
   if (batch_buffer != nullptr) {
-    if (batch_buffer->size() < batch_capacity) batch_buffer->resize(batch_capacity);
+    if (batch_buffer->size() < batch_capacity) {
+      // Grown a second time it is being kept for many files: room for the
+      // largest batch at once, touched only as far as a batch reaches.
+      if (!batch_buffer->empty()) batch_buffer->reserve(kBlocksPerBatch * (kStoredHeaderSize + kMaxStoredBlock));
+      batch_buffer->resize(batch_capacity);
+    }
   } else {
     owned.reset(new uint8_t[batch_capacity]);
   }
