@@ -253,7 +253,8 @@ void AddCard(Gallery& gallery, size_t index, const fs::path& dump_path, GalleryC
 void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalModeRun& normal, OrderedRun& run,
                  size_t index, ItemOutput& output) {
   const fs::path& dump_path = item.path;
-  // Everything of this dump lives in this scope and is gone before the thread takes another.
+  // Everything of this dump lives in this scope and is gone before the thread takes another;
+  // of the borrowed buffers only their emptied room outlives it.
   output.textures = 1;
   const BorrowedBuffers borrowed(normal.buffers);
   DumpBuffers& buffers = *borrowed;

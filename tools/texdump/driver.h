@@ -47,9 +47,9 @@ class PoolLoan {
 
 // Buffers that a dump borrows for its work and hands back, so that the next
 // dump finds their pages already mapped: a fresh large allocation faults in
-// every page on first touch, which costs more than the work on it. A set is
-// only ever as large as one dump made it, so a run holds at most one dump's
-// buffers per thread.
+// every page on first touch, which costs more than the work on it. A set
+// holds about what the largest dump it served needed (room never written
+// costs no memory), so a run holds at most one dump's buffers per thread.
 struct DumpBuffers {
   ImageScratch images;  // its pixels hold the staged images first
   HostTextureData texture;
