@@ -144,6 +144,19 @@ bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, H
   return ReadGuestTexture(fetch, SpansOfView(view), texture, code, assume_mips_in_base_tail, pool);
 }
 
+uint64_t HostDataBytes(const FetchConstant& fetch, uint8_t assume_mips_in_base_tail) {
+  HostTextureData texture;
+  ErrorCode code = ErrorCode::ok;
+  if (!DescribeTexture(fetch, texture, code, assume_mips_in_base_tail)) return 0;
+  const GuestLayout layout = ComputeGuestLayout(fetch, assume_mips_in_base_tail);
+  const GuestExtents extents = ComputeGuestExtents(fetch, assume_mips_in_base_tail);
+  if (extents.base_size + extents.mip_size > kGuestAddressSpace) return 0;
+  std::vector<LevelRecord> records;
+  std::vector<LevelSource> sources;
+  if (!PlanLevels(texture, layout, extents, records, sources) || records.empty()) return 0;
+  return records.back().offset + records.back().size;
+}
+
 bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemorySpans& memory, HostTextureData& texture,
                       ErrorCode& code, uint8_t assume_mips_in_base_tail, WorkerPool* pool) {
   static_cast<GuestTextureInfo&>(texture) = GuestTextureInfo{};

@@ -30,6 +30,10 @@ bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, H
 bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, HostTextureData& texture,
                       ErrorCode& code, uint8_t assume_mips_in_base_tail, WorkerPool* pool);
 
+// Bytes of host data ReadGuestTexture would fill for this fetch constant (0
+// when it would fail before reading), so that a caller can size a buffer first.
+uint64_t HostDataBytes(const FetchConstant& fetch, uint8_t assume_mips_in_base_tail = 0);
+
 // The same for guest memory given as spans, zero between them.
 bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemorySpans& memory, HostTextureData& texture,
                       std::string& error, uint8_t assume_mips_in_base_tail = 0, WorkerPool* pool = nullptr);

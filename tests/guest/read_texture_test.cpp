@@ -200,7 +200,10 @@ TEST(GuestMemorySpans, ReadLikeOneZeroFilledBufferHoldingThem) {
           const std::string name = GuestFormatName(uint32_t(format)) + std::string(" endian ") +
                                    std::to_string(endian) + (tiled ? " tiled" : " linear") + " at " +
                                    std::to_string(base);
-          if (ok) ExpectSameTexture(got, want, name);
+          if (ok) {
+            ExpectSameTexture(got, want, name);
+            EXPECT_EQ(HostDataBytes(fetch), got.data.size()) << name;  // what a caller sizes for
+          }
           read += ok;
         }
       }

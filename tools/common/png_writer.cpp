@@ -31,7 +31,8 @@ size_t CheckedMul(uint64_t a, uint64_t b) {
 
 }  // namespace
 
-bool ProducePng(uint32_t width, uint32_t height, const uint8_t* pixels, const ByteSink& sink) {
+bool ProducePng(uint32_t width, uint32_t height, const uint8_t* pixels, const ByteSink& sink,
+                std::vector<uint8_t>* batch_buffer) {
   const size_t row_bytes = size_t(width) * 4;
   const size_t raw_size = CheckedMul(uint64_t(width) * 4 + 1, height);
   const size_t blocks = raw_size == 0 ? 1 : (raw_size + kMaxStoredBlock - 1) / kMaxStoredBlock;
@@ -55,14 +56,25 @@ bool ProducePng(uint32_t width, uint32_t height, const uint8_t* pixels, const By
   // never whole in memory; Adler-32 and the chunk's CRC-32 run over each
   // batch while it is still in cache.
   const size_t batch_capacity = std::min(blocks, kBlocksPerBatch) * (kStoredHeaderSize + kMaxStoredBlock);
-  const std::unique_ptr<uint8_t[]> batch(new uint8_t[batch_capacity]);  // every byte is written before use
+  std::unique_ptr<uint8_t[]> owned;  // every byte is written before use
+  if (batch_buffer != nullptr) {
+    if (batch_buffer->size() < batch_capacity) {
+      // Grown a second time it is being kept for many files: room for the
+      // largest batch at once, touched only as far as a batch reaches.
+      if (!batch_buffer->empty()) batch_buffer->reserve(kBlocksPerBatch * (kStoredHeaderSize + kMaxStoredBlock));
+      batch_buffer->resize(batch_capacity);
+    }
+  } else {
+    owned.reset(new uint8_t[batch_capacity]);
+  }
+  uint8_t* const batch = batch_buffer != nullptr ? batch_buffer->data() : owned.get();
   uint32_t adler = Adler32Start();
   size_t remaining = raw_size;
   uint32_t row = 0;
   size_t row_offset = 0;  // bytes of the current row (filter byte included) already emitted
   do {
-    uint8_t* out = batch.get();
-    for (size_t b = 0; b < kBlocksPerBatch && (remaining > 0 || out == batch.get()); ++b) {
+    uint8_t* out = batch;
+    for (size_t b = 0; b < kBlocksPerBatch && (remaining > 0 || out == batch); ++b) {
       const size_t piece = std::min<size_t>(remaining, kMaxStoredBlock);
       remaining -= piece;
       const uint8_t header[kStoredHeaderSize] = {uint8_t(remaining == 0 ? 1 : 0), uint8_t(piece), uint8_t(piece >> 8),
@@ -90,9 +102,9 @@ bool ProducePng(uint32_t width, uint32_t height, const uint8_t* pixels, const By
       }
       adler = Adler32Update(adler, piece_start, piece);
     }
-    const size_t size = size_t(out - batch.get());
-    crc = Crc32Update(crc, batch.get(), size);
-    if (!sink(batch.get(), size)) return false;
+    const size_t size = size_t(out - batch);
+    crc = Crc32Update(crc, batch, size);
+    if (!sink(batch, size)) return false;
   } while (remaining > 0);
 
   std::vector<uint8_t> tail;
@@ -107,8 +119,9 @@ std::vector<uint8_t> BuildPng(uint32_t width, uint32_t height, const uint8_t* pi
   return CollectPieces([&](const ByteSink& sink) { return ProducePng(width, height, pixels, sink); });
 }
 
-bool WritePng(const std::filesystem::path& path, uint32_t width, uint32_t height, const uint8_t* pixels) {
-  return WriteFileInPieces(path, [&](const ByteSink& sink) { return ProducePng(width, height, pixels, sink); });
+bool WritePng(const std::filesystem::path& path, uint32_t width, uint32_t height, const uint8_t* pixels,
+              std::vector<uint8_t>* batch) {
+  return WriteFileInPieces(path, [&](const ByteSink& sink) { return ProducePng(width, height, pixels, sink, batch); });
 }
 
 }  // namespace mivo

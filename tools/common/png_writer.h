@@ -18,10 +18,14 @@ constexpr uint32_t kMaxStoredBlock = 65535;  // deflate's stored-block limit
 std::vector<uint8_t> BuildPng(uint32_t width, uint32_t height, const uint8_t* pixels);
 
 // Hands the PNG file to `sink` in pieces of at most about 1 MiB; false as
-// soon as the sink refuses one.
-bool ProducePng(uint32_t width, uint32_t height, const uint8_t* pixels, const ByteSink& sink);
+// soon as the sink refuses one. The pieces are put together in `batch` when
+// given (grown as needed and kept, for a caller writing many files), or in a
+// buffer of their own.
+bool ProducePng(uint32_t width, uint32_t height, const uint8_t* pixels, const ByteSink& sink,
+                std::vector<uint8_t>* batch = nullptr);
 
 // The PNG file written to `path` in pieces; see WriteFileInPieces.
-bool WritePng(const std::filesystem::path& path, uint32_t width, uint32_t height, const uint8_t* pixels);
+bool WritePng(const std::filesystem::path& path, uint32_t width, uint32_t height, const uint8_t* pixels,
+              std::vector<uint8_t>* batch = nullptr);
 
 }  // namespace mivo

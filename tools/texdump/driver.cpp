@@ -7,6 +7,7 @@
 #include <system_error>
 #include <thread>
 
+#include "common/large_buffers.h"
 #include "common/platform_text.h"
 #include "common/progress.h"
 #include "guest/layout.h"
@@ -22,6 +23,29 @@ namespace fs = std::filesystem;
 PoolLoan::PoolLoan(SharedPool& shared, const OrderedRun& run) : pool_(shared.pool.get()) {
   if (pool_ != nullptr && run.dispatched.load() >= run.count) {
     lock_ = std::unique_lock<std::mutex>(shared.lender, std::try_to_lock);
+  }
+}
+
+std::unique_ptr<DumpBuffers> BufferShelf::Take() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!free_.empty()) {
+      std::unique_ptr<DumpBuffers> buffers = std::move(free_.back());
+      free_.pop_back();
+      return buffers;
+    }
+  }
+  return std::make_unique<DumpBuffers>();
+}
+
+void BufferShelf::Return(std::unique_ptr<DumpBuffers> buffers) noexcept {
+  if (buffers->images.pixels.capacity() > kKeptBufferBytes)
+    decltype(buffers->images.pixels)().swap(buffers->images.pixels);
+  if (buffers->texture.data.capacity() > kKeptBufferBytes) std::vector<uint8_t>().swap(buffers->texture.data);
+  try {
+    std::lock_guard<std::mutex> lock(mutex_);
+    free_.push_back(std::move(buffers));
+  } catch (...) {  // not kept: the set is freed instead
   }
 }
 
@@ -184,6 +208,37 @@ class HashBeside {
   std::thread thread_;
 };
 
+// A set of buffers for one dump, back on the shelf when the dump is done.
+class BorrowedBuffers {
+ public:
+  explicit BorrowedBuffers(BufferShelf& shelf) : shelf_(shelf), buffers_(shelf.Take()) {
+    // Nothing of the dump before may show through: a copy described
+    // without decoding counts on a texture without data.
+    buffers_->texture.data.clear();
+    buffers_->texture.level_records.clear();
+    static_cast<GuestTextureInfo&>(buffers_->texture) = GuestTextureInfo{};
+  }
+  ~BorrowedBuffers() { shelf_.Return(std::move(buffers_)); }
+  BorrowedBuffers(const BorrowedBuffers&) = delete;
+  BorrowedBuffers& operator=(const BorrowedBuffers&) = delete;
+  DumpBuffers& operator*() const { return *buffers_; }
+
+ private:
+  BufferShelf& shelf_;
+  std::unique_ptr<DumpBuffers> buffers_;
+};
+
+// Lets go of the staged images. In a run of more dumps the larger of their
+// buffer and the spare one is kept for what comes next; a run of one dump
+// frees them, so that its peak stays that of its decoding (the PNG's pixels
+// would otherwise be written into their larger, already resident buffer).
+void ReleaseStagedImages(StagedDump& staged, DumpBuffers& buffers, const OrderedRun& run) {
+  if (run.count > 1 && staged.images.capacity() > buffers.images.pixels.capacity()) {
+    staged.images.swap(buffers.images.pixels);
+  }
+  staged.ReleaseImages();
+}
+
 // Completes the card on this thread and puts it in its place in input order.
 void AddCard(Gallery& gallery, size_t index, const fs::path& dump_path, GalleryCard card, const StackedImage* image,
              bool png_written, ItemOutput& output) {
@@ -198,12 +253,17 @@ void AddCard(Gallery& gallery, size_t index, const fs::path& dump_path, GalleryC
 void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalModeRun& normal, OrderedRun& run,
                  size_t index, ItemOutput& output) {
   const fs::path& dump_path = item.path;
-  // Everything of this dump lives in this scope and is gone before the thread takes another.
+  // Everything of this dump lives in this scope and is gone before the thread takes another;
+  // of the borrowed buffers only their emptied room outlives it.
   output.textures = 1;
+  const BorrowedBuffers borrowed(normal.buffers);
+  DumpBuffers& buffers = *borrowed;
   TextureDump dump;
   StagedDump staged;
+  staged.images.swap(buffers.images.pixels);  // read into pages that are already mapped
   std::string error;
   if (!ReadStagedDump(dump_path, dump, staged, error)) {
+    ReleaseStagedImages(staged, buffers, run);
     output.out = UnreadableDumpLine(NarrowFromPath(dump_path), error);
     output.failures = 1;
     // A mistyped path must not pass for a corrupt dump.
@@ -219,9 +279,10 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
 
   const PoolLoan pool(normal.pool, run);
   const std::string name = NarrowFromPath(dump_path.stem());
-  HostTextureData texture;
+  HostTextureData& texture = buffers.texture;
   DumpReport report;
   const auto decode = [&] {
+    ReserveLargeBuffer(texture.data, size_t(HostDataBytes(staged.fetch)));
     std::string read_error;
     const bool ok = ReadGuestTexture(staged.fetch, staged.Memory(), texture, read_error, 0, pool.get());
     report = MakeDumpReport(name, staged, staged.base_image_size, staged.mip_image_size, dump.version1_shifted, texture,
@@ -247,7 +308,7 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
   } else {
     decode();
     // Gone before the images are made: only the texture is needed from here on.
-    staged.ReleaseImages();
+    ReleaseStagedImages(staged, buffers, run);
     if (options.unique) {
       if (report.ok) identity = IdentifyTexture(texture, report.host_hash, report.content_key);
       RememberDescription(normal.unique, file_hash, {index, report, identity});
@@ -271,7 +332,7 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
     }
   });
   FinishTurn(run.turn, index);
-  staged.ReleaseImages();
+  ReleaseStagedImages(staged, buffers, run);
   if (outcome == DumpOutcome::done && copy) outcome = DumpOutcome::shared;
 
   output.failures = outcome == DumpOutcome::failed ? 1 : 0;
@@ -289,7 +350,7 @@ void ProcessDump(const DumpItem& item, const DumpToolOptions& options, NormalMod
     // The host hash is serial: it runs beside the image writing of the same dump.
     HashBeside hasher(hash_now ? &texture : nullptr, report.host_hash);
     png_written = WriteDumpImages(options.out_dir, report.name, texture, pool.get(), options.png_compression,
-                                  options.dds_header, failures, gallery ? &image : nullptr);
+                                  options.dds_header, failures, gallery ? &image : nullptr, &buffers.images);
     has_image = gallery && !image.pixels.empty();
   } else if (gallery && report.ok && !copy) {
     has_image = StackFirstLevel(texture, image);

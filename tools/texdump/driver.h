@@ -16,6 +16,7 @@
 #include "pack/content_key.h"
 #include "pack/manifest.h"
 #include "texdump/dump_file.h"
+#include "texdump/dump_images.h"
 #include "texdump/gallery.h"
 #include "texdump/options.h"
 #include "texdump/ordered_run.h"
@@ -44,6 +45,32 @@ class PoolLoan {
   std::unique_lock<std::mutex> lock_;
 };
 
+// Buffers that a dump borrows for its work and hands back, so that the next
+// dump finds their pages already mapped: a fresh large allocation faults in
+// every page on first touch, which costs more than the work on it. A set
+// holds about what the largest dump it served needed (room never written
+// costs no memory), so a run holds at most one dump's buffers per thread.
+struct DumpBuffers {
+  ImageScratch images;  // its pixels hold the staged images first
+  HostTextureData texture;
+};
+
+class BufferShelf {
+ public:
+  // A set from the shelf, or a new empty one.
+  std::unique_ptr<DumpBuffers> Take();
+  // Puts a set back, letting go of any buffer too large to be worth keeping.
+  void Return(std::unique_ptr<DumpBuffers> buffers) noexcept;
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<DumpBuffers>> free_;
+};
+
+// Buffers kept past this are given back to the system: the rare huge texture
+// must not stay resident for the rest of the run.
+constexpr size_t kKeptBufferBytes = size_t(32) << 20;
+
 // A pool for a run on `jobs` driver threads (null for one thread).
 std::unique_ptr<WorkerPool> CreateDumpPool(uint32_t jobs);
 
@@ -56,6 +83,7 @@ struct NormalModeRun {
   std::vector<ManifestEntry> small_entries;
   ReplacedByPacks replaced_by_packs;  // from --skip-pack; read before the run starts, only read after
   SharedPool pool;
+  BufferShelf buffers;
   Gallery gallery;     // gallery.dir empty: no gallery
   UniqueDumps unique;  // --unique
 };

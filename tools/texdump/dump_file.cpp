@@ -5,6 +5,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "common/large_buffers.h"
 #include "guest/describe.h"
 #include "guest/layout.h"
 #include "guest/read_texture.h"
@@ -146,6 +147,8 @@ void PlaceImages(const FetchConstant& fetch, uint64_t base_bytes, uint64_t mip_b
     }
   }
   staged.memory_size = std::max(staged.base_offset + base_bytes, staged.mip_offset + mip_bytes) + 0x1000;
+  ReserveLargeBuffer(staged.images, size_t(base_bytes + mip_bytes));
+  staged.images.clear();                                 // a reused buffer's old bytes are not kept
   staged.images.resize(size_t(base_bytes + mip_bytes));  // filled by the caller
 
   if (staged.base_address != 0) {

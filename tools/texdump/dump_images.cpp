@@ -1,9 +1,9 @@
 #include "texdump/dump_images.h"
 
 #include <cerrno>
-#include <memory>
 
 #include "common/dds_writer.h"
+#include "common/large_buffers.h"
 #include "common/platform_text.h"
 #include "guest/expand.h"
 #include "texdump/png_output.h"
@@ -62,16 +62,21 @@ bool StackFirstLevel(const HostTextureData& texture, StackedImage& image) {
 
 bool WriteDumpImages(const std::filesystem::path& out_dir, const std::string& name, const HostTextureData& texture,
                      WorkerPool* pool, int png_compression, DdsHeaderKind dds_header, OutputFailures& failures,
-                     StackedImage* keep) {
+                     StackedImage* keep, ImageScratch* scratch) {
   const uint64_t capacity = StackCapacity(texture);
   // Not cleared first: the expansion writes every byte the encoder reads.
-  std::unique_ptr<uint8_t[]> owned;
+  decltype(scratch->pixels) owned;
   if (keep != nullptr) {
     keep->pixels.resize(capacity);
   } else {
-    owned.reset(new uint8_t[capacity]);
+    auto& buffer = scratch != nullptr ? scratch->pixels : owned;
+    ReserveLargeBuffer(buffer, size_t(capacity));
+    buffer.clear();  // what it held is not kept
+    buffer.resize(size_t(capacity));
   }
-  uint8_t* const pixels = keep != nullptr ? keep->pixels.data() : owned.get();
+  uint8_t* const pixels = keep != nullptr      ? keep->pixels.data()
+                          : scratch != nullptr ? scratch->pixels.data()
+                                               : owned.data();
   uint64_t filled = 0;
   uint32_t width = 0;
   const bool has_png = StackSlices(texture, pixels, pool, filled, width);
@@ -83,7 +88,10 @@ bool WriteDumpImages(const std::filesystem::path& out_dir, const std::string& na
     if (file == 0) {
       if (!WriteDds(dds, texture, dds_header)) failed[0] = CannotWriteDds(dds, texture, dds_header);
     } else if (has_png) {
-      if (!WriteToolPng(png, width, StackedRows(filled, width), pixels, png_compression)) failed[1] = CannotWrite(png);
+      if (!WriteToolPng(png, width, StackedRows(filled, width), pixels, png_compression,
+                        scratch != nullptr ? &scratch->png_batch : nullptr)) {
+        failed[1] = CannotWrite(png);
+      }
     }
   };
   // With a pool the two files are written side by side.

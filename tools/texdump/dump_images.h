@@ -9,6 +9,7 @@
 
 #include "common/dds_writer.h"
 #include "guest/formats.h"
+#include "guest/guest_bytes.h"
 #include "guest/worker_pool.h"
 #include "texdump/output_failure.h"
 
@@ -30,8 +31,14 @@ bool StackFirstLevel(const HostTextureData& texture, StackedImage& image);
 // is added to `failures`. A pool, when given, shares out the expansion of a
 // large image. With `keep`, the stacked first level is left there (for the
 // gallery). True when the PNG was written.
+// `scratch`, when given, holds the buffers a caller keeps from one dump to the
+// next: the stacked level when it is not kept, and the PNG's pieces.
+struct ImageScratch {
+  std::vector<uint8_t, UninitializedAllocator<uint8_t>> pixels;
+  std::vector<uint8_t> png_batch;
+};
 bool WriteDumpImages(const std::filesystem::path& out_dir, const std::string& name, const HostTextureData& texture,
                      WorkerPool* pool, int png_compression, DdsHeaderKind dds_header, OutputFailures& failures,
-                     StackedImage* keep = nullptr);
+                     StackedImage* keep = nullptr, ImageScratch* scratch = nullptr);
 
 }  // namespace mivo

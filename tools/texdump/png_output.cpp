@@ -7,8 +7,8 @@
 namespace mivo {
 
 bool WriteToolPng(const std::filesystem::path& path, uint32_t width, uint32_t height, const uint8_t* pixels,
-                  int compression) {
-  if (compression == 0) return WritePng(path, width, height, pixels);
+                  int compression, std::vector<uint8_t>* batch) {
+  if (compression == 0) return WritePng(path, width, height, pixels, batch);
   return WriteFileImage(path, BuildCompressedPng(width, height, pixels, compression));
 }
 

@@ -4,11 +4,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <vector>
 
 namespace mivo {
 
-// `compression` 0 writes the stored PNG of WritePng; 1 to 9 a zlib level.
+// `compression` 0 writes the stored PNG of WritePng (its pieces put
+// together in `batch` when given); 1 to 9 a zlib level.
 bool WriteToolPng(const std::filesystem::path& path, uint32_t width, uint32_t height, const uint8_t* pixels,
-                  int compression);
+                  int compression, std::vector<uint8_t>* batch = nullptr);
 
 }  // namespace mivo
