@@ -2,11 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstring>
 #include <limits>
 
-#include "guest/bc7_decode.h"
 #include "guest/bc7_tables.h"
 
 namespace mivo {
@@ -59,6 +57,7 @@ struct GroupFit {
   int p[2] = {};
   uint8_t index[16] = {};
   uint64_t error = kNoError;
+  uint64_t flat_error = 0;  // every channel counted alike
 };
 
 struct Candidate {
@@ -71,6 +70,7 @@ struct Candidate {
   uint8_t index[16] = {};
   uint8_t index2[16] = {};
   uint64_t error = kNoError;
+  uint64_t flat_error = kNoError;  // every channel counted alike
 };
 
 struct Search {
@@ -142,9 +142,10 @@ constexpr NearestIndex MakeNearest() {
 }
 constexpr NearestIndex kNearest = MakeNearest();
 
-// Indices and error of decoded endpoints e0, e1 for the subset's texels.
+// Indices and error of decoded endpoints e0, e1 for the subset's texels;
+// `flat` gets the error with every channel counted alike.
 uint64_t AssignIndices(const Texels& t, const uint8_t* members, int n, const GroupSpec& g, const int e0[4],
-                       const int e1[4], uint8_t* index) {
+                       const int e1[4], uint8_t* index, uint64_t& flat) {
   const int entries = 1 << g.index_bits;
   const uint8_t* weights = Bc7Weights(g.index_bits);
   int palette[16][4];
@@ -152,7 +153,7 @@ uint64_t AssignIndices(const Texels& t, const uint8_t* members, int n, const Gro
     for (int s = 0; s < g.count; ++s) palette[k][s] = Bc7Interpolate(e0[s], e1[s], weights[k]);
   int axis[4], length = 0;
   for (int s = 0; s < g.count; ++s) axis[s] = e1[s] - e0[s], length += axis[s] * axis[s];
-  uint64_t total = 0;
+  uint64_t total = 0, flat_total = 0;
   for (int m = 0; m < n; ++m) {
     const int i = members[m];
     const int* v = t.value[i];
@@ -167,17 +168,20 @@ uint64_t AssignIndices(const Texels& t, const uint8_t* members, int n, const Gro
       const int k = kNearest.of[g.index_bits - 2][position];
       first = std::max(0, k - 1), last = std::min(entries - 1, k + 1);
     }
-    uint64_t best = kNoError;
+    uint64_t best = kNoError, best_flat = 0;
     for (int k = first; k <= last; ++k) {
-      uint64_t e = 0;
+      uint64_t e = 0, f = 0;
       for (int s = 0; s < g.count; ++s) {
         const int d = palette[k][s] - v[g.channel[s]];
         e += uint64_t(w[g.channel[s]]) * uint64_t(d * d);
+        f += uint64_t(d * d);
       }
-      if (e < best) best = e, index[i] = uint8_t(k);
+      if (e < best) best = e, best_flat = f, index[i] = uint8_t(k);
     }
     total += best;
+    flat_total += best_flat;
   }
+  flat = flat_total;
   return total;
 }
 
@@ -224,7 +228,7 @@ void TryEndpoints(const Texels& t, const uint8_t* members, int n, const GroupSpe
       e0[s] = Decoded(fit.q[0][s], fit.p[0], g);
       e1[s] = Decoded(fit.q[1][s], fit.p[1], g);
     }
-    fit.error = AssignIndices(t, members, n, g, e0, e1, fit.index);
+    fit.error = AssignIndices(t, members, n, g, e0, e1, fit.index, fit.flat_error);
     if (fit.error < best.error) best = fit;
   }
 }
@@ -291,7 +295,7 @@ GroupFit FitGroup(const Texels& t, const uint8_t* members, int n, const GroupSpe
       float next[4] = {}, norm = 0;
       for (int r = 0; r < g.count; ++r) {
         for (int c = 0; c < g.count; ++c) next[r] += cov[r][c] * axis[c];
-        norm = std::max(norm, std::abs(next[r]));
+        norm = std::max(norm, next[r] < 0 ? -next[r] : next[r]);
       }
       if (norm <= 0) break;
       for (int s = 0; s < g.count; ++s) axis[s] = next[s] / norm;
@@ -368,18 +372,23 @@ bool SameValues(const Texels& t, const uint8_t* members, int n, const GroupSpec&
   return true;
 }
 
-// Error of alpha forced to 255 in the modes without alpha.
-uint64_t OpaqueAlphaError(const Texels& t) {
-  uint64_t e = 0;
+// Error of alpha forced to 255 in the modes without alpha, weighted and flat.
+struct OpaqueError {
+  uint64_t error = 0, flat_error = 0;
+};
+
+OpaqueError OpaqueAlphaError(const Texels& t) {
+  OpaqueError e;
   for (int i = 0; i < 16; ++i) {
     const int d = 255 - t.value[i][3];
-    e += uint64_t(t.weight[i][3]) * uint64_t(d * d);
+    e.error += uint64_t(t.weight[i][3]) * uint64_t(d * d);
+    e.flat_error += uint64_t(d * d);
   }
   return e;
 }
 
 // Modes 0-3, 6, 7 in one partition.
-Candidate FitSubsetMode(const Texels& t, int mode, int partition, const Search& search, uint64_t opaque_error) {
+Candidate FitSubsetMode(const Texels& t, int mode, int partition, const Search& search, const OpaqueError& opaque) {
   const Bc7Mode& m = kBc7Modes[mode];
   Candidate c;
   c.mode = mode;
@@ -388,10 +397,12 @@ Candidate FitSubsetMode(const Texels& t, int mode, int partition, const Search& 
   int counts[3];
   Members(m.subsets, partition, members, counts);
   const GroupSpec g = ColourSpec(m, mode, 0);
-  c.error = m.alpha_bits ? 0 : opaque_error;
+  c.error = m.alpha_bits ? 0 : opaque.error;
+  c.flat_error = m.alpha_bits ? 0 : opaque.flat_error;
   for (int s = 0; s < m.subsets; ++s) {
     const GroupFit fit = FitGroup(t, members[s], counts[s], g, search);
     c.error += fit.error;
+    c.flat_error += fit.flat_error;
     std::memcpy(c.q[s], fit.q, sizeof fit.q);
     c.p[s][0] = fit.p[0];
     c.p[s][1] = fit.p[1];
@@ -416,6 +427,7 @@ Candidate FitSeparateAlpha(const Texels& t, int mode, int rotation, int selectio
                                                                           : FitGroup(t, all, 16, colour, search);
   const GroupFit alpha_fit = FitGroup(t, all, 16, alpha, search);
   c.error = colour_fit.error + alpha_fit.error;
+  c.flat_error = colour_fit.flat_error + alpha_fit.flat_error;
   for (int e = 0; e < 2; ++e) {
     for (int s = 0; s < 3; ++s) c.q[0][e][s] = colour_fit.q[e][s];
     c.q[0][e][3] = alpha_fit.q[e][0];
@@ -479,12 +491,22 @@ void RankPartitions(const Texels& t, int subsets, int partitions, int channels, 
 // ---------------------------------------------------------------------------
 // Writing a candidate.
 
+// Fills the 128-bit block from its least significant bit up.
 struct BitWriter {
-  uint8_t* out;
+  uint64_t word[2] = {};
   int position = 0;
   void Put(uint32_t value, int bits) {
-    for (int b = 0; b < bits; ++b, ++position)
-      if (value >> b & 1) out[position >> 3] |= uint8_t(1u << (position & 7));
+    const uint64_t v = uint64_t(value) & ((uint64_t(1) << bits) - 1);
+    if (position < 64) {
+      word[0] |= v << position;
+      if (position + bits > 64) word[1] |= v >> (64 - position);
+    } else {
+      word[1] |= v << (position - 64);
+    }
+    position += bits;
+  }
+  void Store(uint8_t* out) const {
+    for (int b = 0; b < 16; ++b) out[b] = uint8_t(word[b >> 3] >> (8 * (b & 7)));
   }
 };
 
@@ -526,8 +548,7 @@ void FixAnchors(Candidate& c) {
 void WriteCandidate(Candidate c, uint8_t* out) {
   FixAnchors(c);
   const Bc7Mode& m = kBc7Modes[c.mode];
-  std::memset(out, 0, 16);
-  BitWriter w{out};
+  BitWriter w;
   w.Put(1u << c.mode, c.mode + 1);
   w.Put(uint32_t(c.partition), m.partition_bits);
   w.Put(uint32_t(c.rotation), m.rotation_bits);
@@ -544,6 +565,7 @@ void WriteCandidate(Candidate c, uint8_t* out) {
   for (int i = 0; i < 16; ++i) w.Put(c.index[i], m.index_bits - Bc7IsAnchor(m.subsets, c.partition, i));
   if (m.index2_bits)
     for (int i = 0; i < 16; ++i) w.Put(c.index2[i], m.index2_bits - (i == 0));
+  w.Store(out);
 }
 
 // ---------------------------------------------------------------------------
@@ -557,12 +579,6 @@ Texels Load(const uint8_t* texels, bool alpha_weighted) {
     }
   }
   return t;
-}
-
-uint64_t PlainSquaredError(const uint8_t* texels, const uint8_t* decoded) {
-  uint64_t e = 0;
-  for (int k = 0; k < 64; ++k) e += uint64_t((decoded[k] - texels[k]) * (decoded[k] - texels[k]));
-  return e;
 }
 
 Candidate PlainMode6(const Texels& t) {
@@ -581,6 +597,7 @@ Candidate PlainMode6(const Texels& t) {
   GroupFit fit;
   TryEndpoints(t, all, 16, g, lo, hi, false, fit);
   c.error = fit.error;
+  c.flat_error = fit.flat_error;
   std::memcpy(c.q[0], fit.q, sizeof fit.q);
   c.p[0][0] = fit.p[0], c.p[0][1] = fit.p[1];
   std::memcpy(c.index, fit.index, 16);
@@ -618,7 +635,7 @@ Candidate Encode(const Texels& t, EncodeQuality quality, bool alpha_weighted, Ca
     Keep(FitSeparateAlpha(t, 5, 0, 0, search), best);
     if (best.error == 0) return best;
   }
-  Keep(FitSubsetMode(t, 6, 0, search, 0), best);
+  Keep(FitSubsetMode(t, 6, 0, search, {}), best);
   if (best.error <= good_enough) return best;
 
   // Alpha apart from colour, for blocks whose alpha varies (fast: mode 5).
@@ -633,23 +650,24 @@ Candidate Encode(const Texels& t, EncodeQuality quality, bool alpha_weighted, Ca
   }
 
   // Two subsets: one ranking of the 64 shapes serves modes 1, 3 and 7.
-  const uint64_t opaque_error = OpaqueAlphaError(t);
+  const OpaqueError opaque_alpha = OpaqueAlphaError(t);
+  const uint64_t opaque_error = opaque_alpha.error;
   int ranked[64];
   RankPartitions(t, 2, 64, opaque ? 3 : 4, search.partitions, ranked);
   for (int mode : {1, 3, 7}) {
     // Fast tries mode 1 only where mode 6 is far from good enough.
     if (!search.all_modes && (mode != 1 || best.error <= 4 * good_enough)) continue;
     if (mode == 7 ? opaque && quality != EncodeQuality::slow : opaque_error >= best.error) continue;
-    for (int k = 0; k < search.partitions; ++k) Keep(FitSubsetMode(t, mode, ranked[k], search, opaque_error), best);
+    for (int k = 0; k < search.partitions; ++k) Keep(FitSubsetMode(t, mode, ranked[k], search, opaque_alpha), best);
   }
   if (!search.all_modes || best.error <= good_enough || opaque_error >= best.error) return best;
 
   // Three subsets: mode 2 over all 64 shapes, mode 0 over the first 16.
   const int keep = std::max(1, search.partitions - 1);
   RankPartitions(t, 3, 64, 3, keep, ranked);
-  for (int k = 0; k < keep; ++k) Keep(FitSubsetMode(t, 2, ranked[k], search, opaque_error), best);
+  for (int k = 0; k < keep; ++k) Keep(FitSubsetMode(t, 2, ranked[k], search, opaque_alpha), best);
   RankPartitions(t, 3, 16, 3, keep, ranked);
-  for (int k = 0; k < keep; ++k) Keep(FitSubsetMode(t, 0, ranked[k], search, opaque_error), best);
+  for (int k = 0; k < keep; ++k) Keep(FitSubsetMode(t, 0, ranked[k], search, opaque_alpha), best);
   return best;
 }
 
@@ -670,18 +688,12 @@ uint64_t EncodeBc7BlockMeasured(const uint8_t* texels, const EncodeSettings& set
   Candidate plain;
   const Candidate c =
       Encode(Load(texels, settings.bc7_alpha_weighted), settings.quality, settings.bc7_alpha_weighted, plain);
-  WriteCandidate(c, out);
-  if (settings.bc7_alpha_weighted || c.error == plain.error) return c.error;
   // The heavier alpha term may buy alpha with colour; the block still never
   // ends up further from its texels, all channels counted alike, than the
   // plain mode 6 encoding.
-  uint8_t plain_block[16], decoded[64], plain_decoded[64];
-  WriteCandidate(plain, plain_block);
-  DecodeBc7Block(out, decoded);
-  DecodeBc7Block(plain_block, plain_decoded);
-  if (PlainSquaredError(texels, decoded) <= PlainSquaredError(texels, plain_decoded)) return c.error;
-  std::memcpy(out, plain_block, 16);
-  return plain.error;
+  const bool keep = settings.bc7_alpha_weighted || c.error == plain.error || c.flat_error <= plain.flat_error;
+  WriteCandidate(keep ? c : plain, out);
+  return keep ? c.error : plain.error;
 }
 
 void EncodeBc7Block(const uint8_t* texels, const EncodeSettings& settings, uint8_t* out) {
