@@ -4,6 +4,9 @@
 #include <array>
 #include <cstring>
 #include <limits>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "guest/bc7_tables.h"
 
@@ -40,6 +43,7 @@ constexpr std::array<ExactPair, 256> kExact7 = MakeExact7();
 struct Texels {
   int value[16][4];
   int weight[16][4];
+  bool alpha_weighted;
 };
 
 // Which channels one set of endpoints and indices codes, and how.
@@ -185,6 +189,90 @@ uint64_t AssignIndices(const Texels& t, const uint8_t* members, int n, const Gro
   return total;
 }
 
+// Mode 6's indices (all 16 texels, four channels in order, 4-bit indices)
+// when every texel weighs its channels 1, 1, 1, 8: each texel takes its
+// nearest palette entry by that error, ties to the lower index. Every block
+// at every setting runs this, so with SSE2 the 16 entries are compared four
+// at a time in 16-bit lanes (the squares reach 2^20 at most, exact in
+// integers either way, so both paths choose alike).
+uint64_t AssignIndicesMode6(const Texels& t, const int e0[4], const int e1[4], uint8_t* index, uint64_t& flat) {
+  // Palette entries as 16-bit pairs: red, green of entry k at 2k, 2k + 1;
+  // blue, alpha likewise.
+  alignas(16) int16_t rg[32], ba[32];
+  uint64_t total = 0, flat_total = 0;
+#if defined(__SSE2__)
+  // The format's interpolation as e0 + (w (e1 - e0) + 32) >> 6, the same
+  // value since 64 e0 is a whole multiple of 64.
+  __m128i pal_rg[4], pal_ba[4];
+  {
+    const __m128i low_rg = _mm_set1_epi32(e0[1] << 16 | e0[0]), low_ba = _mm_set1_epi32(e0[3] << 16 | e0[2]);
+    const __m128i span_rg = _mm_sub_epi16(_mm_set1_epi32(e1[1] << 16 | e1[0]), low_rg);
+    const __m128i span_ba = _mm_sub_epi16(_mm_set1_epi32(e1[3] << 16 | e1[2]), low_ba);
+    const __m128i half = _mm_set1_epi16(32);
+    for (int j = 0; j < 4; ++j) {
+      const uint8_t* w = kBc7Weights4 + 4 * j;
+      const __m128i weight = _mm_setr_epi16(w[0], w[0], w[1], w[1], w[2], w[2], w[3], w[3]);
+      pal_rg[j] = _mm_add_epi16(low_rg, _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(weight, span_rg), half), 6));
+      pal_ba[j] = _mm_add_epi16(low_ba, _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(weight, span_ba), half), 6));
+      _mm_store_si128(reinterpret_cast<__m128i*>(rg + 8 * j), pal_rg[j]);
+      _mm_store_si128(reinterpret_cast<__m128i*>(ba + 8 * j), pal_ba[j]);
+    }
+  }
+  const __m128i alpha_weight = _mm_set1_epi32(8 << 16 | 1);
+  // Error shifted up 4 bits with the entry's number below: one minimum
+  // gives both, ties to the lower entry.
+  const __m128i lanes[4] = {_mm_setr_epi32(0, 1, 2, 3), _mm_setr_epi32(4, 5, 6, 7), _mm_setr_epi32(8, 9, 10, 11),
+                            _mm_setr_epi32(12, 13, 14, 15)};
+  auto min32 = [](__m128i a, __m128i b) {
+    const __m128i less = _mm_cmplt_epi32(a, b);
+    return _mm_or_si128(_mm_and_si128(less, a), _mm_andnot_si128(less, b));
+  };
+  for (int i = 0; i < 16; ++i) {
+    const int* v = t.value[i];
+    const __m128i texel_rg = _mm_set1_epi32(v[1] << 16 | v[0]), texel_ba = _mm_set1_epi32(v[3] << 16 | v[2]);
+    __m128i key[4];
+    for (int j = 0; j < 4; ++j) {
+      const __m128i d_rg = _mm_sub_epi16(pal_rg[j], texel_rg), d_ba = _mm_sub_epi16(pal_ba[j], texel_ba);
+      const __m128i e =
+          _mm_add_epi32(_mm_madd_epi16(d_rg, d_rg), _mm_madd_epi16(d_ba, _mm_mullo_epi16(d_ba, alpha_weight)));
+      key[j] = _mm_or_si128(_mm_slli_epi32(e, 4), lanes[j]);
+    }
+    __m128i m = min32(min32(key[0], key[1]), min32(key[2], key[3]));
+    m = min32(m, _mm_shuffle_epi32(m, _MM_SHUFFLE(1, 0, 3, 2)));
+    m = min32(m, _mm_shuffle_epi32(m, _MM_SHUFFLE(2, 3, 0, 1)));
+    const uint32_t best = uint32_t(_mm_cvtsi128_si32(m));
+    const int k = int(best & 15);
+    index[i] = uint8_t(k);
+    total += best >> 4;
+  }
+#else
+  for (int k = 0; k < 16; ++k) {
+    rg[2 * k] = int16_t(Bc7Interpolate(e0[0], e1[0], kBc7Weights4[k]));
+    rg[2 * k + 1] = int16_t(Bc7Interpolate(e0[1], e1[1], kBc7Weights4[k]));
+    ba[2 * k] = int16_t(Bc7Interpolate(e0[2], e1[2], kBc7Weights4[k]));
+    ba[2 * k + 1] = int16_t(Bc7Interpolate(e0[3], e1[3], kBc7Weights4[k]));
+  }
+  for (int i = 0; i < 16; ++i) {
+    const int* v = t.value[i];
+    uint32_t best = std::numeric_limits<uint32_t>::max();
+    for (int k = 0; k < 16; ++k) {
+      const int d0 = rg[2 * k] - v[0], d1 = rg[2 * k + 1] - v[1], d2 = ba[2 * k] - v[2], d3 = ba[2 * k + 1] - v[3];
+      const uint32_t e = uint32_t(d0 * d0 + d1 * d1 + d2 * d2 + 8 * d3 * d3);
+      if (e < best) best = e, index[i] = uint8_t(k);
+    }
+    total += best;
+  }
+#endif
+  for (int i = 0; i < 16; ++i) {
+    const int* v = t.value[i];
+    const int k = index[i];
+    const int d0 = rg[2 * k] - v[0], d1 = rg[2 * k + 1] - v[1], d2 = ba[2 * k] - v[2], d3 = ba[2 * k + 1] - v[3];
+    flat_total += uint32_t(d0 * d0 + d1 * d1 + d2 * d2 + d3 * d3);
+  }
+  flat = flat_total;
+  return total;
+}
+
 // Quantizes float endpoints and assigns indices. With `all_pbits` every
 // p-bit choice is fitted and the best kept; otherwise each endpoint (or
 // subset, for shared p-bits) takes the p-bit that decodes nearest to it.
@@ -228,7 +316,9 @@ void TryEndpoints(const Texels& t, const uint8_t* members, int n, const GroupSpe
       e0[s] = Decoded(fit.q[0][s], fit.p[0], g);
       e1[s] = Decoded(fit.q[1][s], fit.p[1], g);
     }
-    fit.error = AssignIndices(t, members, n, g, e0, e1, fit.index, fit.flat_error);
+    fit.error = g.count == 4 && g.index_bits == 4 && !t.alpha_weighted
+                    ? AssignIndicesMode6(t, e0, e1, fit.index, fit.flat_error)
+                    : AssignIndices(t, members, n, g, e0, e1, fit.index, fit.flat_error);
     if (fit.error < best.error) best = fit;
   }
 }
@@ -545,7 +635,25 @@ void FixAnchors(Candidate& c) {
   }
 }
 
-void WriteCandidate(Candidate c, uint8_t* out) {
+// Mode 6, which most blocks take, packed directly: the mode bit, the
+// endpoints channel by channel, the two p-bits, then the 4-bit indices with
+// texel 0's (the anchor) in 3 bits, the endpoints swapped when it is above 7.
+void WriteMode6(const Candidate& c, uint8_t* out) {
+  const int first = c.index[0] > 7 ? 1 : 0;
+  const unsigned flip = first ? 15 : 0;
+  uint64_t low = 1u << 6;
+  int position = 7;
+  for (int ch = 0; ch < 4; ++ch)
+    for (int e = 0; e < 2; ++e, position += 7) low |= uint64_t(c.q[0][e ^ first][ch]) << position;
+  low |= uint64_t(c.p[0][first]) << 63;
+  uint64_t high = uint64_t(c.p[0][first ^ 1]) | uint64_t(c.index[0] ^ flip) << 1;
+  for (int i = 1; i < 16; ++i) high |= uint64_t(c.index[i] ^ flip) << (4 * i);
+  for (int b = 0; b < 8; ++b) out[b] = uint8_t(low >> (8 * b)), out[8 + b] = uint8_t(high >> (8 * b));
+}
+
+void WriteCandidate(const Candidate& candidate, uint8_t* out) {
+  if (candidate.mode == 6) return WriteMode6(candidate, out);
+  Candidate c = candidate;
   FixAnchors(c);
   const Bc7Mode& m = kBc7Modes[c.mode];
   BitWriter w;
@@ -572,6 +680,7 @@ void WriteCandidate(Candidate c, uint8_t* out) {
 
 Texels Load(const uint8_t* texels, bool alpha_weighted) {
   Texels t;
+  t.alpha_weighted = alpha_weighted;
   for (int i = 0; i < 16; ++i) {
     for (int c = 0; c < 4; ++c) {
       t.value[i][c] = texels[4 * i + c];
@@ -616,6 +725,54 @@ Search SearchFor(EncodeQuality quality) {
   }
 }
 
+// The fast setting: mode 6 alone. Its start is the plain encoding, or,
+// when a channel falls as the widest one rises, the bounding box with that
+// channel's ends swapped (the box's other diagonal; two colours then sit on
+// its ends exactly). Least squares then refit the endpoints to the indices,
+// which turns each channel's slope to the texels' own, and the indices to
+// the endpoints, while the error falls.
+Candidate EncodeFast(const Texels& t, const Candidate& plain) {
+  const GroupSpec g = ColourSpec(kBc7Modes[6], 6, 0);
+  uint8_t all[16];
+  for (int i = 0; i < 16; ++i) all[i] = uint8_t(i);
+  GroupFit fit;
+  std::memcpy(fit.q, plain.q[0], sizeof fit.q);
+  fit.p[0] = plain.p[0][0], fit.p[1] = plain.p[0][1];
+  std::memcpy(fit.index, plain.index, 16);
+  fit.error = plain.error, fit.flat_error = plain.flat_error;
+
+  int lo[4] = {255, 255, 255, 255}, hi[4] = {}, sum[4] = {}, widest = 0;
+  for (int i = 0; i < 16; ++i)
+    for (int c = 0; c < 4; ++c)
+      lo[c] = std::min(lo[c], t.value[i][c]), hi[c] = std::max(hi[c], t.value[i][c]), sum[c] += t.value[i][c];
+  for (int c = 1; c < 4; ++c)
+    if (hi[c] - lo[c] > hi[widest] - lo[widest]) widest = c;
+  int covariance[4] = {};  // 16 times each channel's covariance with the widest
+  for (int i = 0; i < 16; ++i)
+    for (int c = 0; c < 4; ++c) covariance[c] += t.value[i][widest] * t.value[i][c];
+  bool falls = false;
+  float f0[4], f1[4];
+  for (int c = 0; c < 4; ++c) {
+    const bool swap = 16 * covariance[c] < sum[widest] * sum[c];
+    falls = falls || swap;
+    f0[c] = float(swap ? hi[c] : lo[c]), f1[c] = float(swap ? lo[c] : hi[c]);
+  }
+  if (falls) TryEndpoints(t, all, 16, g, f0, f1, false, fit);
+
+  for (int pass = 0; pass < 2 && fit.error > 0; ++pass) {
+    const uint64_t before = fit.error;
+    if (!LeastSquares(t, all, 16, g, fit, f0, f1)) break;
+    TryEndpoints(t, all, 16, g, f0, f1, false, fit);
+    if (fit.error >= before) break;
+  }
+  Candidate c = plain;
+  std::memcpy(c.q[0], fit.q, sizeof fit.q);
+  c.p[0][0] = fit.p[0], c.p[0][1] = fit.p[1];
+  std::memcpy(c.index, fit.index, 16);
+  c.error = fit.error, c.flat_error = fit.flat_error;
+  return c;
+}
+
 Candidate Encode(const Texels& t, EncodeQuality quality, bool alpha_weighted, Candidate& plain) {
   const Search search = SearchFor(quality);
   // Below this error the block is left as it stands (alpha-weighted errors
@@ -634,6 +791,10 @@ Candidate Encode(const Texels& t, EncodeQuality quality, bool alpha_weighted, Ca
   if (colour_constant) {
     Keep(FitSeparateAlpha(t, 5, 0, 0, search), best);
     if (best.error == 0) return best;
+  }
+  if (quality == EncodeQuality::fast) {
+    Keep(EncodeFast(t, plain), best);
+    return best;
   }
   Keep(FitSubsetMode(t, 6, 0, search, {}), best);
   if (best.error <= good_enough) return best;
