@@ -193,91 +193,105 @@ uint64_t AssignIndices(const Texels& t, const uint8_t* members, int n, const Gro
 // when every texel weighs its channels 1, 1, 1, 8: each texel takes its
 // nearest palette entry by that error, ties to the lower index. Every block
 // at every setting runs this, so with SSE2 the 16 entries are compared four
-// at a time in 16-bit lanes (the squares reach 2^20 at most, exact in
-// integers either way, so both paths choose alike).
-uint64_t AssignIndicesMode6(const Texels& t, const int e0[4], const int e1[4], uint8_t* index, uint64_t& flat) {
-  // Palette entries as 16-bit pairs: red, green of entry k at 2k, 2k + 1;
-  // blue, alpha likewise.
-  alignas(16) int16_t rg[32], ba[32];
-  uint64_t total = 0, flat_total = 0;
+// at a time in 16-bit lanes (the errors stay below 2^20, exact in integers
+// and in floats, so both paths choose alike). The error with the channels
+// counted alike is left to Mode6FlatError.
+uint64_t AssignIndicesMode6(const Texels& t, const int e0[4], const int e1[4], uint8_t* index) {
+  uint64_t total = 0;
 #if defined(__SSE2__)
-  // The format's interpolation as e0 + (w (e1 - e0) + 32) >> 6, the same
-  // value since 64 e0 is a whole multiple of 64.
-  __m128i pal_rg[4], pal_ba[4];
-  {
-    const __m128i low_rg = _mm_set1_epi32(e0[1] << 16 | e0[0]), low_ba = _mm_set1_epi32(e0[3] << 16 | e0[2]);
-    const __m128i span_rg = _mm_sub_epi16(_mm_set1_epi32(e1[1] << 16 | e1[0]), low_rg);
-    const __m128i span_ba = _mm_sub_epi16(_mm_set1_epi32(e1[3] << 16 | e1[2]), low_ba);
-    const __m128i half = _mm_set1_epi16(32);
-    for (int j = 0; j < 4; ++j) {
-      const uint8_t* w = kBc7Weights4 + 4 * j;
-      const __m128i weight = _mm_setr_epi16(w[0], w[0], w[1], w[1], w[2], w[2], w[3], w[3]);
-      pal_rg[j] = _mm_add_epi16(low_rg, _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(weight, span_rg), half), 6));
-      pal_ba[j] = _mm_add_epi16(low_ba, _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(weight, span_ba), half), 6));
-      _mm_store_si128(reinterpret_cast<__m128i*>(rg + 8 * j), pal_rg[j]);
-      _mm_store_si128(reinterpret_cast<__m128i*>(ba + 8 * j), pal_ba[j]);
-    }
+  // Palette entries as 16-bit pairs (red and green of entries 4j .. 4j + 3
+  // in rg[j], blue and alpha in ba[j]), by the format's interpolation
+  // written as e0 + (w (e1 - e0) + 32) >> 6: the same value, as 64 e0 is a
+  // whole multiple of 64.
+  __m128i rg[4], ba[4];
+  const __m128i low_rg = _mm_set1_epi32(e0[1] << 16 | e0[0]), low_ba = _mm_set1_epi32(e0[3] << 16 | e0[2]);
+  const __m128i span_rg = _mm_sub_epi16(_mm_set1_epi32(e1[1] << 16 | e1[0]), low_rg);
+  const __m128i span_ba = _mm_sub_epi16(_mm_set1_epi32(e1[3] << 16 | e1[2]), low_ba);
+  const __m128i half = _mm_set1_epi16(32);
+  for (int j = 0; j < 4; ++j) {
+    const uint8_t* w = kBc7Weights4 + 4 * j;
+    const __m128i weight = _mm_setr_epi16(w[0], w[0], w[1], w[1], w[2], w[2], w[3], w[3]);
+    rg[j] = _mm_add_epi16(low_rg, _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(weight, span_rg), half), 6));
+    ba[j] = _mm_add_epi16(low_ba, _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(weight, span_ba), half), 6));
   }
   const __m128i alpha_weight = _mm_set1_epi32(8 << 16 | 1);
-  // Error shifted up 4 bits with the entry's number below: one minimum
-  // gives both, ties to the lower entry.
+  // Each error times 16 plus the entry's number, as a float (exact below
+  // 2^24): one minimum gives both, ties to the lower entry.
   const __m128i lanes[4] = {_mm_setr_epi32(0, 1, 2, 3), _mm_setr_epi32(4, 5, 6, 7), _mm_setr_epi32(8, 9, 10, 11),
                             _mm_setr_epi32(12, 13, 14, 15)};
-  auto min32 = [](__m128i a, __m128i b) {
-    const __m128i less = _mm_cmplt_epi32(a, b);
-    return _mm_or_si128(_mm_and_si128(less, a), _mm_andnot_si128(less, b));
-  };
   for (int i = 0; i < 16; ++i) {
     const int* v = t.value[i];
     const __m128i texel_rg = _mm_set1_epi32(v[1] << 16 | v[0]), texel_ba = _mm_set1_epi32(v[3] << 16 | v[2]);
-    __m128i key[4];
+    __m128 key[4];
     for (int j = 0; j < 4; ++j) {
-      const __m128i d_rg = _mm_sub_epi16(pal_rg[j], texel_rg), d_ba = _mm_sub_epi16(pal_ba[j], texel_ba);
+      const __m128i d_rg = _mm_sub_epi16(rg[j], texel_rg), d_ba = _mm_sub_epi16(ba[j], texel_ba);
       const __m128i e =
           _mm_add_epi32(_mm_madd_epi16(d_rg, d_rg), _mm_madd_epi16(d_ba, _mm_mullo_epi16(d_ba, alpha_weight)));
-      key[j] = _mm_or_si128(_mm_slli_epi32(e, 4), lanes[j]);
+      key[j] = _mm_cvtepi32_ps(_mm_or_si128(_mm_slli_epi32(e, 4), lanes[j]));
     }
-    __m128i m = min32(min32(key[0], key[1]), min32(key[2], key[3]));
-    m = min32(m, _mm_shuffle_epi32(m, _MM_SHUFFLE(1, 0, 3, 2)));
-    m = min32(m, _mm_shuffle_epi32(m, _MM_SHUFFLE(2, 3, 0, 1)));
-    const uint32_t best = uint32_t(_mm_cvtsi128_si32(m));
-    const int k = int(best & 15);
-    index[i] = uint8_t(k);
+    __m128 m = _mm_min_ps(_mm_min_ps(key[0], key[1]), _mm_min_ps(key[2], key[3]));
+    m = _mm_min_ps(m, _mm_shuffle_ps(m, m, _MM_SHUFFLE(1, 0, 3, 2)));
+    m = _mm_min_ps(m, _mm_shuffle_ps(m, m, _MM_SHUFFLE(2, 3, 0, 1)));
+    const uint32_t best = uint32_t(_mm_cvtt_ss2si(m));
+    index[i] = uint8_t(best & 15);
     total += best >> 4;
   }
 #else
-  for (int k = 0; k < 16; ++k) {
-    rg[2 * k] = int16_t(Bc7Interpolate(e0[0], e1[0], kBc7Weights4[k]));
-    rg[2 * k + 1] = int16_t(Bc7Interpolate(e0[1], e1[1], kBc7Weights4[k]));
-    ba[2 * k] = int16_t(Bc7Interpolate(e0[2], e1[2], kBc7Weights4[k]));
-    ba[2 * k + 1] = int16_t(Bc7Interpolate(e0[3], e1[3], kBc7Weights4[k]));
-  }
+  int palette[16][4];
+  for (int k = 0; k < 16; ++k)
+    for (int s = 0; s < 4; ++s) palette[k][s] = Bc7Interpolate(e0[s], e1[s], kBc7Weights4[k]);
   for (int i = 0; i < 16; ++i) {
     const int* v = t.value[i];
     uint32_t best = std::numeric_limits<uint32_t>::max();
     for (int k = 0; k < 16; ++k) {
-      const int d0 = rg[2 * k] - v[0], d1 = rg[2 * k + 1] - v[1], d2 = ba[2 * k] - v[2], d3 = ba[2 * k + 1] - v[3];
+      const int* c = palette[k];
+      const int d0 = c[0] - v[0], d1 = c[1] - v[1], d2 = c[2] - v[2], d3 = c[3] - v[3];
       const uint32_t e = uint32_t(d0 * d0 + d1 * d1 + d2 * d2 + 8 * d3 * d3);
       if (e < best) best = e, index[i] = uint8_t(k);
     }
     total += best;
   }
 #endif
-  for (int i = 0; i < 16; ++i) {
-    const int* v = t.value[i];
-    const int k = index[i];
-    const int d0 = rg[2 * k] - v[0], d1 = rg[2 * k + 1] - v[1], d2 = ba[2 * k] - v[2], d3 = ba[2 * k + 1] - v[3];
-    flat_total += uint32_t(d0 * d0 + d1 * d1 + d2 * d2 + d3 * d3);
-  }
-  flat = flat_total;
   return total;
 }
 
-// Quantizes float endpoints and assigns indices. With `all_pbits` every
-// p-bit choice is fitted and the best kept; otherwise each endpoint (or
-// subset, for shared p-bits) takes the p-bit that decodes nearest to it.
+// TryEndpoints for mode 6 with the nearest p-bits, the same choices made
+// with fewer steps: a mode 6 endpoint with its p-bit decodes to 2q + p.
+void TryEndpointsMode6(const Texels& t, const float f0[4], const float f1[4], GroupFit& best) {
+  int rounded[2][4], miss[2][2] = {};
+  for (int s = 0; s < 4; ++s) rounded[0][s] = int(f0[s] + 0.5f), rounded[1][s] = int(f1[s] + 0.5f);
+  for (int e = 0; e < 2; ++e) {
+    for (int p = 0; p < 2; ++p) {
+      const uint8_t* nearest = kQuantize.of[7][p + 1];
+      for (int s = 0; s < 4; ++s) {
+        const int d = 2 * nearest[rounded[e][s]] + p - rounded[e][s];
+        miss[e][p] += d * d;
+      }
+    }
+    const float a = e ? f1[3] : f0[3];
+    if (a >= 254.5f) miss[e][0] += 1 << 20;
+    if (a < 0.5f) miss[e][1] += 1 << 20;
+  }
+  GroupFit fit;
+  int decoded[2][4];
+  for (int e = 0; e < 2; ++e) {
+    fit.p[e] = miss[e][1] < miss[e][0] ? 1 : 0;
+    for (int s = 0; s < 4; ++s) {
+      fit.q[e][s] = kQuantize.of[7][fit.p[e] + 1][rounded[e][s]];
+      decoded[e][s] = 2 * fit.q[e][s] + fit.p[e];
+    }
+  }
+  fit.error = AssignIndicesMode6(t, decoded[0], decoded[1], fit.index);
+  fit.flat_error = kNoError;  // counted when needed
+  if (fit.error < best.error) best = fit;
+}
+
 void TryEndpoints(const Texels& t, const uint8_t* members, int n, const GroupSpec& g, const float f0[4],
                   const float f1[4], bool all_pbits, GroupFit& best) {
+  if (g.count == 4 && g.index_bits == 4 && !t.alpha_weighted && !all_pbits) {
+    TryEndpointsMode6(t, f0, f1, best);
+    return;
+  }
   int nearest = 0;
   if (g.pbits && !all_pbits) {
     int miss[2][2] = {};  // [endpoint][p-bit]: squared distance of the decodings
@@ -316,9 +330,12 @@ void TryEndpoints(const Texels& t, const uint8_t* members, int n, const GroupSpe
       e0[s] = Decoded(fit.q[0][s], fit.p[0], g);
       e1[s] = Decoded(fit.q[1][s], fit.p[1], g);
     }
-    fit.error = g.count == 4 && g.index_bits == 4 && !t.alpha_weighted
-                    ? AssignIndicesMode6(t, e0, e1, fit.index, fit.flat_error)
-                    : AssignIndices(t, members, n, g, e0, e1, fit.index, fit.flat_error);
+    if (g.count == 4 && g.index_bits == 4 && !t.alpha_weighted) {
+      fit.error = AssignIndicesMode6(t, e0, e1, fit.index);
+      fit.flat_error = kNoError;  // counted when needed
+    } else {
+      fit.error = AssignIndices(t, members, n, g, e0, e1, fit.index, fit.flat_error);
+    }
     if (fit.error < best.error) best = fit;
   }
 }
@@ -342,6 +359,24 @@ bool LeastSquares(const Texels& t, const uint8_t* members, int n, const GroupSpe
   for (int s = 0; s < g.count; ++s) {
     f0[s] = std::clamp((bb * xa[s] - ab * xb[s]) / det, 0.0f, 255.0f);
     f1[s] = std::clamp((aa * xb[s] - ab * xa[s]) / det, 0.0f, 255.0f);
+  }
+  return true;
+}
+
+// LeastSquares for mode 6 in integers: with weights B = 64 b and A = 64 - B
+// the sums are exact, and one division per value gives the endpoints.
+bool LeastSquaresMode6(const Texels& t, const uint8_t* index, float f0[4], float f1[4]) {
+  int64_t aa = 0, ab = 0, bb = 0, xa[4] = {}, xb[4] = {};
+  for (int i = 0; i < 16; ++i) {
+    const int b = kBc7Weights4[index[i]], a = 64 - b;
+    aa += a * a, ab += a * b, bb += b * b;
+    for (int s = 0; s < 4; ++s) xa[s] += a * t.value[i][s], xb[s] += b * t.value[i][s];
+  }
+  const int64_t det = aa * bb - ab * ab;
+  if (det <= 0) return false;
+  for (int s = 0; s < 4; ++s) {
+    f0[s] = float(std::clamp(double(64 * (bb * xa[s] - ab * xb[s])) / double(det), 0.0, 255.0));
+    f1[s] = float(std::clamp(double(64 * (aa * xb[s] - ab * xa[s])) / double(det), 0.0, 255.0));
   }
   return true;
 }
@@ -761,7 +796,7 @@ Candidate EncodeFast(const Texels& t, const Candidate& plain) {
 
   for (int pass = 0; pass < 2 && fit.error > 0; ++pass) {
     const uint64_t before = fit.error;
-    if (!LeastSquares(t, all, 16, g, fit, f0, f1)) break;
+    if (!LeastSquaresMode6(t, fit.index, f0, f1)) break;
     TryEndpoints(t, all, 16, g, f0, f1, false, fit);
     if (fit.error >= before) break;
   }
@@ -832,6 +867,22 @@ Candidate Encode(const Texels& t, EncodeQuality quality, bool alpha_weighted, Ca
   return best;
 }
 
+// The candidate's error with every channel counted alike; mode 6's index
+// search leaves it to be counted here, from the endpoints and indices.
+uint64_t FlatError(const Texels& t, const Candidate& c) {
+  if (c.flat_error != kNoError) return c.flat_error;
+  uint64_t e = 0;
+  for (int i = 0; i < 16; ++i) {
+    for (int s = 0; s < 4; ++s) {
+      const int d =
+          Bc7Interpolate(2 * c.q[0][0][s] + c.p[0][0], 2 * c.q[0][1][s] + c.p[0][1], kBc7Weights4[c.index[i]]) -
+          t.value[i][s];
+      e += uint64_t(d * d);
+    }
+  }
+  return e;
+}
+
 }  // namespace
 
 uint64_t Bc7BlockError(const uint8_t* texels, const uint8_t* decoded, bool alpha_weighted) {
@@ -847,12 +898,12 @@ uint64_t Bc7BlockError(const uint8_t* texels, const uint8_t* decoded, bool alpha
 
 uint64_t EncodeBc7BlockMeasured(const uint8_t* texels, const EncodeSettings& settings, uint8_t* out) {
   Candidate plain;
-  const Candidate c =
-      Encode(Load(texels, settings.bc7_alpha_weighted), settings.quality, settings.bc7_alpha_weighted, plain);
+  const Texels t = Load(texels, settings.bc7_alpha_weighted);
+  const Candidate c = Encode(t, settings.quality, settings.bc7_alpha_weighted, plain);
   // The heavier alpha term may buy alpha with colour; the block still never
   // ends up further from its texels, all channels counted alike, than the
   // plain mode 6 encoding.
-  const bool keep = settings.bc7_alpha_weighted || c.error == plain.error || c.flat_error <= plain.flat_error;
+  const bool keep = settings.bc7_alpha_weighted || c.error == plain.error || FlatError(t, c) <= FlatError(t, plain);
   WriteCandidate(keep ? c : plain, out);
   return keep ? c.error : plain.error;
 }
