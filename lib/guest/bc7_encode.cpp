@@ -80,7 +80,6 @@ struct Candidate {
 struct Search {
   int partitions;   // best-estimated partitions fully fitted per subset mode
   int refinements;  // least-squares passes after the first fit
-  bool all_modes;
   bool all_rotations;
   bool all_pbits;        // fit every p-bit choice, not only the nearest
   uint64_t good_enough;  // stop searching at or below this block error
@@ -195,7 +194,7 @@ uint64_t AssignIndices(const Texels& t, const uint8_t* members, int n, const Gro
 // at every setting runs this, so with SSE2 the 16 entries are compared four
 // at a time in 16-bit lanes (the errors stay below 2^20, exact in integers
 // and in floats, so both paths choose alike). The error with the channels
-// counted alike is left to Mode6FlatError.
+// counted alike is left to FlatError.
 uint64_t AssignIndicesMode6(const Texels& t, const int e0[4], const int e1[4], uint8_t* index) {
   uint64_t total = 0;
 #if defined(__SSE2__)
@@ -754,9 +753,9 @@ void Keep(Candidate&& c, Candidate& best) {
 
 Search SearchFor(EncodeQuality quality) {
   switch (quality) {
-    case EncodeQuality::fast: return {1, 1, false, false, false, 256, 0};
-    case EncodeQuality::normal: return {3, 2, true, false, false, 48, 4};
-    default: return {8, 4, true, true, true, 0, 8};
+    case EncodeQuality::fast: return {1, 1, false, false, 256, 0};
+    case EncodeQuality::normal: return {3, 2, false, false, 48, 4};
+    default: return {8, 4, true, true, 0, 8};
   }
 }
 
@@ -834,9 +833,8 @@ Candidate Encode(const Texels& t, EncodeQuality quality, bool alpha_weighted, Ca
   Keep(FitSubsetMode(t, 6, 0, search, {}), best);
   if (best.error <= good_enough) return best;
 
-  // Alpha apart from colour, for blocks whose alpha varies (fast: mode 5).
-  if (!search.all_modes && alpha_varies) Keep(FitSeparateAlpha(t, 5, 0, 0, search), best);
-  if (search.all_modes && (alpha_varies || quality == EncodeQuality::slow)) {
+  // Alpha apart from colour, for blocks whose alpha varies.
+  if (alpha_varies || quality == EncodeQuality::slow) {
     const int rotations = search.all_rotations ? 4 : 1;
     for (int rotation = 0; rotation < rotations; ++rotation) {
       Keep(FitSeparateAlpha(t, 5, rotation, 0, search), best);
@@ -851,12 +849,10 @@ Candidate Encode(const Texels& t, EncodeQuality quality, bool alpha_weighted, Ca
   int ranked[64];
   RankPartitions(t, 2, 64, opaque ? 3 : 4, search.partitions, ranked);
   for (int mode : {1, 3, 7}) {
-    // Fast tries mode 1 only where mode 6 is far from good enough.
-    if (!search.all_modes && (mode != 1 || best.error <= 4 * good_enough)) continue;
     if (mode == 7 ? opaque && quality != EncodeQuality::slow : opaque_error >= best.error) continue;
     for (int k = 0; k < search.partitions; ++k) Keep(FitSubsetMode(t, mode, ranked[k], search, opaque_alpha), best);
   }
-  if (!search.all_modes || best.error <= good_enough || opaque_error >= best.error) return best;
+  if (best.error <= good_enough || opaque_error >= best.error) return best;
 
   // Three subsets: mode 2 over all 64 shapes, mode 0 over the first 16.
   const int keep = std::max(1, search.partitions - 1);
