@@ -762,9 +762,9 @@ Search SearchFor(EncodeQuality quality) {
 // The fast setting: mode 6 alone. Its start is the plain encoding, or,
 // when a channel falls as the widest one rises, the bounding box with that
 // channel's ends swapped (the box's other diagonal; two colours then sit on
-// its ends exactly). Least squares then refit the endpoints to the indices,
-// which turns each channel's slope to the texels' own, and the indices to
-// the endpoints, while the error falls.
+// its ends exactly). One least-squares pass then refits the endpoints to
+// the indices, which turns each channel's slope to the texels' own, and the
+// indices to the new endpoints; the better of the two stays.
 Candidate EncodeFast(const Texels& t, const Candidate& plain) {
   const GroupSpec g = ColourSpec(kBc7Modes[6], 6, 0);
   uint8_t all[16];
@@ -781,24 +781,19 @@ Candidate EncodeFast(const Texels& t, const Candidate& plain) {
       lo[c] = std::min(lo[c], t.value[i][c]), hi[c] = std::max(hi[c], t.value[i][c]), sum[c] += t.value[i][c];
   for (int c = 1; c < 4; ++c)
     if (hi[c] - lo[c] > hi[widest] - lo[widest]) widest = c;
-  int covariance[4] = {};  // 16 times each channel's covariance with the widest
+  int products[4] = {};  // sums of each channel times the widest
   for (int i = 0; i < 16; ++i)
-    for (int c = 0; c < 4; ++c) covariance[c] += t.value[i][widest] * t.value[i][c];
+    for (int c = 0; c < 4; ++c) products[c] += t.value[i][widest] * t.value[i][c];
   bool falls = false;
   float f0[4], f1[4];
   for (int c = 0; c < 4; ++c) {
-    const bool swap = 16 * covariance[c] < sum[widest] * sum[c];
+    const bool swap = 16 * products[c] < sum[widest] * sum[c];  // covariance below 0
     falls = falls || swap;
     f0[c] = float(swap ? hi[c] : lo[c]), f1[c] = float(swap ? lo[c] : hi[c]);
   }
   if (falls) TryEndpoints(t, all, 16, g, f0, f1, false, fit);
 
-  for (int pass = 0; pass < 2 && fit.error > 0; ++pass) {
-    const uint64_t before = fit.error;
-    if (!LeastSquaresMode6(t, fit.index, f0, f1)) break;
-    TryEndpoints(t, all, 16, g, f0, f1, false, fit);
-    if (fit.error >= before) break;
-  }
+  if (fit.error > 0 && LeastSquaresMode6(t, fit.index, f0, f1)) TryEndpoints(t, all, 16, g, f0, f1, false, fit);
   Candidate c = plain;
   std::memcpy(c.q[0], fit.q, sizeof fit.q);
   c.p[0][0] = fit.p[0], c.p[0][1] = fit.p[1];
@@ -828,6 +823,9 @@ Candidate Encode(const Texels& t, EncodeQuality quality, bool alpha_weighted, Ca
   }
   if (quality == EncodeQuality::fast) {
     Keep(EncodeFast(t, plain), best);
+    // Where alpha varies one line through all four channels fits badly
+    // (worse with alpha weighting): mode 5 fits alpha apart.
+    if (alpha_varies) Keep(FitSeparateAlpha(t, 5, 0, 0, search), best);
     return best;
   }
   Keep(FitSubsetMode(t, 6, 0, search, {}), best);

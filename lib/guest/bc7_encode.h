@@ -14,8 +14,9 @@ namespace mivo {
 // endpoints; solid colours (any alpha) go to mode 5 exactly. Without alpha
 // weighting mode 6's indices are each texel's nearest palette entry.
 //   fast   - mode 6 alone: from that start (or the bounding box's other
-//            diagonal where a channel falls as the widest rises), up to two
-//            least-squares refits of the endpoints to the indices;
+//            diagonal where a channel falls as the widest rises), one
+//            least-squares refit of the endpoints to the indices; mode 5
+//            besides where alpha varies;
 //   normal - mode 6 along the texels' principal axis with least-squares
 //            passes, p-bits by nearest decoding; stops there when good
 //            enough; else modes 4/5 (rotation 0,
