@@ -365,13 +365,13 @@ bool LeastSquares(const Texels& t, const uint8_t* members, int n, const GroupSpe
 // LeastSquares for mode 6 in integers: with weights B = 64 b and A = 64 - B
 // the sums are exact, and one division per value gives the endpoints.
 bool LeastSquaresMode6(const Texels& t, const uint8_t* index, float f0[4], float f1[4]) {
-  int64_t aa = 0, ab = 0, bb = 0, xa[4] = {}, xb[4] = {};
+  int32_t sums[3] = {}, xa[4] = {}, xb[4] = {};  // sums below 2^19
   for (int i = 0; i < 16; ++i) {
     const int b = kBc7Weights4[index[i]], a = 64 - b;
-    aa += a * a, ab += a * b, bb += b * b;
+    sums[0] += a * a, sums[1] += a * b, sums[2] += b * b;
     for (int s = 0; s < 4; ++s) xa[s] += a * t.value[i][s], xb[s] += b * t.value[i][s];
   }
-  const int64_t det = aa * bb - ab * ab;
+  const int64_t aa = sums[0], ab = sums[1], bb = sums[2], det = aa * bb - ab * ab;
   if (det <= 0) return false;
   for (int s = 0; s < 4; ++s) {
     f0[s] = float(std::clamp(double(64 * (bb * xa[s] - ab * xb[s])) / double(det), 0.0, 255.0));
@@ -861,6 +861,17 @@ Candidate Encode(const Texels& t, EncodeQuality quality, bool alpha_weighted, Ca
   return best;
 }
 
+// Whether the plain mode 6 encoding decodes every alpha exactly. Then no
+// candidate is further than it from the texels, all channels counted alike,
+// if it is no further by the weighted error: alpha is the only channel
+// weighted apart, and the candidate's alpha misses by no less.
+bool PlainAlphaExact(const Texels& t, const Candidate& plain) {
+  const int e0 = 2 * plain.q[0][0][3] + plain.p[0][0], e1 = 2 * plain.q[0][1][3] + plain.p[0][1];
+  for (int i = 0; i < 16; ++i)
+    if (Bc7Interpolate(e0, e1, kBc7Weights4[plain.index[i]]) != t.value[i][3]) return false;
+  return true;
+}
+
 // The candidate's error with every channel counted alike; mode 6's index
 // search leaves it to be counted here, from the endpoints and indices.
 uint64_t FlatError(const Texels& t, const Candidate& c) {
@@ -897,7 +908,8 @@ uint64_t EncodeBc7BlockMeasured(const uint8_t* texels, const EncodeSettings& set
   // The heavier alpha term may buy alpha with colour; the block still never
   // ends up further from its texels, all channels counted alike, than the
   // plain mode 6 encoding.
-  const bool keep = settings.bc7_alpha_weighted || c.error == plain.error || FlatError(t, c) <= FlatError(t, plain);
+  const bool keep = settings.bc7_alpha_weighted || c.error == plain.error || PlainAlphaExact(t, plain) ||
+                    FlatError(t, c) <= FlatError(t, plain);
   WriteCandidate(keep ? c : plain, out);
   return keep ? c.error : plain.error;
 }
