@@ -2,11 +2,12 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstring>
 #include <limits>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
-#include "guest/bc7_decode.h"
 #include "guest/bc7_tables.h"
 
 namespace mivo {
@@ -42,6 +43,7 @@ constexpr std::array<ExactPair, 256> kExact7 = MakeExact7();
 struct Texels {
   int value[16][4];
   int weight[16][4];
+  bool alpha_weighted;
 };
 
 // Which channels one set of endpoints and indices codes, and how.
@@ -59,6 +61,7 @@ struct GroupFit {
   int p[2] = {};
   uint8_t index[16] = {};
   uint64_t error = kNoError;
+  uint64_t flat_error = 0;  // every channel counted alike
 };
 
 struct Candidate {
@@ -71,12 +74,12 @@ struct Candidate {
   uint8_t index[16] = {};
   uint8_t index2[16] = {};
   uint64_t error = kNoError;
+  uint64_t flat_error = kNoError;  // every channel counted alike
 };
 
 struct Search {
   int partitions;   // best-estimated partitions fully fitted per subset mode
   int refinements;  // least-squares passes after the first fit
-  bool all_modes;
   bool all_rotations;
   bool all_pbits;        // fit every p-bit choice, not only the nearest
   uint64_t good_enough;  // stop searching at or below this block error
@@ -142,9 +145,10 @@ constexpr NearestIndex MakeNearest() {
 }
 constexpr NearestIndex kNearest = MakeNearest();
 
-// Indices and error of decoded endpoints e0, e1 for the subset's texels.
+// Indices and error of decoded endpoints e0, e1 for the subset's texels;
+// `flat` gets the error with every channel counted alike.
 uint64_t AssignIndices(const Texels& t, const uint8_t* members, int n, const GroupSpec& g, const int e0[4],
-                       const int e1[4], uint8_t* index) {
+                       const int e1[4], uint8_t* index, uint64_t& flat) {
   const int entries = 1 << g.index_bits;
   const uint8_t* weights = Bc7Weights(g.index_bits);
   int palette[16][4];
@@ -152,7 +156,7 @@ uint64_t AssignIndices(const Texels& t, const uint8_t* members, int n, const Gro
     for (int s = 0; s < g.count; ++s) palette[k][s] = Bc7Interpolate(e0[s], e1[s], weights[k]);
   int axis[4], length = 0;
   for (int s = 0; s < g.count; ++s) axis[s] = e1[s] - e0[s], length += axis[s] * axis[s];
-  uint64_t total = 0;
+  uint64_t total = 0, flat_total = 0;
   for (int m = 0; m < n; ++m) {
     const int i = members[m];
     const int* v = t.value[i];
@@ -167,25 +171,126 @@ uint64_t AssignIndices(const Texels& t, const uint8_t* members, int n, const Gro
       const int k = kNearest.of[g.index_bits - 2][position];
       first = std::max(0, k - 1), last = std::min(entries - 1, k + 1);
     }
-    uint64_t best = kNoError;
+    uint64_t best = kNoError, best_flat = 0;
     for (int k = first; k <= last; ++k) {
-      uint64_t e = 0;
+      uint64_t e = 0, f = 0;
       for (int s = 0; s < g.count; ++s) {
         const int d = palette[k][s] - v[g.channel[s]];
         e += uint64_t(w[g.channel[s]]) * uint64_t(d * d);
+        f += uint64_t(d * d);
       }
+      if (e < best) best = e, best_flat = f, index[i] = uint8_t(k);
+    }
+    total += best;
+    flat_total += best_flat;
+  }
+  flat = flat_total;
+  return total;
+}
+
+// Mode 6's indices (all 16 texels, four channels in order, 4-bit indices)
+// when every texel weighs its channels 1, 1, 1, 8: each texel takes its
+// nearest palette entry by that error, ties to the lower index. Every block
+// at every setting runs this, so with SSE2 the 16 entries are compared four
+// at a time in 16-bit lanes (the errors stay below 2^20, exact in integers
+// and in floats, so both paths choose alike). The error with the channels
+// counted alike is left to FlatError.
+uint64_t AssignIndicesMode6(const Texels& t, const int e0[4], const int e1[4], uint8_t* index) {
+  uint64_t total = 0;
+#if defined(__SSE2__)
+  // Palette entries as 16-bit pairs (red and green of entries 4j .. 4j + 3
+  // in rg[j], blue and alpha in ba[j]), by the format's interpolation
+  // written as e0 + (w (e1 - e0) + 32) >> 6: the same value, as 64 e0 is a
+  // whole multiple of 64.
+  __m128i rg[4], ba[4];
+  const __m128i low_rg = _mm_set1_epi32(e0[1] << 16 | e0[0]), low_ba = _mm_set1_epi32(e0[3] << 16 | e0[2]);
+  const __m128i span_rg = _mm_sub_epi16(_mm_set1_epi32(e1[1] << 16 | e1[0]), low_rg);
+  const __m128i span_ba = _mm_sub_epi16(_mm_set1_epi32(e1[3] << 16 | e1[2]), low_ba);
+  const __m128i half = _mm_set1_epi16(32);
+  for (int j = 0; j < 4; ++j) {
+    const uint8_t* w = kBc7Weights4 + 4 * j;
+    const __m128i weight = _mm_setr_epi16(w[0], w[0], w[1], w[1], w[2], w[2], w[3], w[3]);
+    rg[j] = _mm_add_epi16(low_rg, _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(weight, span_rg), half), 6));
+    ba[j] = _mm_add_epi16(low_ba, _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(weight, span_ba), half), 6));
+  }
+  const __m128i alpha_weight = _mm_set1_epi32(8 << 16 | 1);
+  // Each error times 16 plus the entry's number, as a float (exact below
+  // 2^24): one minimum gives both, ties to the lower entry.
+  const __m128i lanes[4] = {_mm_setr_epi32(0, 1, 2, 3), _mm_setr_epi32(4, 5, 6, 7), _mm_setr_epi32(8, 9, 10, 11),
+                            _mm_setr_epi32(12, 13, 14, 15)};
+  for (int i = 0; i < 16; ++i) {
+    const int* v = t.value[i];
+    const __m128i texel_rg = _mm_set1_epi32(v[1] << 16 | v[0]), texel_ba = _mm_set1_epi32(v[3] << 16 | v[2]);
+    __m128 key[4];
+    for (int j = 0; j < 4; ++j) {
+      const __m128i d_rg = _mm_sub_epi16(rg[j], texel_rg), d_ba = _mm_sub_epi16(ba[j], texel_ba);
+      const __m128i e =
+          _mm_add_epi32(_mm_madd_epi16(d_rg, d_rg), _mm_madd_epi16(d_ba, _mm_mullo_epi16(d_ba, alpha_weight)));
+      key[j] = _mm_cvtepi32_ps(_mm_or_si128(_mm_slli_epi32(e, 4), lanes[j]));
+    }
+    __m128 m = _mm_min_ps(_mm_min_ps(key[0], key[1]), _mm_min_ps(key[2], key[3]));
+    m = _mm_min_ps(m, _mm_shuffle_ps(m, m, _MM_SHUFFLE(1, 0, 3, 2)));
+    m = _mm_min_ps(m, _mm_shuffle_ps(m, m, _MM_SHUFFLE(2, 3, 0, 1)));
+    const uint32_t best = uint32_t(_mm_cvtt_ss2si(m));
+    index[i] = uint8_t(best & 15);
+    total += best >> 4;
+  }
+#else
+  int palette[16][4];
+  for (int k = 0; k < 16; ++k)
+    for (int s = 0; s < 4; ++s) palette[k][s] = Bc7Interpolate(e0[s], e1[s], kBc7Weights4[k]);
+  for (int i = 0; i < 16; ++i) {
+    const int* v = t.value[i];
+    uint32_t best = std::numeric_limits<uint32_t>::max();
+    for (int k = 0; k < 16; ++k) {
+      const int* c = palette[k];
+      const int d0 = c[0] - v[0], d1 = c[1] - v[1], d2 = c[2] - v[2], d3 = c[3] - v[3];
+      const uint32_t e = uint32_t(d0 * d0 + d1 * d1 + d2 * d2 + 8 * d3 * d3);
       if (e < best) best = e, index[i] = uint8_t(k);
     }
     total += best;
   }
+#endif
   return total;
 }
 
-// Quantizes float endpoints and assigns indices. With `all_pbits` every
-// p-bit choice is fitted and the best kept; otherwise each endpoint (or
-// subset, for shared p-bits) takes the p-bit that decodes nearest to it.
+// TryEndpoints for mode 6 with the nearest p-bits, the same choices made
+// with fewer steps: a mode 6 endpoint with its p-bit decodes to 2q + p.
+void TryEndpointsMode6(const Texels& t, const float f0[4], const float f1[4], GroupFit& best) {
+  int rounded[2][4], miss[2][2] = {};
+  for (int s = 0; s < 4; ++s) rounded[0][s] = int(f0[s] + 0.5f), rounded[1][s] = int(f1[s] + 0.5f);
+  for (int e = 0; e < 2; ++e) {
+    for (int p = 0; p < 2; ++p) {
+      const uint8_t* nearest = kQuantize.of[7][p + 1];
+      for (int s = 0; s < 4; ++s) {
+        const int d = 2 * nearest[rounded[e][s]] + p - rounded[e][s];
+        miss[e][p] += d * d;
+      }
+    }
+    const float a = e ? f1[3] : f0[3];
+    if (a >= 254.5f) miss[e][0] += 1 << 20;
+    if (a < 0.5f) miss[e][1] += 1 << 20;
+  }
+  GroupFit fit;
+  int decoded[2][4];
+  for (int e = 0; e < 2; ++e) {
+    fit.p[e] = miss[e][1] < miss[e][0] ? 1 : 0;
+    for (int s = 0; s < 4; ++s) {
+      fit.q[e][s] = kQuantize.of[7][fit.p[e] + 1][rounded[e][s]];
+      decoded[e][s] = 2 * fit.q[e][s] + fit.p[e];
+    }
+  }
+  fit.error = AssignIndicesMode6(t, decoded[0], decoded[1], fit.index);
+  fit.flat_error = kNoError;  // counted when needed
+  if (fit.error < best.error) best = fit;
+}
+
 void TryEndpoints(const Texels& t, const uint8_t* members, int n, const GroupSpec& g, const float f0[4],
                   const float f1[4], bool all_pbits, GroupFit& best) {
+  if (g.count == 4 && g.index_bits == 4 && !t.alpha_weighted && !all_pbits) {
+    TryEndpointsMode6(t, f0, f1, best);
+    return;
+  }
   int nearest = 0;
   if (g.pbits && !all_pbits) {
     int miss[2][2] = {};  // [endpoint][p-bit]: squared distance of the decodings
@@ -224,7 +329,12 @@ void TryEndpoints(const Texels& t, const uint8_t* members, int n, const GroupSpe
       e0[s] = Decoded(fit.q[0][s], fit.p[0], g);
       e1[s] = Decoded(fit.q[1][s], fit.p[1], g);
     }
-    fit.error = AssignIndices(t, members, n, g, e0, e1, fit.index);
+    if (g.count == 4 && g.index_bits == 4 && !t.alpha_weighted) {
+      fit.error = AssignIndicesMode6(t, e0, e1, fit.index);
+      fit.flat_error = kNoError;  // counted when needed
+    } else {
+      fit.error = AssignIndices(t, members, n, g, e0, e1, fit.index, fit.flat_error);
+    }
     if (fit.error < best.error) best = fit;
   }
 }
@@ -248,6 +358,24 @@ bool LeastSquares(const Texels& t, const uint8_t* members, int n, const GroupSpe
   for (int s = 0; s < g.count; ++s) {
     f0[s] = std::clamp((bb * xa[s] - ab * xb[s]) / det, 0.0f, 255.0f);
     f1[s] = std::clamp((aa * xb[s] - ab * xa[s]) / det, 0.0f, 255.0f);
+  }
+  return true;
+}
+
+// LeastSquares for mode 6 in integers: with weights B = 64 b and A = 64 - B
+// the sums are exact, and one division per value gives the endpoints.
+bool LeastSquaresMode6(const Texels& t, const uint8_t* index, float f0[4], float f1[4]) {
+  int32_t sums[3] = {}, xa[4] = {}, xb[4] = {};  // sums below 2^19
+  for (int i = 0; i < 16; ++i) {
+    const int b = kBc7Weights4[index[i]], a = 64 - b;
+    sums[0] += a * a, sums[1] += a * b, sums[2] += b * b;
+    for (int s = 0; s < 4; ++s) xa[s] += a * t.value[i][s], xb[s] += b * t.value[i][s];
+  }
+  const int64_t aa = sums[0], ab = sums[1], bb = sums[2], det = aa * bb - ab * ab;
+  if (det <= 0) return false;
+  for (int s = 0; s < 4; ++s) {
+    f0[s] = float(std::clamp(double(64 * (bb * xa[s] - ab * xb[s])) / double(det), 0.0, 255.0));
+    f1[s] = float(std::clamp(double(64 * (aa * xb[s] - ab * xa[s])) / double(det), 0.0, 255.0));
   }
   return true;
 }
@@ -291,7 +419,7 @@ GroupFit FitGroup(const Texels& t, const uint8_t* members, int n, const GroupSpe
       float next[4] = {}, norm = 0;
       for (int r = 0; r < g.count; ++r) {
         for (int c = 0; c < g.count; ++c) next[r] += cov[r][c] * axis[c];
-        norm = std::max(norm, std::abs(next[r]));
+        norm = std::max(norm, next[r] < 0 ? -next[r] : next[r]);
       }
       if (norm <= 0) break;
       for (int s = 0; s < g.count; ++s) axis[s] = next[s] / norm;
@@ -368,18 +496,23 @@ bool SameValues(const Texels& t, const uint8_t* members, int n, const GroupSpec&
   return true;
 }
 
-// Error of alpha forced to 255 in the modes without alpha.
-uint64_t OpaqueAlphaError(const Texels& t) {
-  uint64_t e = 0;
+// Error of alpha forced to 255 in the modes without alpha, weighted and flat.
+struct OpaqueError {
+  uint64_t error = 0, flat_error = 0;
+};
+
+OpaqueError OpaqueAlphaError(const Texels& t) {
+  OpaqueError e;
   for (int i = 0; i < 16; ++i) {
     const int d = 255 - t.value[i][3];
-    e += uint64_t(t.weight[i][3]) * uint64_t(d * d);
+    e.error += uint64_t(t.weight[i][3]) * uint64_t(d * d);
+    e.flat_error += uint64_t(d * d);
   }
   return e;
 }
 
 // Modes 0-3, 6, 7 in one partition.
-Candidate FitSubsetMode(const Texels& t, int mode, int partition, const Search& search, uint64_t opaque_error) {
+Candidate FitSubsetMode(const Texels& t, int mode, int partition, const Search& search, const OpaqueError& opaque) {
   const Bc7Mode& m = kBc7Modes[mode];
   Candidate c;
   c.mode = mode;
@@ -388,10 +521,12 @@ Candidate FitSubsetMode(const Texels& t, int mode, int partition, const Search& 
   int counts[3];
   Members(m.subsets, partition, members, counts);
   const GroupSpec g = ColourSpec(m, mode, 0);
-  c.error = m.alpha_bits ? 0 : opaque_error;
+  c.error = m.alpha_bits ? 0 : opaque.error;
+  c.flat_error = m.alpha_bits ? 0 : opaque.flat_error;
   for (int s = 0; s < m.subsets; ++s) {
     const GroupFit fit = FitGroup(t, members[s], counts[s], g, search);
     c.error += fit.error;
+    c.flat_error += fit.flat_error;
     std::memcpy(c.q[s], fit.q, sizeof fit.q);
     c.p[s][0] = fit.p[0];
     c.p[s][1] = fit.p[1];
@@ -416,6 +551,7 @@ Candidate FitSeparateAlpha(const Texels& t, int mode, int rotation, int selectio
                                                                           : FitGroup(t, all, 16, colour, search);
   const GroupFit alpha_fit = FitGroup(t, all, 16, alpha, search);
   c.error = colour_fit.error + alpha_fit.error;
+  c.flat_error = colour_fit.flat_error + alpha_fit.flat_error;
   for (int e = 0; e < 2; ++e) {
     for (int s = 0; s < 3; ++s) c.q[0][e][s] = colour_fit.q[e][s];
     c.q[0][e][3] = alpha_fit.q[e][0];
@@ -479,12 +615,22 @@ void RankPartitions(const Texels& t, int subsets, int partitions, int channels, 
 // ---------------------------------------------------------------------------
 // Writing a candidate.
 
+// Fills the 128-bit block from its least significant bit up.
 struct BitWriter {
-  uint8_t* out;
+  uint64_t word[2] = {};
   int position = 0;
   void Put(uint32_t value, int bits) {
-    for (int b = 0; b < bits; ++b, ++position)
-      if (value >> b & 1) out[position >> 3] |= uint8_t(1u << (position & 7));
+    const uint64_t v = uint64_t(value) & ((uint64_t(1) << bits) - 1);
+    if (position < 64) {
+      word[0] |= v << position;
+      if (position + bits > 64) word[1] |= v >> (64 - position);
+    } else {
+      word[1] |= v << (position - 64);
+    }
+    position += bits;
+  }
+  void Store(uint8_t* out) const {
+    for (int b = 0; b < 16; ++b) out[b] = uint8_t(word[b >> 3] >> (8 * (b & 7)));
   }
 };
 
@@ -523,11 +669,28 @@ void FixAnchors(Candidate& c) {
   }
 }
 
-void WriteCandidate(Candidate c, uint8_t* out) {
+// Mode 6, which most blocks take, packed directly: the mode bit, the
+// endpoints channel by channel, the two p-bits, then the 4-bit indices with
+// texel 0's (the anchor) in 3 bits, the endpoints swapped when it is above 7.
+void WriteMode6(const Candidate& c, uint8_t* out) {
+  const int first = c.index[0] > 7 ? 1 : 0;
+  const unsigned flip = first ? 15 : 0;
+  uint64_t low = 1u << 6;
+  int position = 7;
+  for (int ch = 0; ch < 4; ++ch)
+    for (int e = 0; e < 2; ++e, position += 7) low |= uint64_t(c.q[0][e ^ first][ch]) << position;
+  low |= uint64_t(c.p[0][first]) << 63;
+  uint64_t high = uint64_t(c.p[0][first ^ 1]) | uint64_t(c.index[0] ^ flip) << 1;
+  for (int i = 1; i < 16; ++i) high |= uint64_t(c.index[i] ^ flip) << (4 * i);
+  for (int b = 0; b < 8; ++b) out[b] = uint8_t(low >> (8 * b)), out[8 + b] = uint8_t(high >> (8 * b));
+}
+
+void WriteCandidate(const Candidate& candidate, uint8_t* out) {
+  if (candidate.mode == 6) return WriteMode6(candidate, out);
+  Candidate c = candidate;
   FixAnchors(c);
   const Bc7Mode& m = kBc7Modes[c.mode];
-  std::memset(out, 0, 16);
-  BitWriter w{out};
+  BitWriter w;
   w.Put(1u << c.mode, c.mode + 1);
   w.Put(uint32_t(c.partition), m.partition_bits);
   w.Put(uint32_t(c.rotation), m.rotation_bits);
@@ -544,12 +707,14 @@ void WriteCandidate(Candidate c, uint8_t* out) {
   for (int i = 0; i < 16; ++i) w.Put(c.index[i], m.index_bits - Bc7IsAnchor(m.subsets, c.partition, i));
   if (m.index2_bits)
     for (int i = 0; i < 16; ++i) w.Put(c.index2[i], m.index2_bits - (i == 0));
+  w.Store(out);
 }
 
 // ---------------------------------------------------------------------------
 
 Texels Load(const uint8_t* texels, bool alpha_weighted) {
   Texels t;
+  t.alpha_weighted = alpha_weighted;
   for (int i = 0; i < 16; ++i) {
     for (int c = 0; c < 4; ++c) {
       t.value[i][c] = texels[4 * i + c];
@@ -557,12 +722,6 @@ Texels Load(const uint8_t* texels, bool alpha_weighted) {
     }
   }
   return t;
-}
-
-uint64_t PlainSquaredError(const uint8_t* texels, const uint8_t* decoded) {
-  uint64_t e = 0;
-  for (int k = 0; k < 64; ++k) e += uint64_t((decoded[k] - texels[k]) * (decoded[k] - texels[k]));
-  return e;
 }
 
 Candidate PlainMode6(const Texels& t) {
@@ -581,6 +740,7 @@ Candidate PlainMode6(const Texels& t) {
   GroupFit fit;
   TryEndpoints(t, all, 16, g, lo, hi, false, fit);
   c.error = fit.error;
+  c.flat_error = fit.flat_error;
   std::memcpy(c.q[0], fit.q, sizeof fit.q);
   c.p[0][0] = fit.p[0], c.p[0][1] = fit.p[1];
   std::memcpy(c.index, fit.index, 16);
@@ -593,10 +753,53 @@ void Keep(Candidate&& c, Candidate& best) {
 
 Search SearchFor(EncodeQuality quality) {
   switch (quality) {
-    case EncodeQuality::fast: return {1, 1, false, false, false, 256, 0};
-    case EncodeQuality::normal: return {3, 2, true, false, false, 48, 4};
-    default: return {8, 4, true, true, true, 0, 8};
+    case EncodeQuality::fast: return {1, 1, false, false, 256, 0};
+    case EncodeQuality::normal: return {3, 2, false, false, 48, 4};
+    default: return {8, 4, true, true, 0, 8};
   }
+}
+
+// The fast setting: mode 6 alone. Its start is the plain encoding, or,
+// when a channel falls as the widest one rises, the bounding box with that
+// channel's ends swapped (the box's other diagonal; two colours then sit on
+// its ends exactly). One least-squares pass then refits the endpoints to
+// the indices, which turns each channel's slope to the texels' own, and the
+// indices to the new endpoints; the better of the two stays.
+Candidate EncodeFast(const Texels& t, const Candidate& plain) {
+  const GroupSpec g = ColourSpec(kBc7Modes[6], 6, 0);
+  uint8_t all[16];
+  for (int i = 0; i < 16; ++i) all[i] = uint8_t(i);
+  GroupFit fit;
+  std::memcpy(fit.q, plain.q[0], sizeof fit.q);
+  fit.p[0] = plain.p[0][0], fit.p[1] = plain.p[0][1];
+  std::memcpy(fit.index, plain.index, 16);
+  fit.error = plain.error, fit.flat_error = plain.flat_error;
+
+  int lo[4] = {255, 255, 255, 255}, hi[4] = {}, sum[4] = {}, widest = 0;
+  for (int i = 0; i < 16; ++i)
+    for (int c = 0; c < 4; ++c)
+      lo[c] = std::min(lo[c], t.value[i][c]), hi[c] = std::max(hi[c], t.value[i][c]), sum[c] += t.value[i][c];
+  for (int c = 1; c < 4; ++c)
+    if (hi[c] - lo[c] > hi[widest] - lo[widest]) widest = c;
+  int products[4] = {};  // sums of each channel times the widest
+  for (int i = 0; i < 16; ++i)
+    for (int c = 0; c < 4; ++c) products[c] += t.value[i][widest] * t.value[i][c];
+  bool falls = false;
+  float f0[4], f1[4];
+  for (int c = 0; c < 4; ++c) {
+    const bool swap = 16 * products[c] < sum[widest] * sum[c];  // covariance below 0
+    falls = falls || swap;
+    f0[c] = float(swap ? hi[c] : lo[c]), f1[c] = float(swap ? lo[c] : hi[c]);
+  }
+  if (falls) TryEndpoints(t, all, 16, g, f0, f1, false, fit);
+
+  if (fit.error > 0 && LeastSquaresMode6(t, fit.index, f0, f1)) TryEndpoints(t, all, 16, g, f0, f1, false, fit);
+  Candidate c = plain;
+  std::memcpy(c.q[0], fit.q, sizeof fit.q);
+  c.p[0][0] = fit.p[0], c.p[0][1] = fit.p[1];
+  std::memcpy(c.index, fit.index, 16);
+  c.error = fit.error, c.flat_error = fit.flat_error;
+  return c;
 }
 
 Candidate Encode(const Texels& t, EncodeQuality quality, bool alpha_weighted, Candidate& plain) {
@@ -618,12 +821,18 @@ Candidate Encode(const Texels& t, EncodeQuality quality, bool alpha_weighted, Ca
     Keep(FitSeparateAlpha(t, 5, 0, 0, search), best);
     if (best.error == 0) return best;
   }
-  Keep(FitSubsetMode(t, 6, 0, search, 0), best);
+  if (quality == EncodeQuality::fast) {
+    Keep(EncodeFast(t, plain), best);
+    // Where alpha varies one line through all four channels fits badly
+    // (worse with alpha weighting): mode 5 fits alpha apart.
+    if (alpha_varies) Keep(FitSeparateAlpha(t, 5, 0, 0, search), best);
+    return best;
+  }
+  Keep(FitSubsetMode(t, 6, 0, search, {}), best);
   if (best.error <= good_enough) return best;
 
-  // Alpha apart from colour, for blocks whose alpha varies (fast: mode 5).
-  if (!search.all_modes && alpha_varies) Keep(FitSeparateAlpha(t, 5, 0, 0, search), best);
-  if (search.all_modes && (alpha_varies || quality == EncodeQuality::slow)) {
+  // Alpha apart from colour, for blocks whose alpha varies.
+  if (alpha_varies || quality == EncodeQuality::slow) {
     const int rotations = search.all_rotations ? 4 : 1;
     for (int rotation = 0; rotation < rotations; ++rotation) {
       Keep(FitSeparateAlpha(t, 5, rotation, 0, search), best);
@@ -633,24 +842,50 @@ Candidate Encode(const Texels& t, EncodeQuality quality, bool alpha_weighted, Ca
   }
 
   // Two subsets: one ranking of the 64 shapes serves modes 1, 3 and 7.
-  const uint64_t opaque_error = OpaqueAlphaError(t);
+  const OpaqueError opaque_alpha = OpaqueAlphaError(t);
+  const uint64_t opaque_error = opaque_alpha.error;
   int ranked[64];
   RankPartitions(t, 2, 64, opaque ? 3 : 4, search.partitions, ranked);
   for (int mode : {1, 3, 7}) {
-    // Fast tries mode 1 only where mode 6 is far from good enough.
-    if (!search.all_modes && (mode != 1 || best.error <= 4 * good_enough)) continue;
     if (mode == 7 ? opaque && quality != EncodeQuality::slow : opaque_error >= best.error) continue;
-    for (int k = 0; k < search.partitions; ++k) Keep(FitSubsetMode(t, mode, ranked[k], search, opaque_error), best);
+    for (int k = 0; k < search.partitions; ++k) Keep(FitSubsetMode(t, mode, ranked[k], search, opaque_alpha), best);
   }
-  if (!search.all_modes || best.error <= good_enough || opaque_error >= best.error) return best;
+  if (best.error <= good_enough || opaque_error >= best.error) return best;
 
   // Three subsets: mode 2 over all 64 shapes, mode 0 over the first 16.
   const int keep = std::max(1, search.partitions - 1);
   RankPartitions(t, 3, 64, 3, keep, ranked);
-  for (int k = 0; k < keep; ++k) Keep(FitSubsetMode(t, 2, ranked[k], search, opaque_error), best);
+  for (int k = 0; k < keep; ++k) Keep(FitSubsetMode(t, 2, ranked[k], search, opaque_alpha), best);
   RankPartitions(t, 3, 16, 3, keep, ranked);
-  for (int k = 0; k < keep; ++k) Keep(FitSubsetMode(t, 0, ranked[k], search, opaque_error), best);
+  for (int k = 0; k < keep; ++k) Keep(FitSubsetMode(t, 0, ranked[k], search, opaque_alpha), best);
   return best;
+}
+
+// Whether the plain mode 6 encoding decodes every alpha exactly. Then no
+// candidate is further than it from the texels, all channels counted alike,
+// if it is no further by the weighted error: alpha is the only channel
+// weighted apart, and the candidate's alpha misses by no less.
+bool PlainAlphaExact(const Texels& t, const Candidate& plain) {
+  const int e0 = 2 * plain.q[0][0][3] + plain.p[0][0], e1 = 2 * plain.q[0][1][3] + plain.p[0][1];
+  for (int i = 0; i < 16; ++i)
+    if (Bc7Interpolate(e0, e1, kBc7Weights4[plain.index[i]]) != t.value[i][3]) return false;
+  return true;
+}
+
+// The candidate's error with every channel counted alike; mode 6's index
+// search leaves it to be counted here, from the endpoints and indices.
+uint64_t FlatError(const Texels& t, const Candidate& c) {
+  if (c.flat_error != kNoError) return c.flat_error;
+  uint64_t e = 0;
+  for (int i = 0; i < 16; ++i) {
+    for (int s = 0; s < 4; ++s) {
+      const int d =
+          Bc7Interpolate(2 * c.q[0][0][s] + c.p[0][0], 2 * c.q[0][1][s] + c.p[0][1], kBc7Weights4[c.index[i]]) -
+          t.value[i][s];
+      e += uint64_t(d * d);
+    }
+  }
+  return e;
 }
 
 }  // namespace
@@ -668,20 +903,15 @@ uint64_t Bc7BlockError(const uint8_t* texels, const uint8_t* decoded, bool alpha
 
 uint64_t EncodeBc7BlockMeasured(const uint8_t* texels, const EncodeSettings& settings, uint8_t* out) {
   Candidate plain;
-  const Candidate c =
-      Encode(Load(texels, settings.bc7_alpha_weighted), settings.quality, settings.bc7_alpha_weighted, plain);
-  WriteCandidate(c, out);
-  if (settings.bc7_alpha_weighted || c.error == plain.error) return c.error;
+  const Texels t = Load(texels, settings.bc7_alpha_weighted);
+  const Candidate c = Encode(t, settings.quality, settings.bc7_alpha_weighted, plain);
   // The heavier alpha term may buy alpha with colour; the block still never
   // ends up further from its texels, all channels counted alike, than the
   // plain mode 6 encoding.
-  uint8_t plain_block[16], decoded[64], plain_decoded[64];
-  WriteCandidate(plain, plain_block);
-  DecodeBc7Block(out, decoded);
-  DecodeBc7Block(plain_block, plain_decoded);
-  if (PlainSquaredError(texels, decoded) <= PlainSquaredError(texels, plain_decoded)) return c.error;
-  std::memcpy(out, plain_block, 16);
-  return plain.error;
+  const bool keep = settings.bc7_alpha_weighted || c.error == plain.error || PlainAlphaExact(t, plain) ||
+                    FlatError(t, c) <= FlatError(t, plain);
+  WriteCandidate(keep ? c : plain, out);
+  return keep ? c.error : plain.error;
 }
 
 void EncodeBc7Block(const uint8_t* texels, const EncodeSettings& settings, uint8_t* out) {

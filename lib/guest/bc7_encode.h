@@ -11,12 +11,15 @@ namespace mivo {
 
 // 16 RGBA texels (64 bytes, row by row) in, one 16-byte block out. Every
 // setting starts from mode 6 with the block's per-channel bounds as
-// endpoints, then fits mode 6 along the texels' principal axis with
-// least-squares passes; solid colours (any alpha) go to mode 5 exactly.
-//   fast   - one-step axis, one least-squares pass, p-bits by nearest
-//            decoding; mode 1 in its best-ranked partition only for blocks
-//            that mode 6 leaves far from good;
-//   normal - stops when mode 6 is good enough; else modes 4/5 (rotation 0,
+// endpoints; solid colours (any alpha) go to mode 5 exactly. Without alpha
+// weighting mode 6's indices are each texel's nearest palette entry.
+//   fast   - mode 6 alone: from that start (or the bounding box's other
+//            diagonal where a channel falls as the widest rises), one
+//            least-squares refit of the endpoints to the indices; mode 5
+//            besides where alpha varies;
+//   normal - mode 6 along the texels' principal axis with least-squares
+//            passes, p-bits by nearest decoding; stops there when good
+//            enough; else modes 4/5 (rotation 0,
 //            both index selections) when alpha varies, the three best-ranked
 //            two-subset partitions for modes 1, 3 (and 7 with alpha), then
 //            the two best three-subset partitions for modes 2 and 0;
