@@ -285,6 +285,10 @@ void TryEndpointsMode6(const Texels& t, const float f0[4], const float f1[4], Gr
   if (fit.error < best.error) best = fit;
 }
 
+// False when a fitted alpha of 255 (or 0) would take the p-bit that cannot
+// decode to it.
+bool AlphaExactPbit(float alpha, int p) { return alpha >= 254.5f ? p == 1 : alpha < 0.5f ? p == 0 : true; }
+
 void TryEndpoints(const Texels& t, const uint8_t* members, int n, const GroupSpec& g, const float f0[4],
                   const float f1[4], bool all_pbits, GroupFit& best) {
   if (g.count == 4 && g.index_bits == 4 && !t.alpha_weighted && !all_pbits) {
@@ -322,6 +326,11 @@ void TryEndpoints(const Texels& t, const uint8_t* members, int n, const GroupSpe
     GroupFit fit;
     fit.p[0] = choice & 1;
     fit.p[1] = g.pbits == 1 ? choice >> 1 : choice & 1;
+    // The full search keeps opaque and fully transparent endpoints exact
+    // too: an opaque texture must not come back with alpha 254 here and there.
+    if (all_pbits && g.count == 4 && g.pbits == 1 &&
+        (!AlphaExactPbit(f0[3], fit.p[0]) || !AlphaExactPbit(f1[3], fit.p[1])))
+      continue;
     int e0[4], e1[4];
     for (int s = 0; s < g.count; ++s) {
       fit.q[0][s] = Quantize(f0[s], fit.p[0], g);

@@ -88,6 +88,22 @@ TEST(Bc7Encode, PillowDecodesEveryBlockToTheMeasuredError) {
   }
 }
 
+// A block of a real game texture (opaque, nearly flat with one bright
+// texel) on which the full p-bit search once traded alpha 255 for colour.
+TEST(Bc7Encode, OpaqueBlocksStayOpaqueAtEverySetting) {
+  const uint8_t rgb[16][3] = {{132, 132, 117}, {135, 135, 119}, {142, 143, 127}, {167, 170, 155},
+                              {130, 131, 117}, {130, 132, 116}, {132, 133, 117}, {136, 138, 124},
+                              {130, 131, 117}, {131, 133, 117}, {128, 129, 116}, {131, 131, 116},
+                              {130, 131, 116}, {129, 131, 116}, {130, 130, 116}, {129, 132, 117}};
+  const Bytes texels = MakeBlock([&](int x, int y, int c) { return c == 3 ? 255 : rgb[4 * y + x][c]; });
+  for (EncodeQuality quality : kQualities) {
+    uint8_t block[16], decoded[64];
+    EncodeBc7Block(texels.data(), {quality, false, false}, block);
+    DecodeBc7Block(block, decoded);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(decoded[4 * i + 3], 255) << "quality " << int(quality) << " texel " << i;
+  }
+}
+
 TEST(Bc7Encode, SolidColoursAreExact) {
   std::mt19937 rng(5);
   for (int n = 0; n < 300; ++n) {
