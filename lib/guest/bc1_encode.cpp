@@ -1,6 +1,9 @@
 #include "guest/bc1_encode.h"
 
+#include <algorithm>
 #include <utility>
+
+#include "guest/byte_order.h"
 
 namespace mivo {
 namespace {
@@ -92,15 +95,23 @@ constexpr int kThreeWeights[4][2] = {{2, 0}, {0, 2}, {1, 1}, {0, 0}};
 // --- Block state ------------------------------------------------------------
 
 // Four lanes of floats and of 32-bit integers (the compiler's vector
-// extension: plain SSE2 on x86-64). Distances between bytes are integers
-// below 2^24, so float arithmetic on them is exact and the results are
-// those of integer arithmetic on every platform.
+// extension: plain SSE2 on x86-64). Every value held in a float lane is an
+// integer below 2^24 in magnitude, so float arithmetic on them is exact and
+// the results are those of integer arithmetic on every platform.
 typedef float Floats __attribute__((vector_size(16)));
 typedef int32_t Ints __attribute__((vector_size(16)));
 
+Floats Select(Ints mask, Floats a, Floats b) { return mask ? a : b; }
+Floats Min(Floats a, Floats b) { return a < b ? a : b; }
+Floats Max(Floats a, Floats b) { return a > b ? a : b; }
+float Sum(Floats v) { return (v[0] + v[1]) + (v[2] + v[3]); }
+
 struct Texels {
-  int c[16][3];
+  const uint8_t* rgba;        // the 16 texels as given
   Floats lanes[3][4];         // channel ch of texels 4j..4j+3 in lanes[ch][j]
+  Floats fitted_lanes[3][4];  // the same, 0 for transparent texels
+  Floats minus8[3][4];        // -8 x lanes
+  Floats length4[4];          // 4 x the squared length of each texel's colour
   Ints transparent_lanes[4];  // all ones where a texel is transparent
   uint32_t transparent = 0;   // bit i: texel i takes index 3 and is not fitted
   int fitted = 0;
@@ -124,18 +135,30 @@ struct Placement {
 
 Texels ReadTexels(const uint8_t* rgba, const ColourBlockMode& mode) {
   Texels t;
-  for (int i = 0; i < 16; ++i) {
-    for (int ch = 0; ch < 3; ++ch) t.c[i][ch] = rgba[4 * i + ch];
-    if (mode.punch_through && !mode.four_colour_only && rgba[4 * i + 3] < 128) {
-      t.transparent |= 1u << i;
-    } else {
-      ++t.fitted;
+  t.rgba = rgba;
+  const bool punch_through = mode.punch_through && !mode.four_colour_only;
+  for (int j = 0; j < 4; ++j) {
+    const uint8_t* p = rgba + 16 * j;
+    const Ints texel = {int32_t(LoadLe32(p)), int32_t(LoadLe32(p + 4)), int32_t(LoadLe32(p + 8)),
+                        int32_t(LoadLe32(p + 12))};
+    const Ints transparent = punch_through ? (texel >> 24 & 255) < 128 : Ints{0, 0, 0, 0};
+    t.transparent_lanes[j] = transparent;
+    Floats length = {0, 0, 0, 0};
+    for (int ch = 0; ch < 3; ++ch) {
+      const Floats v = __builtin_convertvector(texel >> (8 * ch) & 255, Floats);
+      t.lanes[ch][j] = v;
+      t.fitted_lanes[ch][j] = Floats(Ints(v) & ~transparent);
+      t.minus8[ch][j] = v * -8.0f;
+      length += v * v;
     }
-    for (int ch = 0; ch < 3; ++ch) t.lanes[ch][i / 4][i % 4] = float(t.c[i][ch]);
-    t.transparent_lanes[i / 4][i % 4] = (t.transparent >> i) & 1 ? -1 : 0;
+    t.length4[j] = length * 4.0f;
+    for (int lane = 0; lane < 4; ++lane) t.transparent |= uint32_t(transparent[lane] & 1) << (4 * j + lane);
+    t.fitted += 4 + (transparent[0] + transparent[1]) + (transparent[2] + transparent[3]);
   }
   return t;
 }
+
+int Channel(const Texels& t, int i, int ch) { return t.rgba[4 * i + ch]; }
 
 bool Fitted(const Texels& t, int i) { return ((t.transparent >> i) & 1) == 0; }
 
@@ -158,6 +181,10 @@ Levels Quantize(const int ends[2][3]) {
 // Indices and error of a block with these endpoints, as the decoder reads
 // it: nearest colour per texel (lowest index among equals), never index 3 in
 // the three-colour mode except for transparent texels.
+//
+// Each texel's candidates are keyed 4 x squared distance + index, as
+// 4|x|^2 + 4|p|^2 + index - 8 x.p: the least key holds both the nearest
+// colour and, among equally near ones, the lowest index.
 Encoding Evaluate(const Texels& t, uint16_t c0, uint16_t c1, bool four_only) {
   const Levels l = Unpack(c0, c1);
   int p[4][3];
@@ -172,29 +199,26 @@ Encoding Evaluate(const Texels& t, uint16_t c0, uint16_t c1, bool four_only) {
     p[3][ch] = four ? Third(p[1][ch], p[0][ch]) : 0;
   }
   const int entries = four ? 4 : 3;
-  Encoding out{c0, c1, 0, 0};
-  Floats total = {0, 0, 0, 0};
-  for (int j = 0; j < 4; ++j) {
-    Floats best = {0, 0, 0, 0};
-    Ints index = {0, 0, 0, 0};
-    for (int k = 0; k < entries; ++k) {
-      const Floats dr = t.lanes[0][j] - float(p[k][0]), dg = t.lanes[1][j] - float(p[k][1]),
-                   db = t.lanes[2][j] - float(p[k][2]);
-      const Floats d = dr * dr + dg * dg + db * db;
-      if (k == 0) {
-        best = d;
-        continue;
-      }
-      const Ints nearer = d < best;  // strictly: the lowest index wins a tie
-      best = Floats((Ints(d) & nearer) | (Ints(best) & ~nearer));
-      index = (Ints{k, k, k, k} & nearer) | (index & ~nearer);
+  Floats key[4];
+  for (int k = 0; k < entries; ++k) {
+    const float r = float(p[k][0]), g = float(p[k][1]), b = float(p[k][2]);
+    const float constant = float(4 * (p[k][0] * p[k][0] + p[k][1] * p[k][1] + p[k][2] * p[k][2]) + k);
+    for (int j = 0; j < 4; ++j) {
+      const Floats candidate =
+          (t.length4[j] + constant) + (t.minus8[0][j] * r + t.minus8[1][j] * g + t.minus8[2][j] * b);
+      key[j] = k == 0 ? candidate : Min(key[j], candidate);
     }
-    const Ints transparent = t.transparent_lanes[j];
-    total += Floats(Ints(best) & ~transparent);
-    index = (Ints{3, 3, 3, 3} & transparent) | (index & ~transparent);
-    for (int lane = 0; lane < 4; ++lane) out.indices |= uint32_t(index[lane]) << (2 * (4 * j + lane));
   }
-  out.error = uint32_t(total[0] + total[1] + total[2] + total[3]);
+  Ints total = {0, 0, 0, 0}, packed = {0, 0, 0, 0};
+  for (int j = 0; j < 4; ++j) {
+    Ints keyed = __builtin_convertvector(key[j], Ints);
+    if (t.transparent != 0) keyed = (Ints{3, 3, 3, 3} & t.transparent_lanes[j]) | (keyed & ~t.transparent_lanes[j]);
+    total += keyed >> 2;
+    packed |= (keyed & 3) << (8 * j);
+  }
+  Encoding out{c0, c1, 0, 0};
+  out.error = uint32_t((total[0] + total[1]) + (total[2] + total[3]));
+  out.indices = uint32_t(packed[0] | packed[1] << 2 | packed[2] << 4 | packed[3] << 6);
   return out;
 }
 
@@ -213,23 +237,34 @@ int RoundClampDiv(int64_t num, int64_t den) {
   const int64_t q = (2 * num + den) / (2 * den);
   return q > 255 ? 255 : int(q);
 }
+int RoundClampDiv(int num, int den) {
+  if (num <= 0) return 0;
+  const int q = (2 * num + den) / (2 * den);
+  return q > 255 ? 255 : q;
+}
 
 // Endpoints (8-bit) minimising the squared error of the fitted texels for
-// the indices of `e`, solved exactly in integers. False when every texel
-// shares one weight pair (no unique solution).
+// the indices of `e`, solved exactly in integers (all terms stay below
+// 2^31). False when every texel shares one weight pair (no unique
+// solution). Transparent texels hold index 3, whose weights in the
+// three-colour mode are zero.
 bool LeastSquares(const Texels& t, const Encoding& e, bool four_only, int ends[2][3]) {
   const bool four = four_only || e.c0 > e.c1;
   const auto& weights = four ? kFourWeights : kThreeWeights;
-  const int64_t scale = four ? 3 : 2;
-  int64_t aa = 0, bb = 0, ab = 0, ax[3] = {}, bx[3] = {};
+  const int scale = four ? 3 : 2;
+  int count[4] = {}, sum[4][3] = {};
   for (int i = 0; i < 16; ++i) {
-    if (!Fitted(t, i)) continue;
     const int k = (e.indices >> (2 * i)) & 3;
-    const int64_t wa = weights[k][0], wb = weights[k][1];
-    aa += wa * wa, bb += wb * wb, ab += wa * wb;
-    for (int ch = 0; ch < 3; ++ch) ax[ch] += wa * t.c[i][ch], bx[ch] += wb * t.c[i][ch];
+    ++count[k];
+    for (int ch = 0; ch < 3; ++ch) sum[k][ch] += Channel(t, i, ch);
   }
-  const int64_t det = aa * bb - ab * ab;
+  int aa = 0, bb = 0, ab = 0, ax[3] = {}, bx[3] = {};
+  for (int k = 0; k < 4; ++k) {
+    const int wa = weights[k][0], wb = weights[k][1];
+    aa += wa * wa * count[k], bb += wb * wb * count[k], ab += wa * wb * count[k];
+    for (int ch = 0; ch < 3; ++ch) ax[ch] += wa * sum[k][ch], bx[ch] += wb * sum[k][ch];
+  }
+  const int det = aa * bb - ab * ab;
   if (det <= 0) return false;
   for (int ch = 0; ch < 3; ++ch) {
     ends[0][ch] = RoundClampDiv(scale * (bb * ax[ch] - ab * bx[ch]), det);
@@ -243,7 +278,10 @@ Encoding Refine(const Texels& t, Encoding e, const Placement& s, int steps) {
   for (int k = 0; k < steps && e.error > 0; ++k) {
     int ends[2][3];
     if (!LeastSquares(t, e, s.four_only, ends)) break;
-    const Encoding next = Place(t, Quantize(ends), s);
+    const Levels l = Quantize(ends);
+    const uint16_t a = Pack(l.q[0]), b = Pack(l.q[1]);
+    if ((a == e.c0 && b == e.c1) || (a == e.c1 && b == e.c0)) break;  // places as `e` again
+    const Encoding next = Place(t, l, s);
     if (next.error >= e.error) break;
     e = next;
   }
@@ -272,14 +310,20 @@ Encoding Perturb(const Texels& t, Encoding e, const Placement& s, int passes) {
   return e;
 }
 
+// Channel-wise maximum and minimum of the fitted texels (transparent lanes
+// hold 0 for the maximum and 255 for the minimum).
 Levels BoundingBox(const Texels& t) {
-  int ends[2][3] = {{0, 0, 0}, {255, 255, 255}};
-  for (int i = 0; i < 16; ++i) {
-    if (!Fitted(t, i)) continue;
-    for (int ch = 0; ch < 3; ++ch) {
-      ends[0][ch] = t.c[i][ch] > ends[0][ch] ? t.c[i][ch] : ends[0][ch];
-      ends[1][ch] = t.c[i][ch] < ends[1][ch] ? t.c[i][ch] : ends[1][ch];
+  int ends[2][3];
+  for (int ch = 0; ch < 3; ++ch) {
+    const Floats top = {255, 255, 255, 255};
+    Floats high = t.fitted_lanes[ch][0], low = Select(t.transparent_lanes[0], top, t.lanes[ch][0]);
+    for (int j = 1; j < 4; ++j) {
+      high = Max(high, t.fitted_lanes[ch][j]);
+      low = Min(low, Select(t.transparent_lanes[j], top, t.lanes[ch][j]));
     }
+    ends[0][ch] = int(high[0] > high[1] ? high[0] : high[1]);
+    ends[0][ch] = std::max(ends[0][ch], int(high[2] > high[3] ? high[2] : high[3]));
+    ends[1][ch] = std::min(int(low[0] < low[1] ? low[0] : low[1]), int(low[2] < low[3] ? low[2] : low[3]));
   }
   if (t.fitted == 0) ends[1][0] = ends[1][1] = ends[1][2] = 0;
   return Quantize(ends);
@@ -298,33 +342,39 @@ Levels SingleColour(const int colour[3], bool three) {
   return l;
 }
 
-// Rounded mean colour of the fitted texels.
-void MeanColour(const Texels& t, int mean[3]) {
-  for (int ch = 0; ch < 3; ++ch) {
-    int sum = 0;
-    for (int i = 0; i < 16; ++i)
-      if (Fitted(t, i)) sum += t.c[i][ch];
-    mean[ch] = (2 * sum + t.fitted) / (2 * t.fitted);
+// Sums of the fitted texels' channels and of their pairwise products.
+struct Moments {
+  int64_t sum[3];
+  int64_t cross[3][3];
+};
+
+Moments Measure(const Texels& t) {
+  Moments m;
+  const auto& f = t.fitted_lanes;
+  for (int a = 0; a < 3; ++a) {
+    m.sum[a] = int64_t(Sum((f[a][0] + f[a][1]) + (f[a][2] + f[a][3])));
+    for (int b = a; b < 3; ++b)
+      m.cross[a][b] = m.cross[b][a] =
+          int64_t(Sum((f[a][0] * f[b][0] + f[a][1] * f[b][1]) + (f[a][2] * f[b][2] + f[a][3] * f[b][3])));
   }
+  return m;
+}
+
+// Rounded mean colour of the fitted texels.
+void MeanColour(const Texels& t, const Moments& m, int mean[3]) {
+  for (int ch = 0; ch < 3; ++ch) mean[ch] = int((2 * m.sum[ch] + t.fitted) / (2 * t.fitted));
 }
 
 // The ends of the fitted texels' extent along their principal axis (power
-// iteration on the integer covariance). IEEE double arithmetic without
-// library calls: the same result on every platform. False for one colour.
-bool PrincipalEnds(const Texels& t, int iterations, int ends[2][3], int order[16]) {
-  int64_t sum[3] = {}, cross[3][3] = {};
-  for (int i = 0; i < 16; ++i) {
-    if (!Fitted(t, i)) continue;
-    for (int a = 0; a < 3; ++a) {
-      sum[a] += t.c[i][a];
-      for (int b = 0; b < 3; ++b) cross[a][b] += t.c[i][a] * t.c[i][b];
-    }
-  }
+// iteration on the integer covariance), and each texel's position along it
+// in `key`. IEEE double arithmetic without library calls: the same result
+// on every platform. False for one colour.
+bool PrincipalEnds(const Texels& t, const Moments& m, int iterations, int ends[2][3], double key[16]) {
   const int64_t n = t.fitted;
   double cov[3][3];
   int start = 0;
   for (int a = 0; a < 3; ++a) {
-    for (int b = 0; b < 3; ++b) cov[a][b] = double(n * cross[a][b] - sum[a] * sum[b]);
+    for (int b = 0; b < 3; ++b) cov[a][b] = double(n * m.cross[a][b] - m.sum[a] * m.sum[b]);
     if (cov[a][a] > cov[start][start]) start = a;
   }
   if (cov[start][start] <= 0) return false;
@@ -339,28 +389,18 @@ bool PrincipalEnds(const Texels& t, int iterations, int ends[2][3], int order[16
     if (top == 0) break;
     for (int a = 0; a < 3; ++a) v[a] = w[a] / top;
   }
-  const double mean[3] = {double(sum[0]) / double(n), double(sum[1]) / double(n), double(sum[2]) / double(n)};
+  const double mean[3] = {double(m.sum[0]) / double(n), double(m.sum[1]) / double(n), double(m.sum[2]) / double(n)};
   const double vv = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
   const double mv = mean[0] * v[0] + mean[1] * v[1] + mean[2] * v[2];
   double low = 0, high = 0;
   bool first = true;
   for (int i = 0; i < 16; ++i) {
     if (!Fitted(t, i)) continue;
-    const double p = t.c[i][0] * v[0] + t.c[i][1] * v[1] + t.c[i][2] * v[2];
+    const double p = Channel(t, i, 0) * v[0] + Channel(t, i, 1) * v[1] + Channel(t, i, 2) * v[2];
+    key[i] = p;
     if (first || p < low) low = p;
     if (first || p > high) high = p;
     first = false;
-  }
-  // Fitted texels from the far end of the axis to the near one (insertion
-  // sort, ties in texel order).
-  double key[16];
-  int count = 0;
-  for (int i = 0; i < 16; ++i) {
-    if (!Fitted(t, i)) continue;
-    const double p = t.c[i][0] * v[0] + t.c[i][1] * v[1] + t.c[i][2] * v[2];
-    int at = count++;
-    while (at > 0 && key[at - 1] < p) key[at] = key[at - 1], order[at] = order[at - 1], --at;
-    key[at] = p, order[at] = i;
   }
   const double along[2] = {(high - mv) / vv, (low - mv) / vv};
   for (int e = 0; e < 2; ++e) {
@@ -370,6 +410,20 @@ bool PrincipalEnds(const Texels& t, int iterations, int ends[2][3], int order[16
     }
   }
   return true;
+}
+
+// Fitted texels from the far end of the axis to the near one (insertion
+// sort of PrincipalEnds' keys, ties in texel order).
+void AxisOrder(const Texels& t, const double key[16], int order[16]) {
+  double sorted[16];
+  int count = 0;
+  for (int i = 0; i < 16; ++i) {
+    if (!Fitted(t, i)) continue;
+    const double p = key[i];
+    int at = count++;
+    while (at > 0 && sorted[at - 1] < p) sorted[at] = sorted[at - 1], order[at] = order[at - 1], --at;
+    sorted[at] = p, order[at] = i;
+  }
 }
 
 // Every split of the texels, in axis order, into runs that take the
@@ -388,27 +442,35 @@ bool ClusterEnds(const Texels& t, const int order[16], bool three, const int* ne
   const int n = t.fitted;
   const auto low = [&](int k, int floor) { return near && near[k] - radius > floor ? near[k] - radius : floor; };
   const auto high = [&](int k) { return near && near[k] + radius < n ? near[k] + radius : n; };
-  int64_t prefix[17][3] = {};
+  int prefix[17][3] = {};
   for (int m = 0; m < n; ++m)
-    for (int ch = 0; ch < 3; ++ch) prefix[m + 1][ch] = prefix[m][ch] + t.c[order[m]][ch];
+    for (int ch = 0; ch < 3; ++ch) prefix[m + 1][ch] = prefix[m][ch] + Channel(t, order[m], ch);
+  const int* total = prefix[n];
   const int64_t scale = three ? 2 : 3;
-  int64_t best_value = -1, best_det = 1, best[5] = {};  // a, b, c, then nothing
-  for (int a = low(0, 0); a <= high(0); ++a) {
-    for (int b = low(1, a); b <= high(1); ++b) {
-      for (int c = three ? n : low(2, b); c <= (three ? n : high(2)); ++c) {
+  const int64_t total_length =
+      int64_t(total[0]) * total[0] + int64_t(total[1]) * total[1] + int64_t(total[2]) * total[2];
+  // With ax the first endpoint's sum, bx = scale x total - ax, so the
+  // removed error bb ax^2 - 2 ab ax bx + aa bx^2 (summed over channels)
+  // needs only ax.ax and ax.total. Its products stay below 2^63.
+  int64_t best_value = -1, best_det = 1, best[5] = {};  // a, b, c, aa, bb
+  const int high0 = high(0), high1 = high(1), high2 = three ? n : high(2);
+  for (int a = low(0, 0); a <= high0; ++a) {
+    for (int b = low(1, a); b <= high1; ++b) {
+      const int partial[3] = {prefix[a][0] + prefix[b][0], prefix[a][1] + prefix[b][1], prefix[a][2] + prefix[b][2]};
+      for (int c = three ? n : low(2, b); c <= high2; ++c) {
         const int64_t n0 = a, n2 = b - a, n3 = c - b, n1 = n - c;
         const int64_t aa = three ? 4 * n0 + n2 : 9 * n0 + 4 * n2 + n3;
         const int64_t bb = three ? 4 * n1 + n2 : 9 * n1 + n2 + 4 * n3;
         const int64_t ab = three ? n2 : 2 * (n2 + n3);
         const int64_t det = aa * bb - ab * ab;
         if (det <= 0) continue;
-        int64_t value = 0;  // the error removed, times det
-        for (int ch = 0; ch < 3; ++ch) {
-          const int64_t ax = prefix[a][ch] + prefix[b][ch] + (three ? 0 : prefix[c][ch]);
-          const int64_t bx = scale * prefix[n][ch] - ax;
-          value += bb * ax * ax - 2 * ab * ax * bx + aa * bx * bx;
-        }
-        if (best_value < 0 || static_cast<__int128>(value) * best_det > static_cast<__int128>(best_value) * det) {
+        int ax[3];
+        for (int ch = 0; ch < 3; ++ch) ax[ch] = partial[ch] + (three ? 0 : prefix[c][ch]);
+        const int64_t length = int64_t(ax[0]) * ax[0] + int64_t(ax[1]) * ax[1] + int64_t(ax[2]) * ax[2];
+        const int64_t along = int64_t(ax[0]) * total[0] + int64_t(ax[1]) * total[1] + int64_t(ax[2]) * total[2];
+        const int64_t value =
+            (aa + 2 * ab + bb) * length - 2 * scale * (aa + ab) * along + aa * scale * scale * total_length;
+        if (best_value < 0 || value * best_det > best_value * det) {
           best_value = value, best_det = det, best[0] = a, best[1] = b, best[2] = c;
           best[3] = aa, best[4] = bb;
         }
@@ -420,7 +482,7 @@ bool ClusterEnds(const Texels& t, const int order[16], bool three, const int* ne
   const int64_t ab = three ? b - a : 2 * (c - a);
   for (int ch = 0; ch < 3; ++ch) {
     const int64_t ax = prefix[a][ch] + prefix[b][ch] + (three ? 0 : prefix[c][ch]);
-    const int64_t bx = scale * prefix[n][ch] - ax;
+    const int64_t bx = scale * total[ch] - ax;
     ends[0][ch] = RoundClampDiv(scale * (bb * ax - ab * bx), best_det);
     ends[1][ch] = RoundClampDiv(scale * (aa * bx - ab * ax), best_det);
   }
@@ -486,12 +548,14 @@ void EncodeColourBlock(const uint8_t* rgba, EncodeQuality quality, const ColourB
 
   Encoding best = Place(t, BoundingBox(t), must_three ? three : four);
   if (best.error > 0) {
-    int ends[2][3], order[16];
-    const bool spread = PrincipalEnds(t, effort.axis_iterations, ends, order);
+    const Moments moments = Measure(t);
+    int ends[2][3];
+    double key[16];
+    const bool spread = PrincipalEnds(t, moments, effort.axis_iterations, ends, key);
     const bool try_three = !mode.four_colour_only && (must_three || quality != EncodeQuality::fast || !spread);
     if (!spread || quality != EncodeQuality::fast) {
       int mean[3];
-      MeanColour(t, mean);
+      MeanColour(t, moments, mean);
       if (try_four) best = Better(best, Place(t, SingleColour(mean, false), four));
       if (try_three) best = Better(best, Place(t, SingleColour(mean, true), three));
     }
@@ -501,18 +565,25 @@ void EncodeColourBlock(const uint8_t* rgba, EncodeQuality quality, const ColourB
       if (try_four) four_fit = Better(best, Refine(t, Place(t, Quantize(ends), four), four, effort.refine_steps));
       const bool fit_three = try_three && (!try_four || four_fit.error > effort.three_above * uint32_t(t.fitted));
       if (fit_three) three_fit = Refine(t, Place(t, Quantize(ends), three), three, effort.refine_steps);
+      // The best split along the axis, near the current fit's split unless
+      // the radius covers every split; the axis order is sorted on first use.
+      int order[16];
+      bool ordered = false;
+      const auto cluster_ends = [&](const Encoding& fit, bool is_three, int cluster[2][3]) {
+        if (!ordered) AxisOrder(t, key, order), ordered = true;
+        int near[3];
+        const bool local = effort.cluster_radius < 16;
+        if (local) RunBoundaries(t, fit, is_three, near);
+        return ClusterEnds(t, order, is_three, local ? near : nullptr, effort.cluster_radius, cluster);
+      };
       int cluster[2][3];
       const uint32_t cluster_threshold = effort.cluster_above * uint32_t(t.fitted);
       const bool four_better_so_far = four_fit.error <= three_fit.error;
-      int near[3];
-      const bool local = effort.cluster_radius < 16;
-      if (local) RunBoundaries(t, four_fit, false, near);
       if (try_four && four_fit.error > cluster_threshold && (four_better_so_far || effort.perturb_both_modes) &&
-          ClusterEnds(t, order, false, local ? near : nullptr, effort.cluster_radius, cluster))
+          cluster_ends(four_fit, false, cluster))
         four_fit = Better(four_fit, Refine(t, Place(t, Quantize(cluster), four), four, effort.refine_steps));
-      if (local) RunBoundaries(t, three_fit, true, near);
       if (fit_three && three_fit.error > cluster_threshold && (!four_better_so_far || effort.perturb_both_modes) &&
-          ClusterEnds(t, order, true, local ? near : nullptr, effort.cluster_radius, cluster))
+          cluster_ends(three_fit, true, cluster))
         three_fit = Better(three_fit, Refine(t, Place(t, Quantize(cluster), three), three, effort.refine_steps));
       const uint32_t threshold = effort.perturb_above * uint32_t(t.fitted);
       const bool four_better = four_fit.error <= three_fit.error;
