@@ -185,30 +185,42 @@ Levels Quantize(const int ends[2][3]) {
 // Each texel's candidates are keyed 4 x squared distance + index, as
 // 4|x|^2 + 4|p|^2 + index - 8 x.p: the least key holds both the nearest
 // colour and, among equally near ones, the lowest index.
-Encoding Evaluate(const Texels& t, uint16_t c0, uint16_t c1, bool four_only) {
-  const Levels l = Unpack(c0, c1);
-  int p[4][3];
-  const bool four = four_only || c0 > c1;
-  for (int e = 0; e < 2; ++e) {
-    p[e][0] = Expand5(l.q[e][0]);
-    p[e][1] = Expand6(l.q[e][1]);
-    p[e][2] = Expand5(l.q[e][2]);
-  }
-  for (int ch = 0; ch < 3; ++ch) {
-    p[2][ch] = four ? Third(p[0][ch], p[1][ch]) : Half(p[0][ch], p[1][ch]);
-    p[3][ch] = four ? Third(p[1][ch], p[0][ch]) : 0;
-  }
-  const int entries = four ? 4 : 3;
-  Floats key[4];
-  for (int k = 0; k < entries; ++k) {
-    const float r = float(p[k][0]), g = float(p[k][1]), b = float(p[k][2]);
-    const float constant = float(4 * (p[k][0] * p[k][0] + p[k][1] * p[k][1] + p[k][2] * p[k][2]) + k);
-    for (int j = 0; j < 4; ++j) {
-      const Floats candidate =
-          (t.length4[j] + constant) + (t.minus8[0][j] * r + t.minus8[1][j] * g + t.minus8[2][j] * b);
+// The least key per texel among the first `Entries` palette colours, whose
+// channels lie in lanes k of r, g, b and their key constants 4|p|^2 + k in
+// lanes k of c.
+template <int Entries>
+void NearestKeys(const Texels& t, Floats r, Floats g, Floats b, Floats c, Floats key[4]) {
+  for (int j = 0; j < 4; ++j) {
+    const Floats mr = t.minus8[0][j], mg = t.minus8[1][j], mb = t.minus8[2][j], length = t.length4[j];
+    for (int k = 0; k < Entries; ++k) {
+      const Floats candidate = (length + c[k]) + (mr * r[k] + mg * g[k] + mb * b[k]);
       key[j] = k == 0 ? candidate : Min(key[j], candidate);
     }
   }
+}
+
+Encoding Evaluate(const Texels& t, uint16_t c0, uint16_t c1, bool four_only) {
+  const bool four = four_only || c0 > c1;
+  // The palette per channel, lane k for colour k: the endpoints expanded as
+  // the decoder does, then its interpolants, rounded as it rounds them
+  // (exact in floats: a quotient by 3 or 2 of an integer below 2^10
+  // truncates to the integer quotient).
+  const int r0 = Expand5(c0 >> 11), g0 = Expand6((c0 >> 5) & 63), b0 = Expand5(c0 & 31);
+  const int r1 = Expand5(c1 >> 11), g1 = Expand6((c1 >> 5) & 63), b1 = Expand5(c1 & 31);
+  const Floats w0 = four ? Floats{3, 0, 2, 1} : Floats{2, 0, 1, 0}, w1 = four ? Floats{0, 3, 1, 2} : Floats{0, 2, 1, 0};
+  const Floats bias = four ? Floats{0, 0, 1, 1} : Floats{0, 0, 1, 0};
+  const float divisor = four ? 3.0f : 2.0f;
+  const auto palette = [&](int e0, int e1) {
+    return __builtin_convertvector(__builtin_convertvector((w0 * float(e0) + w1 * float(e1) + bias) / divisor, Ints),
+                                   Floats);
+  };
+  const Floats r = palette(r0, r1), g = palette(g0, g1), b = palette(b0, b1);
+  const Floats c = (r * r + g * g + b * b) * 4.0f + Floats{0, 1, 2, 3};
+  Floats key[4];
+  if (four)
+    NearestKeys<4>(t, r, g, b, c, key);
+  else
+    NearestKeys<3>(t, r, g, b, c, key);
   Ints total = {0, 0, 0, 0}, packed = {0, 0, 0, 0};
   for (int j = 0; j < 4; ++j) {
     Ints keyed = __builtin_convertvector(key[j], Ints);
@@ -244,17 +256,16 @@ int RoundClampDiv(int num, int den) {
 }
 
 // Endpoints (8-bit) minimising the squared error of the fitted texels for
-// the indices of `e`, solved exactly in integers (all terms stay below
-// 2^31). False when every texel shares one weight pair (no unique
-// solution). Transparent texels hold index 3, whose weights in the
-// three-colour mode are zero.
-bool LeastSquares(const Texels& t, const Encoding& e, bool four_only, int ends[2][3]) {
-  const bool four = four_only || e.c0 > e.c1;
+// these indices, solved exactly in integers (all terms stay below 2^31).
+// False when every texel shares one weight pair (no unique solution).
+// Transparent texels hold index 3, whose weights in the three-colour mode
+// are zero.
+bool LeastSquares(const Texels& t, uint32_t indices, bool four, int ends[2][3]) {
   const auto& weights = four ? kFourWeights : kThreeWeights;
   const int scale = four ? 3 : 2;
   int count[4] = {}, sum[4][3] = {};
   for (int i = 0; i < 16; ++i) {
-    const int k = (e.indices >> (2 * i)) & 3;
+    const int k = (indices >> (2 * i)) & 3;
     ++count[k];
     for (int ch = 0; ch < 3; ++ch) sum[k][ch] += Channel(t, i, ch);
   }
@@ -277,7 +288,7 @@ bool LeastSquares(const Texels& t, const Encoding& e, bool four_only, int ends[2
 Encoding Refine(const Texels& t, Encoding e, const Placement& s, int steps) {
   for (int k = 0; k < steps && e.error > 0; ++k) {
     int ends[2][3];
-    if (!LeastSquares(t, e, s.four_only, ends)) break;
+    if (!LeastSquares(t, e.indices, s.four_only || e.c0 > e.c1, ends)) break;
     const Levels l = Quantize(ends);
     const uint16_t a = Pack(l.q[0]), b = Pack(l.q[1]);
     if ((a == e.c0 && b == e.c1) || (a == e.c1 && b == e.c0)) break;  // places as `e` again
@@ -367,9 +378,15 @@ void MeanColour(const Texels& t, const Moments& m, int mean[3]) {
 
 // The ends of the fitted texels' extent along their principal axis (power
 // iteration on the integer covariance), and each texel's position along it
-// in `key`. IEEE double arithmetic without library calls: the same result
+// in its keys. IEEE double arithmetic without library calls: the same result
 // on every platform. False for one colour.
-bool PrincipalEnds(const Texels& t, const Moments& m, int iterations, int ends[2][3], double key[16]) {
+struct Axis {
+  int ends[2][3];  // 8-bit colours at the high and the low end
+  double key[16];  // fitted texels' positions along the axis
+  double low, high;
+};
+
+bool PrincipalEnds(const Texels& t, const Moments& m, int iterations, Axis& axis) {
   const int64_t n = t.fitted;
   double cov[3][3];
   int start = 0;
@@ -397,7 +414,7 @@ bool PrincipalEnds(const Texels& t, const Moments& m, int iterations, int ends[2
   for (int i = 0; i < 16; ++i) {
     if (!Fitted(t, i)) continue;
     const double p = Channel(t, i, 0) * v[0] + Channel(t, i, 1) * v[1] + Channel(t, i, 2) * v[2];
-    key[i] = p;
+    axis.key[i] = p;
     if (first || p < low) low = p;
     if (first || p > high) high = p;
     first = false;
@@ -406,10 +423,27 @@ bool PrincipalEnds(const Texels& t, const Moments& m, int iterations, int ends[2
   for (int e = 0; e < 2; ++e) {
     for (int a = 0; a < 3; ++a) {
       const double x = mean[a] + v[a] * along[e];
-      ends[e][a] = x <= 0 ? 0 : x >= 255 ? 255 : int(x + 0.5);
+      axis.ends[e][a] = x <= 0 ? 0 : x >= 255 ? 255 : int(x + 0.5);
     }
   }
+  axis.low = low, axis.high = high;
   return true;
+}
+
+// Four-colour indices from the fitted texels' positions along the axis: the
+// nearest of four even steps from the high end (the first endpoint) to the
+// low one.
+uint32_t StepIndices(const Texels& t, const Axis& axis) {
+  static constexpr uint32_t kByStep[4] = {0, 2, 3, 1};
+  const double extent = axis.high - axis.low;
+  uint32_t indices = 0;
+  for (int i = 0; i < 16; ++i) {
+    if (!Fitted(t, i)) continue;
+    const double steps = 3 * (axis.high - axis.key[i]);
+    const int step = steps < 0.5 * extent ? 0 : steps < 1.5 * extent ? 1 : steps < 2.5 * extent ? 2 : 3;
+    indices |= kByStep[step] << (2 * i);
+  }
+  return indices;
 }
 
 // Fitted texels from the far end of the axis to the near one (insertion
@@ -516,14 +550,15 @@ struct Effort {
   int perturb_passes;
   uint32_t perturb_above;  // per fitted texel
   bool perturb_both_modes;
+  bool step_indices;       // four colours: least squares for the axis steps' indices, no evaluation before
   uint32_t cluster_above;  // per fitted texel: also start from the best split along the axis
   int cluster_radius;      // around the current fit's split; 16: every split
   uint32_t three_above;    // per fitted texel: fit the three-colour mode too
 };
 constexpr uint32_t kNever = 1u << 20;
-constexpr Effort kEffort[3] = {{3, 1, 0, kNever, false, kNever, 0, 0},
-                               {4, 2, 1, 24, false, 16, 2, 16},
-                               {8, 8, 16, 0, true, 0, 16, 0}};  // fast, normal, slow
+constexpr Effort kEffort[3] = {{3, 1, 0, kNever, false, true, kNever, 0, 0},
+                               {4, 2, 1, 24, false, false, 16, 2, 16},
+                               {8, 8, 16, 0, true, false, 0, 16, 0}};  // fast, normal, slow
 
 }  // namespace
 
@@ -549,9 +584,8 @@ void EncodeColourBlock(const uint8_t* rgba, EncodeQuality quality, const ColourB
   Encoding best = Place(t, BoundingBox(t), must_three ? three : four);
   if (best.error > 0) {
     const Moments moments = Measure(t);
-    int ends[2][3];
-    double key[16];
-    const bool spread = PrincipalEnds(t, moments, effort.axis_iterations, ends, key);
+    Axis axis;
+    const bool spread = PrincipalEnds(t, moments, effort.axis_iterations, axis);
     const bool try_three = !mode.four_colour_only && (must_three || quality != EncodeQuality::fast || !spread);
     if (!spread || quality != EncodeQuality::fast) {
       int mean[3];
@@ -562,15 +596,19 @@ void EncodeColourBlock(const uint8_t* rgba, EncodeQuality quality, const ColourB
     if (spread) {
       Encoding four_fit, three_fit;
       four_fit.error = three_fit.error = ~0u;
-      if (try_four) four_fit = Better(best, Refine(t, Place(t, Quantize(ends), four), four, effort.refine_steps));
+      int fitted[2][3];
+      if (try_four && effort.step_indices && LeastSquares(t, StepIndices(t, axis), true, fitted))
+        four_fit = Better(best, Place(t, Quantize(fitted), four));
+      else if (try_four)
+        four_fit = Better(best, Refine(t, Place(t, Quantize(axis.ends), four), four, effort.refine_steps));
       const bool fit_three = try_three && (!try_four || four_fit.error > effort.three_above * uint32_t(t.fitted));
-      if (fit_three) three_fit = Refine(t, Place(t, Quantize(ends), three), three, effort.refine_steps);
+      if (fit_three) three_fit = Refine(t, Place(t, Quantize(axis.ends), three), three, effort.refine_steps);
       // The best split along the axis, near the current fit's split unless
       // the radius covers every split; the axis order is sorted on first use.
       int order[16];
       bool ordered = false;
       const auto cluster_ends = [&](const Encoding& fit, bool is_three, int cluster[2][3]) {
-        if (!ordered) AxisOrder(t, key, order), ordered = true;
+        if (!ordered) AxisOrder(t, axis.key, order), ordered = true;
         int near[3];
         const bool local = effort.cluster_radius < 16;
         if (local) RunBoundaries(t, fit, is_three, near);
