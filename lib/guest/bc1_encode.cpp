@@ -492,7 +492,8 @@ bool ClusterEnds(const Texels& t, const int order[16], bool three, const int* ne
     for (int b = low(1, a); b <= high1; ++b) {
       const int partial[3] = {prefix[a][0] + prefix[b][0], prefix[a][1] + prefix[b][1], prefix[a][2] + prefix[b][2]};
       for (int c = three ? n : low(2, b); c <= high2; ++c) {
-        const int64_t n0 = a, n2 = b - a, n3 = c - b, n1 = n - c;
+        // Run lengths per index; with three colours the last run [b, n) takes index 1.
+        const int64_t n0 = a, n2 = b - a, n3 = three ? 0 : c - b, n1 = three ? n - b : n - c;
         const int64_t aa = three ? 4 * n0 + n2 : 9 * n0 + 4 * n2 + n3;
         const int64_t bb = three ? 4 * n1 + n2 : 9 * n1 + n2 + 4 * n3;
         const int64_t ab = three ? n2 : 2 * (n2 + n3);
