@@ -256,30 +256,33 @@ int RoundClampDiv(int num, int den) {
 }
 
 // Endpoints (8-bit) minimising the squared error of the fitted texels for
-// these indices, solved exactly in integers (all terms stay below 2^31).
-// False when every texel shares one weight pair (no unique solution).
-// Transparent texels hold index 3, whose weights in the three-colour mode
-// are zero.
+// these indices, solved exactly in integers. False when every texel shares
+// one weight pair (no unique solution).
+//
+// The first endpoint's weight w per texel (in thirds or halves) gives the
+// second's as scale - w, so the sums needed are those of w, w^2, w x and x
+// over the fitted texels: in float lanes, exact (below 2^14). Transparent
+// texels hold index 3, whose weights in the three-colour mode are zero.
 bool LeastSquares(const Texels& t, uint32_t indices, bool four, int ends[2][3]) {
-  const auto& weights = four ? kFourWeights : kThreeWeights;
   const int scale = four ? 3 : 2;
-  int count[4] = {}, sum[4][3] = {};
-  for (int i = 0; i < 16; ++i) {
-    const int k = (indices >> (2 * i)) & 3;
-    ++count[k];
-    for (int ch = 0; ch < 3; ++ch) sum[k][ch] += Channel(t, i, ch);
+  const Ints spread = {int32_t(indices), int32_t(indices >> 2), int32_t(indices >> 4), int32_t(indices >> 6)};
+  Floats w_sum = {0, 0, 0, 0}, w_square = {0, 0, 0, 0}, wx[3] = {}, x[3] = {};
+  for (int j = 0; j < 4; ++j) {
+    const Ints index = spread >> (8 * j) & 3, odd = -(index & 1), high = index >> 1;
+    // Four colours: 0, 1, 2, 3 weigh 3, 0, 2, 1; three: 2, 0, 1, 0.
+    const Ints w = four ? (high & odd) | ((3 - high) & ~odd) : (2 - high) & ~odd;
+    const Floats wf = __builtin_convertvector(w, Floats);
+    w_sum += wf, w_square += wf * wf;
+    for (int ch = 0; ch < 3; ++ch) wx[ch] += wf * t.fitted_lanes[ch][j], x[ch] += t.fitted_lanes[ch][j];
   }
-  int aa = 0, bb = 0, ab = 0, ax[3] = {}, bx[3] = {};
-  for (int k = 0; k < 4; ++k) {
-    const int wa = weights[k][0], wb = weights[k][1];
-    aa += wa * wa * count[k], bb += wb * wb * count[k], ab += wa * wb * count[k];
-    for (int ch = 0; ch < 3; ++ch) ax[ch] += wa * sum[k][ch], bx[ch] += wb * sum[k][ch];
-  }
+  const int n = t.fitted, sum_w = int(Sum(w_sum)), sum_w2 = int(Sum(w_square));
+  const int aa = sum_w2, ab = scale * sum_w - sum_w2, bb = scale * scale * n - 2 * scale * sum_w + sum_w2;
   const int det = aa * bb - ab * ab;
   if (det <= 0) return false;
   for (int ch = 0; ch < 3; ++ch) {
-    ends[0][ch] = RoundClampDiv(scale * (bb * ax[ch] - ab * bx[ch]), det);
-    ends[1][ch] = RoundClampDiv(scale * (aa * bx[ch] - ab * ax[ch]), det);
+    const int ax = int(Sum(wx[ch])), bx = scale * int(Sum(x[ch])) - ax;
+    ends[0][ch] = RoundClampDiv(scale * (bb * ax - ab * bx), det);
+    ends[1][ch] = RoundClampDiv(scale * (aa * bx - ab * ax), det);
   }
   return true;
 }
