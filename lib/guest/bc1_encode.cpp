@@ -88,11 +88,6 @@ constexpr SingleFits MakeSingleFits() {
 }
 constexpr SingleFits kSingleFits = MakeSingleFits();
 
-// Weights of endpoints 0 and 1 per index: thirds with four colours, halves
-// with three (index 3 is then transparent and never fitted).
-constexpr int kFourWeights[4][2] = {{3, 0}, {0, 3}, {2, 1}, {1, 2}};
-constexpr int kThreeWeights[4][2] = {{2, 0}, {0, 2}, {1, 1}, {0, 0}};
-
 // --- Block state ------------------------------------------------------------
 
 // Four lanes of floats and of 32-bit integers (the compiler's vector
@@ -272,7 +267,9 @@ bool LeastSquares(const Texels& t, uint32_t indices, bool four, int ends[2][3]) 
   Floats w_sum = {0, 0, 0, 0}, w_square = {0, 0, 0, 0}, wx[3] = {}, x[3] = {};
   for (int j = 0; j < 4; ++j) {
     const Ints index = spread >> (8 * j) & 3, odd = -(index & 1), high = index >> 1;
-    // Four colours: 0, 1, 2, 3 weigh 3, 0, 2, 1; three: 2, 0, 1, 0.
+    // The first endpoint's weight per index, in thirds with four colours (0, 1,
+    // 2, 3 weigh 3, 0, 2, 1), in halves with three (2, 0, 1, and 0 for the
+    // transparent index 3).
     const Ints w = four ? (high & odd) | ((3 - high) & ~odd) : (2 - high) & ~odd;
     const Floats wf = __builtin_convertvector(w, Floats);
     w_sum += wf, w_square += wf * wf;
