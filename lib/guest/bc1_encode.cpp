@@ -185,15 +185,17 @@ Levels Quantize(const int ends[2][3]) {
 // colour and, among equally near ones, the lowest index.
 // The least key per texel among the first `Entries` palette colours, whose
 // channels lie in lanes k of r, g, b and their key constants 4|p|^2 + k in
-// lanes k of c.
+// lanes k of c. The texel's own term 4|x|^2 is added after the minimum.
 template <int Entries>
 void NearestKeys(const Texels& t, Floats r, Floats g, Floats b, Floats c, Floats key[4]) {
   for (int j = 0; j < 4; ++j) {
-    const Floats mr = t.minus8[0][j], mg = t.minus8[1][j], mb = t.minus8[2][j], length = t.length4[j];
+    const Floats mr = t.minus8[0][j], mg = t.minus8[1][j], mb = t.minus8[2][j];
+    Floats least = {};
     for (int k = 0; k < Entries; ++k) {
-      const Floats candidate = (length + c[k]) + (mr * r[k] + mg * g[k] + mb * b[k]);
-      key[j] = k == 0 ? candidate : Min(key[j], candidate);
+      const Floats candidate = c[k] + (mr * r[k] + mg * g[k] + mb * b[k]);
+      least = k == 0 ? candidate : Min(least, candidate);
     }
+    key[j] = t.length4[j] + least;
   }
 }
 
@@ -207,9 +209,9 @@ Encoding Evaluate(const Texels& t, uint16_t c0, uint16_t c1, bool four_only) {
   const int r1 = Expand5(c1 >> 11), g1 = Expand6((c1 >> 5) & 63), b1 = Expand5(c1 & 31);
   const Floats w0 = four ? Floats{3, 0, 2, 1} : Floats{2, 0, 1, 0}, w1 = four ? Floats{0, 3, 1, 2} : Floats{0, 2, 1, 0};
   const Floats bias = four ? Floats{0, 0, 1, 1} : Floats{0, 0, 1, 0};
-  const float divisor = four ? 3.0f : 2.0f;
+  const float divisor = four ? 1.0f / 3 : 0.5f;  // the product truncates as the quotient would
   const auto palette = [&](int e0, int e1) {
-    return __builtin_convertvector(__builtin_convertvector((w0 * float(e0) + w1 * float(e1) + bias) / divisor, Ints),
+    return __builtin_convertvector(__builtin_convertvector((w0 * float(e0) + w1 * float(e1) + bias) * divisor, Ints),
                                    Floats);
   };
   const Floats r = palette(r0, r1), g = palette(g0, g1), b = palette(b0, b1);
@@ -330,11 +332,11 @@ Levels BoundingBox(const Texels& t) {
   int ends[2][3];
   for (int ch = 0; ch < 3; ++ch) {
     const Floats top = {255, 255, 255, 255};
-    Floats high = t.fitted_lanes[ch][0], low = Select(t.transparent_lanes[0], top, t.lanes[ch][0]);
-    for (int j = 1; j < 4; ++j) {
-      high = Max(high, t.fitted_lanes[ch][j]);
-      low = Min(low, Select(t.transparent_lanes[j], top, t.lanes[ch][j]));
-    }
+    const auto raised = [&](int j) {
+      return t.transparent == 0 ? t.lanes[ch][j] : Select(t.transparent_lanes[j], top, t.lanes[ch][j]);
+    };
+    Floats high = t.fitted_lanes[ch][0], low = raised(0);
+    for (int j = 1; j < 4; ++j) high = Max(high, t.fitted_lanes[ch][j]), low = Min(low, raised(j));
     ends[0][ch] = int(high[0] > high[1] ? high[0] : high[1]);
     ends[0][ch] = std::max(ends[0][ch], int(high[2] > high[3] ? high[2] : high[3]));
     ends[1][ch] = std::min(int(low[0] < low[1] ? low[0] : low[1]), int(low[2] < low[3] ? low[2] : low[3]));
