@@ -586,7 +586,7 @@ struct Effort {
   uint32_t three_above;    // per fitted texel: fit the three-colour mode too
 };
 constexpr uint32_t kNever = 1u << 20;
-constexpr Effort kEffort[3] = {{3, 1, 0, kNever, false, true, kNever, 0, 0},
+constexpr Effort kEffort[3] = {{2, 1, 0, kNever, false, true, kNever, 0, 0},
                                {4, 2, 1, 24, false, true, 24, 1, 16},
                                {8, 8, 16, 0, true, false, 0, 16, 0}};  // fast, normal, slow
 
