@@ -1,6 +1,10 @@
 #include "guest/bc1_encode.h"
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
+
+#include "guest/byte_order.h"
 
 namespace mivo {
 namespace {
@@ -84,23 +88,28 @@ constexpr SingleFits MakeSingleFits() {
 }
 constexpr SingleFits kSingleFits = MakeSingleFits();
 
-// Weights of endpoints 0 and 1 per index: thirds with four colours, halves
-// with three (index 3 is then transparent and never fitted).
-constexpr int kFourWeights[4][2] = {{3, 0}, {0, 3}, {2, 1}, {1, 2}};
-constexpr int kThreeWeights[4][2] = {{2, 0}, {0, 2}, {1, 1}, {0, 0}};
-
 // --- Block state ------------------------------------------------------------
 
 // Four lanes of floats and of 32-bit integers (the compiler's vector
-// extension: plain SSE2 on x86-64). Distances between bytes are integers
-// below 2^24, so float arithmetic on them is exact and the results are
-// those of integer arithmetic on every platform.
+// extension: plain SSE2 on x86-64). Every value held in a float lane is an
+// integer below 2^24 in magnitude, so float arithmetic on them is exact and
+// the results are those of integer arithmetic on every platform.
 typedef float Floats __attribute__((vector_size(16)));
 typedef int32_t Ints __attribute__((vector_size(16)));
+typedef double Doubles __attribute__((vector_size(16)));
+typedef int64_t Longs __attribute__((vector_size(16)));
+
+Floats Select(Ints mask, Floats a, Floats b) { return mask ? a : b; }
+Floats Min(Floats a, Floats b) { return a < b ? a : b; }
+Floats Max(Floats a, Floats b) { return a > b ? a : b; }
+float Sum(Floats v) { return (v[0] + v[1]) + (v[2] + v[3]); }
 
 struct Texels {
-  int c[16][3];
+  const uint8_t* rgba;        // the 16 texels as given
   Floats lanes[3][4];         // channel ch of texels 4j..4j+3 in lanes[ch][j]
+  Floats fitted_lanes[3][4];  // the same, 0 for transparent texels
+  Floats minus8[3][4];        // -8 x lanes
+  Floats length4[4];          // 4 x the squared length of each texel's colour
   Ints transparent_lanes[4];  // all ones where a texel is transparent
   uint32_t transparent = 0;   // bit i: texel i takes index 3 and is not fitted
   int fitted = 0;
@@ -124,18 +133,30 @@ struct Placement {
 
 Texels ReadTexels(const uint8_t* rgba, const ColourBlockMode& mode) {
   Texels t;
-  for (int i = 0; i < 16; ++i) {
-    for (int ch = 0; ch < 3; ++ch) t.c[i][ch] = rgba[4 * i + ch];
-    if (mode.punch_through && !mode.four_colour_only && rgba[4 * i + 3] < 128) {
-      t.transparent |= 1u << i;
-    } else {
-      ++t.fitted;
+  t.rgba = rgba;
+  const bool punch_through = mode.punch_through && !mode.four_colour_only;
+  for (int j = 0; j < 4; ++j) {
+    const uint8_t* p = rgba + 16 * j;
+    const Ints texel = {int32_t(LoadLe32(p)), int32_t(LoadLe32(p + 4)), int32_t(LoadLe32(p + 8)),
+                        int32_t(LoadLe32(p + 12))};
+    const Ints transparent = punch_through ? (texel >> 24 & 255) < 128 : Ints{0, 0, 0, 0};
+    t.transparent_lanes[j] = transparent;
+    Floats length = {0, 0, 0, 0};
+    for (int ch = 0; ch < 3; ++ch) {
+      const Floats v = __builtin_convertvector(texel >> (8 * ch) & 255, Floats);
+      t.lanes[ch][j] = v;
+      t.fitted_lanes[ch][j] = Floats(Ints(v) & ~transparent);
+      t.minus8[ch][j] = v * -8.0f;
+      length += v * v;
     }
-    for (int ch = 0; ch < 3; ++ch) t.lanes[ch][i / 4][i % 4] = float(t.c[i][ch]);
-    t.transparent_lanes[i / 4][i % 4] = (t.transparent >> i) & 1 ? -1 : 0;
+    t.length4[j] = length * 4.0f;
+    for (int lane = 0; lane < 4; ++lane) t.transparent |= uint32_t(transparent[lane] & 1) << (4 * j + lane);
+    t.fitted += 4 + (transparent[0] + transparent[1]) + (transparent[2] + transparent[3]);
   }
   return t;
 }
+
+int Channel(const Texels& t, int i, int ch) { return t.rgba[4 * i + ch]; }
 
 bool Fitted(const Texels& t, int i) { return ((t.transparent >> i) & 1) == 0; }
 
@@ -158,43 +179,58 @@ Levels Quantize(const int ends[2][3]) {
 // Indices and error of a block with these endpoints, as the decoder reads
 // it: nearest colour per texel (lowest index among equals), never index 3 in
 // the three-colour mode except for transparent texels.
-Encoding Evaluate(const Texels& t, uint16_t c0, uint16_t c1, bool four_only) {
-  const Levels l = Unpack(c0, c1);
-  int p[4][3];
-  const bool four = four_only || c0 > c1;
-  for (int e = 0; e < 2; ++e) {
-    p[e][0] = Expand5(l.q[e][0]);
-    p[e][1] = Expand6(l.q[e][1]);
-    p[e][2] = Expand5(l.q[e][2]);
-  }
-  for (int ch = 0; ch < 3; ++ch) {
-    p[2][ch] = four ? Third(p[0][ch], p[1][ch]) : Half(p[0][ch], p[1][ch]);
-    p[3][ch] = four ? Third(p[1][ch], p[0][ch]) : 0;
-  }
-  const int entries = four ? 4 : 3;
-  Encoding out{c0, c1, 0, 0};
-  Floats total = {0, 0, 0, 0};
+//
+// Each texel's candidates are keyed 4 x squared distance + index, as
+// 4|x|^2 + 4|p|^2 + index - 8 x.p: the least key holds both the nearest
+// colour and, among equally near ones, the lowest index.
+// The least key per texel among the first `Entries` palette colours, whose
+// channels lie in lanes k of r, g, b and their key constants 4|p|^2 + k in
+// lanes k of c. The texel's own term 4|x|^2 is added after the minimum.
+template <int Entries>
+void NearestKeys(const Texels& t, Floats r, Floats g, Floats b, Floats c, Floats key[4]) {
   for (int j = 0; j < 4; ++j) {
-    Floats best = {0, 0, 0, 0};
-    Ints index = {0, 0, 0, 0};
-    for (int k = 0; k < entries; ++k) {
-      const Floats dr = t.lanes[0][j] - float(p[k][0]), dg = t.lanes[1][j] - float(p[k][1]),
-                   db = t.lanes[2][j] - float(p[k][2]);
-      const Floats d = dr * dr + dg * dg + db * db;
-      if (k == 0) {
-        best = d;
-        continue;
-      }
-      const Ints nearer = d < best;  // strictly: the lowest index wins a tie
-      best = Floats((Ints(d) & nearer) | (Ints(best) & ~nearer));
-      index = (Ints{k, k, k, k} & nearer) | (index & ~nearer);
+    const Floats mr = t.minus8[0][j], mg = t.minus8[1][j], mb = t.minus8[2][j];
+    Floats least = {};
+    for (int k = 0; k < Entries; ++k) {
+      const Floats candidate = c[k] + (mr * r[k] + mg * g[k] + mb * b[k]);
+      least = k == 0 ? candidate : Min(least, candidate);
     }
-    const Ints transparent = t.transparent_lanes[j];
-    total += Floats(Ints(best) & ~transparent);
-    index = (Ints{3, 3, 3, 3} & transparent) | (index & ~transparent);
-    for (int lane = 0; lane < 4; ++lane) out.indices |= uint32_t(index[lane]) << (2 * (4 * j + lane));
+    key[j] = t.length4[j] + least;
   }
-  out.error = uint32_t(total[0] + total[1] + total[2] + total[3]);
+}
+
+Encoding Evaluate(const Texels& t, uint16_t c0, uint16_t c1, bool four_only) {
+  const bool four = four_only || c0 > c1;
+  // The palette per channel, lane k for colour k: the endpoints expanded as
+  // the decoder does, then its interpolants, rounded as it rounds them
+  // (exact in floats: a quotient by 3 or 2 of an integer below 2^10
+  // truncates to the integer quotient).
+  const int r0 = Expand5(c0 >> 11), g0 = Expand6((c0 >> 5) & 63), b0 = Expand5(c0 & 31);
+  const int r1 = Expand5(c1 >> 11), g1 = Expand6((c1 >> 5) & 63), b1 = Expand5(c1 & 31);
+  const Floats w0 = four ? Floats{3, 0, 2, 1} : Floats{2, 0, 1, 0}, w1 = four ? Floats{0, 3, 1, 2} : Floats{0, 2, 1, 0};
+  const Floats bias = four ? Floats{0, 0, 1, 1} : Floats{0, 0, 1, 0};
+  const float divisor = four ? 1.0f / 3 : 0.5f;  // the product truncates as the quotient would
+  const auto palette = [&](int e0, int e1) {
+    return __builtin_convertvector(__builtin_convertvector((w0 * float(e0) + w1 * float(e1) + bias) * divisor, Ints),
+                                   Floats);
+  };
+  const Floats r = palette(r0, r1), g = palette(g0, g1), b = palette(b0, b1);
+  const Floats c = (r * r + g * g + b * b) * 4.0f + Floats{0, 1, 2, 3};
+  Floats key[4];
+  if (four)
+    NearestKeys<4>(t, r, g, b, c, key);
+  else
+    NearestKeys<3>(t, r, g, b, c, key);
+  Ints total = {0, 0, 0, 0}, packed = {0, 0, 0, 0};
+  for (int j = 0; j < 4; ++j) {
+    Ints keyed = __builtin_convertvector(key[j], Ints);
+    if (t.transparent != 0) keyed = (Ints{3, 3, 3, 3} & t.transparent_lanes[j]) | (keyed & ~t.transparent_lanes[j]);
+    total += keyed >> 2;
+    packed |= (keyed & 3) << (8 * j);
+  }
+  Encoding out{c0, c1, 0, 0};
+  out.error = uint32_t((total[0] + total[1]) + (total[2] + total[3]));
+  out.indices = uint32_t(packed[0] | packed[1] << 2 | packed[2] << 4 | packed[3] << 6);
   return out;
 }
 
@@ -213,27 +249,42 @@ int RoundClampDiv(int64_t num, int64_t den) {
   const int64_t q = (2 * num + den) / (2 * den);
   return q > 255 ? 255 : int(q);
 }
+int RoundClampDiv(int num, int den) {
+  if (num <= 0) return 0;
+  const int q = (2 * num + den) / (2 * den);
+  return q > 255 ? 255 : q;
+}
 
 // Endpoints (8-bit) minimising the squared error of the fitted texels for
-// the indices of `e`, solved exactly in integers. False when every texel
-// shares one weight pair (no unique solution).
-bool LeastSquares(const Texels& t, const Encoding& e, bool four_only, int ends[2][3]) {
-  const bool four = four_only || e.c0 > e.c1;
-  const auto& weights = four ? kFourWeights : kThreeWeights;
-  const int64_t scale = four ? 3 : 2;
-  int64_t aa = 0, bb = 0, ab = 0, ax[3] = {}, bx[3] = {};
-  for (int i = 0; i < 16; ++i) {
-    if (!Fitted(t, i)) continue;
-    const int k = (e.indices >> (2 * i)) & 3;
-    const int64_t wa = weights[k][0], wb = weights[k][1];
-    aa += wa * wa, bb += wb * wb, ab += wa * wb;
-    for (int ch = 0; ch < 3; ++ch) ax[ch] += wa * t.c[i][ch], bx[ch] += wb * t.c[i][ch];
+// these indices, solved exactly in integers. False when every texel shares
+// one weight pair (no unique solution).
+//
+// The first endpoint's weight w per texel (in thirds or halves) gives the
+// second's as scale - w, so the sums needed are those of w, w^2, w x and x
+// over the fitted texels: in float lanes, exact (below 2^14). Transparent
+// texels hold index 3, whose weights in the three-colour mode are zero.
+bool LeastSquares(const Texels& t, uint32_t indices, bool four, int ends[2][3]) {
+  const int scale = four ? 3 : 2;
+  const Ints spread = {int32_t(indices), int32_t(indices >> 2), int32_t(indices >> 4), int32_t(indices >> 6)};
+  Floats w_sum = {0, 0, 0, 0}, w_square = {0, 0, 0, 0}, wx[3] = {}, x[3] = {};
+  for (int j = 0; j < 4; ++j) {
+    const Ints index = spread >> (8 * j) & 3, odd = -(index & 1), high = index >> 1;
+    // The first endpoint's weight per index, in thirds with four colours (0, 1,
+    // 2, 3 weigh 3, 0, 2, 1), in halves with three (2, 0, 1, and 0 for the
+    // transparent index 3).
+    const Ints w = four ? (high & odd) | ((3 - high) & ~odd) : (2 - high) & ~odd;
+    const Floats wf = __builtin_convertvector(w, Floats);
+    w_sum += wf, w_square += wf * wf;
+    for (int ch = 0; ch < 3; ++ch) wx[ch] += wf * t.fitted_lanes[ch][j], x[ch] += t.fitted_lanes[ch][j];
   }
-  const int64_t det = aa * bb - ab * ab;
+  const int n = t.fitted, sum_w = int(Sum(w_sum)), sum_w2 = int(Sum(w_square));
+  const int aa = sum_w2, ab = scale * sum_w - sum_w2, bb = scale * scale * n - 2 * scale * sum_w + sum_w2;
+  const int det = aa * bb - ab * ab;
   if (det <= 0) return false;
   for (int ch = 0; ch < 3; ++ch) {
-    ends[0][ch] = RoundClampDiv(scale * (bb * ax[ch] - ab * bx[ch]), det);
-    ends[1][ch] = RoundClampDiv(scale * (aa * bx[ch] - ab * ax[ch]), det);
+    const int ax = int(Sum(wx[ch])), bx = scale * int(Sum(x[ch])) - ax;
+    ends[0][ch] = RoundClampDiv(scale * (bb * ax - ab * bx), det);
+    ends[1][ch] = RoundClampDiv(scale * (aa * bx - ab * ax), det);
   }
   return true;
 }
@@ -242,8 +293,11 @@ bool LeastSquares(const Texels& t, const Encoding& e, bool four_only, int ends[2
 Encoding Refine(const Texels& t, Encoding e, const Placement& s, int steps) {
   for (int k = 0; k < steps && e.error > 0; ++k) {
     int ends[2][3];
-    if (!LeastSquares(t, e, s.four_only, ends)) break;
-    const Encoding next = Place(t, Quantize(ends), s);
+    if (!LeastSquares(t, e.indices, s.four_only || e.c0 > e.c1, ends)) break;
+    const Levels l = Quantize(ends);
+    const uint16_t a = Pack(l.q[0]), b = Pack(l.q[1]);
+    if ((a == e.c0 && b == e.c1) || (a == e.c1 && b == e.c0)) break;  // places as `e` again
+    const Encoding next = Place(t, l, s);
     if (next.error >= e.error) break;
     e = next;
   }
@@ -272,14 +326,20 @@ Encoding Perturb(const Texels& t, Encoding e, const Placement& s, int passes) {
   return e;
 }
 
+// Channel-wise maximum and minimum of the fitted texels (transparent lanes
+// hold 0 for the maximum and 255 for the minimum).
 Levels BoundingBox(const Texels& t) {
-  int ends[2][3] = {{0, 0, 0}, {255, 255, 255}};
-  for (int i = 0; i < 16; ++i) {
-    if (!Fitted(t, i)) continue;
-    for (int ch = 0; ch < 3; ++ch) {
-      ends[0][ch] = t.c[i][ch] > ends[0][ch] ? t.c[i][ch] : ends[0][ch];
-      ends[1][ch] = t.c[i][ch] < ends[1][ch] ? t.c[i][ch] : ends[1][ch];
-    }
+  int ends[2][3];
+  for (int ch = 0; ch < 3; ++ch) {
+    const Floats top = {255, 255, 255, 255};
+    const auto raised = [&](int j) {
+      return t.transparent == 0 ? t.lanes[ch][j] : Select(t.transparent_lanes[j], top, t.lanes[ch][j]);
+    };
+    Floats high = t.fitted_lanes[ch][0], low = raised(0);
+    for (int j = 1; j < 4; ++j) high = Max(high, t.fitted_lanes[ch][j]), low = Min(low, raised(j));
+    ends[0][ch] = int(high[0] > high[1] ? high[0] : high[1]);
+    ends[0][ch] = std::max(ends[0][ch], int(high[2] > high[3] ? high[2] : high[3]));
+    ends[1][ch] = std::min(int(low[0] < low[1] ? low[0] : low[1]), int(low[2] < low[3] ? low[2] : low[3]));
   }
   if (t.fitted == 0) ends[1][0] = ends[1][1] = ends[1][2] = 0;
   return Quantize(ends);
@@ -298,33 +358,45 @@ Levels SingleColour(const int colour[3], bool three) {
   return l;
 }
 
-// Rounded mean colour of the fitted texels.
-void MeanColour(const Texels& t, int mean[3]) {
-  for (int ch = 0; ch < 3; ++ch) {
-    int sum = 0;
-    for (int i = 0; i < 16; ++i)
-      if (Fitted(t, i)) sum += t.c[i][ch];
-    mean[ch] = (2 * sum + t.fitted) / (2 * t.fitted);
+// Sums of the fitted texels' channels and of their pairwise products.
+struct Moments {
+  int64_t sum[3];
+  int64_t cross[3][3];
+};
+
+Moments Measure(const Texels& t) {
+  Moments m;
+  const auto& f = t.fitted_lanes;
+  for (int a = 0; a < 3; ++a) {
+    m.sum[a] = int64_t(Sum((f[a][0] + f[a][1]) + (f[a][2] + f[a][3])));
+    for (int b = a; b < 3; ++b)
+      m.cross[a][b] = m.cross[b][a] =
+          int64_t(Sum((f[a][0] * f[b][0] + f[a][1] * f[b][1]) + (f[a][2] * f[b][2] + f[a][3] * f[b][3])));
   }
+  return m;
+}
+
+// Rounded mean colour of the fitted texels.
+void MeanColour(const Texels& t, const Moments& m, int mean[3]) {
+  for (int ch = 0; ch < 3; ++ch) mean[ch] = int((2 * m.sum[ch] + t.fitted) / (2 * t.fitted));
 }
 
 // The ends of the fitted texels' extent along their principal axis (power
-// iteration on the integer covariance). IEEE double arithmetic without
-// library calls: the same result on every platform. False for one colour.
-bool PrincipalEnds(const Texels& t, int iterations, int ends[2][3], int order[16]) {
-  int64_t sum[3] = {}, cross[3][3] = {};
-  for (int i = 0; i < 16; ++i) {
-    if (!Fitted(t, i)) continue;
-    for (int a = 0; a < 3; ++a) {
-      sum[a] += t.c[i][a];
-      for (int b = 0; b < 3; ++b) cross[a][b] += t.c[i][a] * t.c[i][b];
-    }
-  }
+// iteration on the integer covariance), and each texel's position along it
+// in its keys. IEEE double arithmetic without library calls: the same result
+// on every platform. False for one colour.
+struct Axis {
+  int ends[2][3];  // 8-bit colours at the high and the low end
+  double key[16];  // fitted texels' positions along the axis
+  double low, high;
+};
+
+bool PrincipalEnds(const Texels& t, const Moments& m, int iterations, Axis& axis) {
   const int64_t n = t.fitted;
   double cov[3][3];
   int start = 0;
   for (int a = 0; a < 3; ++a) {
-    for (int b = 0; b < 3; ++b) cov[a][b] = double(n * cross[a][b] - sum[a] * sum[b]);
+    for (int b = 0; b < 3; ++b) cov[a][b] = double(n * m.cross[a][b] - m.sum[a] * m.sum[b]);
     if (cov[a][a] > cov[start][start]) start = a;
   }
   if (cov[start][start] <= 0) return false;
@@ -339,37 +411,80 @@ bool PrincipalEnds(const Texels& t, int iterations, int ends[2][3], int order[16
     if (top == 0) break;
     for (int a = 0; a < 3; ++a) v[a] = w[a] / top;
   }
-  const double mean[3] = {double(sum[0]) / double(n), double(sum[1]) / double(n), double(sum[2]) / double(n)};
+  const double mean[3] = {double(m.sum[0]) / double(n), double(m.sum[1]) / double(n), double(m.sum[2]) / double(n)};
   const double vv = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
   const double mv = mean[0] * v[0] + mean[1] * v[1] + mean[2] * v[2];
   double low = 0, high = 0;
-  bool first = true;
-  for (int i = 0; i < 16; ++i) {
-    if (!Fitted(t, i)) continue;
-    const double p = t.c[i][0] * v[0] + t.c[i][1] * v[1] + t.c[i][2] * v[2];
-    if (first || p < low) low = p;
-    if (first || p > high) high = p;
-    first = false;
-  }
-  // Fitted texels from the far end of the axis to the near one (insertion
-  // sort, ties in texel order).
-  double key[16];
-  int count = 0;
-  for (int i = 0; i < 16; ++i) {
-    if (!Fitted(t, i)) continue;
-    const double p = t.c[i][0] * v[0] + t.c[i][1] * v[1] + t.c[i][2] * v[2];
-    int at = count++;
-    while (at > 0 && key[at - 1] < p) key[at] = key[at - 1], order[at] = order[at - 1], --at;
-    key[at] = p, order[at] = i;
+  if (t.transparent == 0) {
+    // Two texels at a time, the same operations in the same order.
+    const Doubles v0 = {v[0], v[0]}, v1 = {v[1], v[1]}, v2 = {v[2], v[2]};
+    Doubles lows = {}, highs = {};
+    for (int q = 0; q < 8; ++q) {
+      const int j = q / 2, lane = 2 * (q % 2);
+      const Doubles r = {t.lanes[0][j][lane], t.lanes[0][j][lane + 1]};
+      const Doubles g = {t.lanes[1][j][lane], t.lanes[1][j][lane + 1]};
+      const Doubles b = {t.lanes[2][j][lane], t.lanes[2][j][lane + 1]};
+      const Doubles p = (r * v0 + g * v1) + b * v2;
+      std::memcpy(axis.key + 2 * q, &p, sizeof p);
+      lows = q == 0 || p < lows ? p : lows;
+      highs = q == 0 || p > highs ? p : highs;
+    }
+    low = lows[0] < lows[1] ? lows[0] : lows[1];
+    high = highs[0] > highs[1] ? highs[0] : highs[1];
+  } else {
+    bool first = true;
+    for (int i = 0; i < 16; ++i) {
+      if (!Fitted(t, i)) continue;
+      const double p = Channel(t, i, 0) * v[0] + Channel(t, i, 1) * v[1] + Channel(t, i, 2) * v[2];
+      axis.key[i] = p;
+      if (first || p < low) low = p;
+      if (first || p > high) high = p;
+      first = false;
+    }
   }
   const double along[2] = {(high - mv) / vv, (low - mv) / vv};
   for (int e = 0; e < 2; ++e) {
     for (int a = 0; a < 3; ++a) {
       const double x = mean[a] + v[a] * along[e];
-      ends[e][a] = x <= 0 ? 0 : x >= 255 ? 255 : int(x + 0.5);
+      axis.ends[e][a] = x <= 0 ? 0 : x >= 255 ? 255 : int(x + 0.5);
     }
   }
+  axis.low = low, axis.high = high;
   return true;
+}
+
+// Four-colour indices from the texels' positions along the axis: the nearest
+// of four even steps from the high end (the first endpoint) to the low one.
+// For blocks without transparent texels (the four-colour mode has none).
+uint32_t StepIndices(const Axis& axis) {
+  static constexpr uint32_t kByStep[4] = {0, 2, 3, 1};
+  const double extent = axis.high - axis.low;
+  const Doubles high = {axis.high, axis.high}, three = {3, 3};
+  const Doubles first = {0.5 * extent, 0.5 * extent}, second = {1.5 * extent, 1.5 * extent},
+                third = {2.5 * extent, 2.5 * extent};
+  uint32_t indices = 0;
+  for (int q = 0; q < 8; ++q) {
+    Doubles key;
+    std::memcpy(&key, axis.key + 2 * q, sizeof key);
+    const Doubles steps = three * (high - key);
+    const Longs step = -((steps >= first) + (steps >= second) + (steps >= third));
+    indices |= kByStep[step[0]] << (4 * q) | kByStep[step[1]] << (4 * q + 2);
+  }
+  return indices;
+}
+
+// Fitted texels from the far end of the axis to the near one (insertion
+// sort of PrincipalEnds' keys, ties in texel order).
+void AxisOrder(const Texels& t, const double key[16], int order[16]) {
+  double sorted[16];
+  int count = 0;
+  for (int i = 0; i < 16; ++i) {
+    if (!Fitted(t, i)) continue;
+    const double p = key[i];
+    int at = count++;
+    while (at > 0 && sorted[at - 1] < p) sorted[at] = sorted[at - 1], order[at] = order[at - 1], --at;
+    sorted[at] = p, order[at] = i;
+  }
 }
 
 // Every split of the texels, in axis order, into runs that take the
@@ -388,27 +503,36 @@ bool ClusterEnds(const Texels& t, const int order[16], bool three, const int* ne
   const int n = t.fitted;
   const auto low = [&](int k, int floor) { return near && near[k] - radius > floor ? near[k] - radius : floor; };
   const auto high = [&](int k) { return near && near[k] + radius < n ? near[k] + radius : n; };
-  int64_t prefix[17][3] = {};
+  int prefix[17][3] = {};
   for (int m = 0; m < n; ++m)
-    for (int ch = 0; ch < 3; ++ch) prefix[m + 1][ch] = prefix[m][ch] + t.c[order[m]][ch];
+    for (int ch = 0; ch < 3; ++ch) prefix[m + 1][ch] = prefix[m][ch] + Channel(t, order[m], ch);
+  const int* total = prefix[n];
   const int64_t scale = three ? 2 : 3;
-  int64_t best_value = -1, best_det = 1, best[5] = {};  // a, b, c, then nothing
-  for (int a = low(0, 0); a <= high(0); ++a) {
-    for (int b = low(1, a); b <= high(1); ++b) {
-      for (int c = three ? n : low(2, b); c <= (three ? n : high(2)); ++c) {
-        const int64_t n0 = a, n2 = b - a, n3 = c - b, n1 = n - c;
+  const int64_t total_length =
+      int64_t(total[0]) * total[0] + int64_t(total[1]) * total[1] + int64_t(total[2]) * total[2];
+  // With ax the first endpoint's sum, bx = scale x total - ax, so the
+  // removed error bb ax^2 - 2 ab ax bx + aa bx^2 (summed over channels)
+  // needs only ax.ax and ax.total. Its products stay below 2^63.
+  int64_t best_value = -1, best_det = 1, best[5] = {};  // a, b, c, aa, bb
+  const int high0 = high(0), high1 = high(1), high2 = three ? n : high(2);
+  for (int a = low(0, 0); a <= high0; ++a) {
+    for (int b = low(1, a); b <= high1; ++b) {
+      const int partial[3] = {prefix[a][0] + prefix[b][0], prefix[a][1] + prefix[b][1], prefix[a][2] + prefix[b][2]};
+      for (int c = three ? n : low(2, b); c <= high2; ++c) {
+        // Run lengths per index; with three colours the last run [b, n) takes index 1.
+        const int64_t n0 = a, n2 = b - a, n3 = three ? 0 : c - b, n1 = three ? n - b : n - c;
         const int64_t aa = three ? 4 * n0 + n2 : 9 * n0 + 4 * n2 + n3;
         const int64_t bb = three ? 4 * n1 + n2 : 9 * n1 + n2 + 4 * n3;
         const int64_t ab = three ? n2 : 2 * (n2 + n3);
         const int64_t det = aa * bb - ab * ab;
         if (det <= 0) continue;
-        int64_t value = 0;  // the error removed, times det
-        for (int ch = 0; ch < 3; ++ch) {
-          const int64_t ax = prefix[a][ch] + prefix[b][ch] + (three ? 0 : prefix[c][ch]);
-          const int64_t bx = scale * prefix[n][ch] - ax;
-          value += bb * ax * ax - 2 * ab * ax * bx + aa * bx * bx;
-        }
-        if (best_value < 0 || static_cast<__int128>(value) * best_det > static_cast<__int128>(best_value) * det) {
+        int ax[3];
+        for (int ch = 0; ch < 3; ++ch) ax[ch] = partial[ch] + (three ? 0 : prefix[c][ch]);
+        const int64_t length = int64_t(ax[0]) * ax[0] + int64_t(ax[1]) * ax[1] + int64_t(ax[2]) * ax[2];
+        const int64_t along = int64_t(ax[0]) * total[0] + int64_t(ax[1]) * total[1] + int64_t(ax[2]) * total[2];
+        const int64_t value =
+            (aa + 2 * ab + bb) * length - 2 * scale * (aa + ab) * along + aa * scale * scale * total_length;
+        if (best_value < 0 || value * best_det > best_value * det) {
           best_value = value, best_det = det, best[0] = a, best[1] = b, best[2] = c;
           best[3] = aa, best[4] = bb;
         }
@@ -420,7 +544,7 @@ bool ClusterEnds(const Texels& t, const int order[16], bool three, const int* ne
   const int64_t ab = three ? b - a : 2 * (c - a);
   for (int ch = 0; ch < 3; ++ch) {
     const int64_t ax = prefix[a][ch] + prefix[b][ch] + (three ? 0 : prefix[c][ch]);
-    const int64_t bx = scale * prefix[n][ch] - ax;
+    const int64_t bx = scale * total[ch] - ax;
     ends[0][ch] = RoundClampDiv(scale * (bb * ax - ab * bx), best_det);
     ends[1][ch] = RoundClampDiv(scale * (aa * bx - ab * ax), best_det);
   }
@@ -447,21 +571,25 @@ void Write(const Encoding& e, uint8_t* out) {
 
 // Pooled error is ruled by the blocks that fit worst, so the normal setting
 // spends its descent only on blocks above a mean squared error of 8 per
-// fitted channel, and only on the better mode.
+// fitted channel, and only on the better mode, and its split search only on
+// four-colour fits above 8 per fitted channel, one texel either side of the
+// fit's own split.
 struct Effort {
   int axis_iterations;
   int refine_steps;
   int perturb_passes;
   uint32_t perturb_above;  // per fitted texel
   bool perturb_both_modes;
+  bool step_indices;       // four colours: the first least-squares step from the axis steps' indices
   uint32_t cluster_above;  // per fitted texel: also start from the best split along the axis
   int cluster_radius;      // around the current fit's split; 16: every split
   uint32_t three_above;    // per fitted texel: fit the three-colour mode too
+  bool bounding_box;       // weigh the bounding box (always with transparent texels)
 };
 constexpr uint32_t kNever = 1u << 20;
-constexpr Effort kEffort[3] = {{3, 1, 0, kNever, false, kNever, 0, 0},
-                               {4, 2, 1, 24, false, 16, 2, 16},
-                               {8, 8, 16, 0, true, 0, 16, 0}};  // fast, normal, slow
+constexpr Effort kEffort[3] = {{2, 1, 0, kNever, false, true, kNever, 0, 0, false},
+                               {4, 2, 1, 24, false, true, 24, 1, 16, true},
+                               {8, 8, 16, 0, true, false, 0, 16, 0, true}};  // fast, normal, slow
 
 }  // namespace
 
@@ -470,13 +598,16 @@ void EncodeColourBlockBoundingBox(const uint8_t* rgba, const ColourBlockMode& mo
   Write(Place(t, BoundingBox(t), {mode.four_colour_only, t.transparent != 0}), out);
 }
 
-// Candidates, best kept: the bounding box; the mean as a single colour (for
-// one colour at every setting); the principal axis's ends refined by least
-// squares, in the four-colour mode and (BC1 above the fast setting, for one
-// colour, or always with transparent texels) the three-colour one; at the
-// slow setting also the best split along the axis (cluster fit). Then a
-// descent over endpoint levels: at the normal setting from the better mode
-// of a block that fits badly, at the slow one from both modes always.
+// Candidates, best kept: the bounding box (above the fast setting, or with
+// transparent texels); the mean as a single colour (for
+// one colour at every setting); least-squares fits along the principal axis,
+// in the four-colour mode (fast and normal: from the axis steps' indices,
+// slow: from the axis ends) and (BC1 above the fast setting, for one colour,
+// or always with transparent texels) the three-colour one (from the axis
+// ends); above the fast setting, for blocks that fit badly, also the best
+// split along the axis (cluster fit). Then a descent over endpoint levels:
+// at the normal setting from the better mode of a block that fits badly, at
+// the slow one from both modes always.
 void EncodeColourBlock(const uint8_t* rgba, EncodeQuality quality, const ColourBlockMode& mode, uint8_t* out) {
   const Texels t = ReadTexels(rgba, mode);
   const Effort& effort = kEffort[int(quality) < 3 ? int(quality) : 2];
@@ -484,35 +615,49 @@ void EncodeColourBlock(const uint8_t* rgba, EncodeQuality quality, const ColourB
   const bool try_four = !must_three;
   const Placement four{mode.four_colour_only, false}, three{mode.four_colour_only, true};
 
-  Encoding best = Place(t, BoundingBox(t), must_three ? three : four);
+  Encoding best;
+  best.error = ~0u;  // every block below gets at least one candidate
+  if (effort.bounding_box || must_three) best = Place(t, BoundingBox(t), must_three ? three : four);
   if (best.error > 0) {
-    int ends[2][3], order[16];
-    const bool spread = PrincipalEnds(t, effort.axis_iterations, ends, order);
+    const Moments moments = Measure(t);
+    Axis axis;
+    const bool spread = PrincipalEnds(t, moments, effort.axis_iterations, axis);
     const bool try_three = !mode.four_colour_only && (must_three || quality != EncodeQuality::fast || !spread);
     if (!spread || quality != EncodeQuality::fast) {
       int mean[3];
-      MeanColour(t, mean);
+      MeanColour(t, moments, mean);
       if (try_four) best = Better(best, Place(t, SingleColour(mean, false), four));
       if (try_three) best = Better(best, Place(t, SingleColour(mean, true), three));
     }
     if (spread) {
       Encoding four_fit, three_fit;
       four_fit.error = three_fit.error = ~0u;
-      if (try_four) four_fit = Better(best, Refine(t, Place(t, Quantize(ends), four), four, effort.refine_steps));
+      int fitted[2][3];
+      if (try_four && effort.step_indices && LeastSquares(t, StepIndices(axis), true, fitted))
+        four_fit = Better(best, Refine(t, Place(t, Quantize(fitted), four), four, effort.refine_steps - 1));
+      else if (try_four)
+        four_fit = Better(best, Refine(t, Place(t, Quantize(axis.ends), four), four, effort.refine_steps));
       const bool fit_three = try_three && (!try_four || four_fit.error > effort.three_above * uint32_t(t.fitted));
-      if (fit_three) three_fit = Refine(t, Place(t, Quantize(ends), three), three, effort.refine_steps);
+      if (fit_three) three_fit = Refine(t, Place(t, Quantize(axis.ends), three), three, effort.refine_steps);
+      // The best split along the axis, near the current fit's split unless
+      // the radius covers every split; the axis order is sorted on first use.
+      int order[16];
+      bool ordered = false;
+      const auto cluster_ends = [&](const Encoding& fit, bool is_three, int cluster[2][3]) {
+        if (!ordered) AxisOrder(t, axis.key, order), ordered = true;
+        int near[3];
+        const bool local = effort.cluster_radius < 16;
+        if (local) RunBoundaries(t, fit, is_three, near);
+        return ClusterEnds(t, order, is_three, local ? near : nullptr, effort.cluster_radius, cluster);
+      };
       int cluster[2][3];
       const uint32_t cluster_threshold = effort.cluster_above * uint32_t(t.fitted);
       const bool four_better_so_far = four_fit.error <= three_fit.error;
-      int near[3];
-      const bool local = effort.cluster_radius < 16;
-      if (local) RunBoundaries(t, four_fit, false, near);
       if (try_four && four_fit.error > cluster_threshold && (four_better_so_far || effort.perturb_both_modes) &&
-          ClusterEnds(t, order, false, local ? near : nullptr, effort.cluster_radius, cluster))
+          cluster_ends(four_fit, false, cluster))
         four_fit = Better(four_fit, Refine(t, Place(t, Quantize(cluster), four), four, effort.refine_steps));
-      if (local) RunBoundaries(t, three_fit, true, near);
       if (fit_three && three_fit.error > cluster_threshold && (!four_better_so_far || effort.perturb_both_modes) &&
-          ClusterEnds(t, order, true, local ? near : nullptr, effort.cluster_radius, cluster))
+          cluster_ends(three_fit, true, cluster))
         three_fit = Better(three_fit, Refine(t, Place(t, Quantize(cluster), three), three, effort.refine_steps));
       const uint32_t threshold = effort.perturb_above * uint32_t(t.fitted);
       const bool four_better = four_fit.error <= three_fit.error;
