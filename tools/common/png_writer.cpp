@@ -15,7 +15,7 @@ namespace {
 
 constexpr uint8_t kZlibHeader[2] = {0x78, 0x01};  // 32 KiB window, level field 0, no dictionary
 constexpr size_t kStoredHeaderSize = 5;           // BFINAL/BTYPE byte, LEN, NLEN
-constexpr size_t kBlocksPerBatch = 16;            // about 1 MiB handed to the file at a time
+constexpr size_t kBlocksPerBatch = 4;             // 256 KiB handed to the file at a time
 
 // Appends without zero-filling first: the buffer is reserved to its final
 // size up front, so this is a plain copy.
