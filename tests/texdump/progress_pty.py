@@ -58,7 +58,7 @@ def main():
     faults = []
     with tempfile.TemporaryDirectory(prefix="mivo-progress-") as work:
         write_dump(os.path.join(work, "big.bin"))
-        for repeats in (100, 200, 400, 800):
+        for repeats in (100, 200, 400, 800, 1600, 3200, 6400, 12800):
             command = [os.path.abspath(sys.argv[1]), "--no-images", "--out", "out"] + ["big.bin"] * repeats
             start = time.monotonic()
             out, seen = run_on_terminal(command, work)
