@@ -584,12 +584,11 @@ struct Effort {
   uint32_t cluster_above;  // per fitted texel: also start from the best split along the axis
   int cluster_radius;      // around the current fit's split; 16: every split
   uint32_t three_above;    // per fitted texel: fit the three-colour mode too
-  bool bounding_box;       // weigh the bounding box (always with transparent texels)
 };
 constexpr uint32_t kNever = 1u << 20;
-constexpr Effort kEffort[3] = {{2, 1, 0, kNever, false, true, kNever, 0, 0, false},
-                               {4, 2, 1, 24, false, true, 24, 1, 16, true},
-                               {8, 8, 16, 0, true, false, 0, 16, 0, true}};  // fast, normal, slow
+constexpr Effort kEffort[3] = {{2, 1, 0, kNever, false, true, kNever, 0, 0},
+                               {4, 2, 1, 24, false, true, 24, 1, 16},
+                               {8, 8, 16, 0, true, false, 0, 16, 0}};  // fast, normal, slow
 
 }  // namespace
 
@@ -598,8 +597,7 @@ void EncodeColourBlockBoundingBox(const uint8_t* rgba, const ColourBlockMode& mo
   Write(Place(t, BoundingBox(t), {mode.four_colour_only, t.transparent != 0}), out);
 }
 
-// Candidates, best kept: the bounding box (above the fast setting, or with
-// transparent texels); the mean as a single colour (for
+// Candidates, best kept: the bounding box; the mean as a single colour (for
 // one colour at every setting); least-squares fits along the principal axis,
 // in the four-colour mode (fast and normal: from the axis steps' indices,
 // slow: from the axis ends) and (BC1 above the fast setting, for one colour,
@@ -615,9 +613,7 @@ void EncodeColourBlock(const uint8_t* rgba, EncodeQuality quality, const ColourB
   const bool try_four = !must_three;
   const Placement four{mode.four_colour_only, false}, three{mode.four_colour_only, true};
 
-  Encoding best;
-  best.error = ~0u;  // every block below gets at least one candidate
-  if (effort.bounding_box || must_three) best = Place(t, BoundingBox(t), must_three ? three : four);
+  Encoding best = Place(t, BoundingBox(t), must_three ? three : four);
   if (best.error > 0) {
     const Moments moments = Measure(t);
     Axis axis;

@@ -24,9 +24,7 @@ void EncodeColourBlock(const uint8_t* rgba, EncodeQuality quality, const ColourB
 
 // The plain bounding-box encoding: the channel-wise maximum and minimum of
 // the fitted texels as endpoints, each texel on its nearest colour.
-// EncodeColourBlock weighs it at the normal and slow settings and for blocks
-// with transparent texels, so never does worse there; the fast setting
-// trusts its axis fit, which loses to it on few blocks and by little.
+// EncodeColourBlock weighs it at every quality, so never does worse.
 void EncodeColourBlockBoundingBox(const uint8_t* rgba, const ColourBlockMode& mode, uint8_t* out);
 
 // The EncodeBlockFunction of BC1_UNORM.
