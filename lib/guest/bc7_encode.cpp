@@ -254,6 +254,11 @@ uint64_t AssignIndicesMode6(const Texels& t, const int e0[4], const int e1[4], u
   return total;
 }
 
+// Fully opaque or fully transparent endpoints keep their alpha exact: false
+// when a fitted alpha of 255 (or 0) would take the p-bit that cannot decode
+// to it (255 needs p-bit 1, 0 needs p-bit 0).
+bool AlphaExactPbit(float alpha, int p) { return alpha >= 254.5f ? p == 1 : alpha < 0.5f ? p == 0 : true; }
+
 // TryEndpoints for mode 6 with the nearest p-bits, the same choices made
 // with fewer steps: a mode 6 endpoint with its p-bit decodes to 2q + p.
 void TryEndpointsMode6(const Texels& t, const float f0[4], const float f1[4], GroupFit& best) {
@@ -267,9 +272,8 @@ void TryEndpointsMode6(const Texels& t, const float f0[4], const float f1[4], Gr
         miss[e][p] += d * d;
       }
     }
-    const float a = e ? f1[3] : f0[3];
-    if (a >= 254.5f) miss[e][0] += 1 << 20;
-    if (a < 0.5f) miss[e][1] += 1 << 20;
+    for (int p = 0; p < 2; ++p)
+      if (!AlphaExactPbit(e ? f1[3] : f0[3], p)) miss[e][p] += 1 << 20;
   }
   GroupFit fit;
   int decoded[2][4];
@@ -284,10 +288,6 @@ void TryEndpointsMode6(const Texels& t, const float f0[4], const float f1[4], Gr
   fit.flat_error = kNoError;  // counted when needed
   if (fit.error < best.error) best = fit;
 }
-
-// False when a fitted alpha of 255 (or 0) would take the p-bit that cannot
-// decode to it.
-bool AlphaExactPbit(float alpha, int p) { return alpha >= 254.5f ? p == 1 : alpha < 0.5f ? p == 0 : true; }
 
 void TryEndpoints(const Texels& t, const uint8_t* members, int n, const GroupSpec& g, const float f0[4],
                   const float f1[4], bool all_pbits, GroupFit& best) {
@@ -305,14 +305,10 @@ void TryEndpoints(const Texels& t, const uint8_t* members, int n, const GroupSpe
         miss[0][p] += d0 * d0, miss[1][p] += d1 * d1;
       }
     }
-    // Fully opaque or fully transparent endpoints keep their alpha exact:
-    // 255 needs p-bit 1 and 0 needs p-bit 0.
     if (g.count == 4) {
-      for (int e = 0; e < 2; ++e) {
-        const float a = e ? f1[3] : f0[3];
-        if (a >= 254.5f) miss[e][0] += 1 << 20;
-        if (a < 0.5f) miss[e][1] += 1 << 20;
-      }
+      for (int e = 0; e < 2; ++e)
+        for (int p = 0; p < 2; ++p)
+          if (!AlphaExactPbit(e ? f1[3] : f0[3], p)) miss[e][p] += 1 << 20;
     }
     if (g.pbits == 1) {
       nearest = (miss[0][1] < miss[0][0] ? 1 : 0) | (miss[1][1] < miss[1][0] ? 2 : 0);
@@ -326,8 +322,8 @@ void TryEndpoints(const Texels& t, const uint8_t* members, int n, const GroupSpe
     GroupFit fit;
     fit.p[0] = choice & 1;
     fit.p[1] = g.pbits == 1 ? choice >> 1 : choice & 1;
-    // The full search keeps opaque and fully transparent endpoints exact
-    // too: an opaque texture must not come back with alpha 254 here and there.
+    // The full search too: an opaque texture must not come back with alpha
+    // 254 here and there.
     if (all_pbits && g.count == 4 && g.pbits == 1 &&
         (!AlphaExactPbit(f0[3], fit.p[0]) || !AlphaExactPbit(f1[3], fit.p[1])))
       continue;
