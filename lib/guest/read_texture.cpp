@@ -144,17 +144,36 @@ bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemoryView& view, H
   return ReadGuestTexture(fetch, SpansOfView(view), texture, code, assume_mips_in_base_tail, pool);
 }
 
-uint64_t HostDataBytes(const FetchConstant& fetch, uint8_t assume_mips_in_base_tail) {
-  HostTextureData texture;
-  ErrorCode code = ErrorCode::ok;
-  if (!DescribeTexture(fetch, texture, code, assume_mips_in_base_tail)) return 0;
-  const GuestLayout layout = ComputeGuestLayout(fetch, assume_mips_in_base_tail);
-  const GuestExtents extents = ComputeGuestExtents(fetch, assume_mips_in_base_tail);
-  if (extents.base_size + extents.mip_size > kGuestAddressSpace) return 0;
+namespace {
+
+// What a read of `fetch` will do, before any guest memory is looked at.
+struct ReadPlan {
+  GuestLayout layout;
+  GuestExtents extents;
   std::vector<LevelRecord> records;
   std::vector<LevelSource> sources;
-  if (!PlanLevels(texture, layout, extents, records, sources) || records.empty()) return 0;
-  return records.back().offset + records.back().size;
+};
+
+// Describes the texture into `texture` and plans its levels.
+bool PlanRead(const FetchConstant& fetch, uint8_t assume_mips_in_base_tail, HostTextureData& texture, ReadPlan& plan,
+              ErrorCode& code) {
+  if (!DescribeTexture(fetch, texture, code, assume_mips_in_base_tail)) return false;
+  plan.layout = ComputeGuestLayout(fetch, assume_mips_in_base_tail);
+  plan.extents = ComputeGuestExtents(fetch, assume_mips_in_base_tail);
+  if (plan.extents.base_size + plan.extents.mip_size > kGuestAddressSpace ||
+      !PlanLevels(texture, plan.layout, plan.extents, plan.records, plan.sources))
+    return Fail(code, ErrorCode::texture_too_large);
+  return true;
+}
+
+}  // namespace
+
+uint64_t HostDataBytes(const FetchConstant& fetch, uint8_t assume_mips_in_base_tail) {
+  HostTextureData texture;
+  ReadPlan plan;
+  ErrorCode code = ErrorCode::ok;
+  if (!PlanRead(fetch, assume_mips_in_base_tail, texture, plan, code) || plan.records.empty()) return 0;
+  return plan.records.back().offset + plan.records.back().size;
 }
 
 bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemorySpans& memory, HostTextureData& texture,
@@ -164,15 +183,12 @@ bool ReadGuestTexture(const FetchConstant& fetch, const GuestMemorySpans& memory
   // one record does not pay for fresh pages each time.
   texture.data.clear();
   texture.level_records.clear();
-  if (!DescribeTexture(fetch, texture, code, assume_mips_in_base_tail)) return false;
-
-  const GuestLayout layout = ComputeGuestLayout(fetch, assume_mips_in_base_tail);
-  const GuestExtents extents = ComputeGuestExtents(fetch, assume_mips_in_base_tail);
-  if (extents.base_size + extents.mip_size > kGuestAddressSpace) return Fail(code, ErrorCode::texture_too_large);
-
-  std::vector<LevelRecord> records;
-  std::vector<LevelSource> sources;
-  if (!PlanLevels(texture, layout, extents, records, sources)) return Fail(code, ErrorCode::texture_too_large);
+  ReadPlan plan;
+  if (!PlanRead(fetch, assume_mips_in_base_tail, texture, plan, code)) return false;
+  const GuestLayout& layout = plan.layout;
+  const GuestExtents& extents = plan.extents;
+  std::vector<LevelRecord>& records = plan.records;
+  const std::vector<LevelSource>& sources = plan.sources;
 
   // The regions are read where they lie in guest memory, swapped block by
   // block as they are gathered: a copy of them would double the memory that

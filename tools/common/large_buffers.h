@@ -41,4 +41,12 @@ void ReserveLargeBuffer(Vector& buffer, size_t need) {
   AdviseLargePages(buffer.data(), LargePagedBytes(buffer.data(), need));
 }
 
+// ReserveLargeBuffer, then `need` bytes in place of what the buffer held.
+template <typename Vector>
+void RefillLargeBuffer(Vector& buffer, size_t need) {
+  ReserveLargeBuffer(buffer, need);
+  buffer.clear();  // old bytes are not moved or kept
+  buffer.resize(need);
+}
+
 }  // namespace mivo

@@ -147,9 +147,7 @@ void PlaceImages(const FetchConstant& fetch, uint64_t base_bytes, uint64_t mip_b
     }
   }
   staged.memory_size = std::max(staged.base_offset + base_bytes, staged.mip_offset + mip_bytes) + 0x1000;
-  ReserveLargeBuffer(staged.images, size_t(base_bytes + mip_bytes));
-  staged.images.clear();                                 // a reused buffer's old bytes are not kept
-  staged.images.resize(size_t(base_bytes + mip_bytes));  // filled by the caller
+  RefillLargeBuffer(staged.images, size_t(base_bytes + mip_bytes));  // filled by the caller
 
   if (staged.base_address != 0) {
     staged.fetch.words[1] = (staged.fetch.words[1] & 0xFFFu) | uint32_t(staged.base_offset);

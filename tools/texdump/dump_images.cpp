@@ -64,19 +64,15 @@ bool WriteDumpImages(const std::filesystem::path& out_dir, const std::string& na
                      WorkerPool* pool, int png_compression, DdsHeaderKind dds_header, OutputFailures& failures,
                      StackedImage* keep, ImageScratch* scratch) {
   const uint64_t capacity = StackCapacity(texture);
+  ImageScratch own;  // for a caller without buffers of its own
+  ImageScratch& work = scratch != nullptr ? *scratch : own;
   // Not cleared first: the expansion writes every byte the encoder reads.
-  decltype(scratch->pixels) owned;
   if (keep != nullptr) {
     keep->pixels.resize(capacity);
   } else {
-    auto& buffer = scratch != nullptr ? scratch->pixels : owned;
-    ReserveLargeBuffer(buffer, size_t(capacity));
-    buffer.clear();  // what it held is not kept
-    buffer.resize(size_t(capacity));
+    RefillLargeBuffer(work.pixels, size_t(capacity));
   }
-  uint8_t* const pixels = keep != nullptr      ? keep->pixels.data()
-                          : scratch != nullptr ? scratch->pixels.data()
-                                               : owned.data();
+  uint8_t* const pixels = keep != nullptr ? keep->pixels.data() : work.pixels.data();
   uint64_t filled = 0;
   uint32_t width = 0;
   const bool has_png = StackSlices(texture, pixels, pool, filled, width);
@@ -88,8 +84,7 @@ bool WriteDumpImages(const std::filesystem::path& out_dir, const std::string& na
     if (file == 0) {
       if (!WriteDds(dds, texture, dds_header)) failed[0] = CannotWriteDds(dds, texture, dds_header);
     } else if (has_png) {
-      if (!WriteToolPng(png, width, StackedRows(filled, width), pixels, png_compression,
-                        scratch != nullptr ? &scratch->png_batch : nullptr)) {
+      if (!WriteToolPng(png, width, StackedRows(filled, width), pixels, png_compression, &work.png_batch)) {
         failed[1] = CannotWrite(png);
       }
     }
