@@ -17,7 +17,7 @@ constexpr uint32_t kMaxStoredBlock = 65535;  // deflate's stored-block limit
 // `pixels` (R, G, B, A per pixel, rows back to back).
 std::vector<uint8_t> BuildPng(uint32_t width, uint32_t height, const uint8_t* pixels);
 
-// Hands the PNG file to `sink` in pieces of at most about 1 MiB; false as
+// Hands the PNG file to `sink` in pieces of at most about 256 KiB; false as
 // soon as the sink refuses one. The pieces are put together in `batch` when
 // given (grown as needed and kept, for a caller writing many files), or in a
 // buffer of their own.
