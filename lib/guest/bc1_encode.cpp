@@ -244,15 +244,12 @@ Encoding Place(const Texels& t, const Levels& l, const Placement& s) {
 
 const Encoding& Better(const Encoding& a, const Encoding& b) { return b.error < a.error ? b : a; }
 
-int RoundClampDiv(int64_t num, int64_t den) {
+// num / den rounded, clamped to 0..255; in the width the caller's sums need.
+template <typename Integer>
+int RoundClampDiv(Integer num, Integer den) {
   if (num <= 0) return 0;
-  const int64_t q = (2 * num + den) / (2 * den);
+  const Integer q = (2 * num + den) / (2 * den);
   return q > 255 ? 255 : int(q);
-}
-int RoundClampDiv(int num, int den) {
-  if (num <= 0) return 0;
-  const int q = (2 * num + den) / (2 * den);
-  return q > 255 ? 255 : q;
 }
 
 // Endpoints (8-bit) minimising the squared error of the fitted texels for
