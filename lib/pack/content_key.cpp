@@ -4,21 +4,19 @@
 
 #include <xxhash.h>
 
+#include "pack/host_hash.h"
+
 namespace mivo {
 namespace {
 
 constexpr uint64_t kFnvOffsetBasis = 0xcbf29ce484222325ull;
-constexpr uint64_t kFnvPrime = 0x100000001b3ull;
 
 }  // namespace
 
 uint64_t HashHostData(const uint8_t* bytes, size_t length) {
-  uint64_t hash = kFnvOffsetBasis;
-  for (size_t i = 0; i < length; ++i) {
-    hash ^= bytes[i];
-    hash *= kFnvPrime;
-  }
-  return hash;
+  uint64_t hash = 0;
+  if (HashHostDataSegmented(kFnvOffsetBasis, bytes, length, hash)) return hash;
+  return HashHostDataPlain(kFnvOffsetBasis, bytes, length);
 }
 
 ContentKey ComputeContentKey(const HostTextureData& texture) {
