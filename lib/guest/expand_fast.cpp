@@ -6,6 +6,7 @@
 
 #include "guest/bc7_decode.h"
 #include "guest/block_decode.h"
+#include "guest/byte_order.h"
 #include "guest/expand_values.h"
 
 namespace mivo {
@@ -89,6 +90,11 @@ struct TexelMap {
   bool identity;  // four bytes R, G, B, A that come out unchanged
   bool bytewise;  // every output channel looks up one whole stored byte
   uint8_t byte[4];
+  // Every output channel is either stored byte c unchanged or a constant:
+  // the texel is (stored value & keep) | fixed.
+  bool in_place;
+  uint32_t keep;
+  uint32_t fixed;
 };
 
 void BuildTexelMap(const FastFormat& f, uint16_t view, bool is_signed, TexelMap& map) {
@@ -115,11 +121,21 @@ void BuildTexelMap(const FastFormat& f, uint16_t view, bool is_signed, TexelMap&
   // Byte-sized codes are looked up straight from the stored bytes; a
   // constant channel then reads byte 0 through a table that is all constant.
   map.bytewise = true;
+  map.in_place = true;
+  map.keep = map.fixed = 0;
   for (int c = 0; c < 4; ++c) {
     ChannelMap& m = map.channels[c];
     if (m.mask == 0) std::fill(m.lut + 1, m.lut + 256, m.lut[0]);
     map.bytewise = map.bytewise && (m.mask == 0 || (m.mask == 255 && m.shift % 8 == 0));
     map.byte[c] = uint8_t(m.mask == 0 ? 0 : m.shift / 8);
+    if (m.mask == 0) {
+      map.fixed |= uint32_t(m.lut[0]) << (8 * c);
+      continue;
+    }
+    bool unchanged = m.mask == 255 && m.shift == uint32_t(8 * c);
+    for (uint32_t code = 0; unchanged && code < 256; ++code) unchanged = m.lut[code] == code;
+    map.in_place = map.in_place && unchanged;
+    map.keep |= 0xFFu << (8 * c);
   }
 }
 
@@ -152,7 +168,19 @@ void MapRowBytes(const uint8_t* src, uint32_t count, const TexelMap& map, uint8_
   }
 }
 
+template <uint32_t Bytes>
+void MapRowInPlace(const uint8_t* src, uint32_t count, uint32_t keep, uint32_t fixed, uint8_t* out) {
+  for (uint32_t x = 0; x < count; ++x, src += Bytes, out += 4) StoreLe32(out, (LoadTexel(src, Bytes) & keep) | fixed);
+}
+
 void MapTexels(const uint8_t* src, uint32_t bytes, uint32_t count, const TexelMap& map, uint8_t* out) {
+  if (map.in_place) {
+    switch (bytes) {
+      case 1: return MapRowInPlace<1>(src, count, map.keep, map.fixed, out);
+      case 2: return MapRowInPlace<2>(src, count, map.keep, map.fixed, out);
+      default: return MapRowInPlace<4>(src, count, map.keep, map.fixed, out);
+    }
+  }
   if (map.bytewise) {
     switch (bytes) {
       case 1: return MapRowBytes<1>(src, count, map, out);
