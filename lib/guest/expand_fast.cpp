@@ -9,6 +9,11 @@
 #include "guest/byte_order.h"
 #include "guest/expand_values.h"
 
+#if defined(__GNUC__) && defined(__x86_64__)
+#define MIVO_X86_SHUFFLE 1
+#include <immintrin.h>
+#endif
+
 namespace mivo {
 namespace {
 
@@ -90,10 +95,10 @@ struct TexelMap {
   bool identity;  // four bytes R, G, B, A that come out unchanged
   bool bytewise;  // every output channel looks up one whole stored byte
   uint8_t byte[4];
-  // Every output channel is either stored byte c unchanged or a constant:
-  // the texel is (stored value & keep) | fixed.
-  bool in_place;
-  uint32_t keep;
+  // Every output channel is a stored byte unchanged or a constant: four
+  // texels at a time are one byte shuffle (`control`) or-ed with `fixed`.
+  bool shuffle;
+  uint8_t control[16];
   uint32_t fixed;
 };
 
@@ -121,21 +126,20 @@ void BuildTexelMap(const FastFormat& f, uint16_t view, bool is_signed, TexelMap&
   // Byte-sized codes are looked up straight from the stored bytes; a
   // constant channel then reads byte 0 through a table that is all constant.
   map.bytewise = true;
-  map.in_place = true;
-  map.keep = map.fixed = 0;
+  map.shuffle = true;
+  map.fixed = 0;
   for (int c = 0; c < 4; ++c) {
     ChannelMap& m = map.channels[c];
     if (m.mask == 0) std::fill(m.lut + 1, m.lut + 256, m.lut[0]);
     map.bytewise = map.bytewise && (m.mask == 0 || (m.mask == 255 && m.shift % 8 == 0));
     map.byte[c] = uint8_t(m.mask == 0 ? 0 : m.shift / 8);
-    if (m.mask == 0) {
-      map.fixed |= uint32_t(m.lut[0]) << (8 * c);
-      continue;
-    }
-    bool unchanged = m.mask == 255 && m.shift == uint32_t(8 * c);
+    bool unchanged = m.mask == 255 && m.shift % 8 == 0;
     for (uint32_t code = 0; unchanged && code < 256; ++code) unchanged = m.lut[code] == code;
-    map.in_place = map.in_place && unchanged;
-    map.keep |= 0xFFu << (8 * c);
+    map.shuffle = map.shuffle && (m.mask == 0 || unchanged);
+    if (m.mask == 0) map.fixed |= uint32_t(m.lut[0]) << (8 * c);
+    for (uint32_t t = 0; t < 4; ++t) {
+      map.control[4 * t + c] = m.mask == 0 ? 0x80 : uint8_t(t * f.texel_bytes + map.byte[c]);
+    }
   }
 }
 
@@ -168,19 +172,44 @@ void MapRowBytes(const uint8_t* src, uint32_t count, const TexelMap& map, uint8_
   }
 }
 
-template <uint32_t Bytes>
-void MapRowInPlace(const uint8_t* src, uint32_t count, uint32_t keep, uint32_t fixed, uint8_t* out) {
-  for (uint32_t x = 0; x < count; ++x, src += Bytes, out += 4) StoreLe32(out, (LoadTexel(src, Bytes) & keep) | fixed);
+#ifdef MIVO_X86_SHUFFLE
+bool HasSsse3() {
+  static const bool has = __builtin_cpu_supports("ssse3");
+  return has;
 }
 
+// Four texels at a time; the last few go the lookup way.
+template <uint32_t Bytes>
+__attribute__((target("ssse3"))) void ShuffleRow(const uint8_t* src, uint32_t count, const TexelMap& map,
+                                                 uint8_t* out) {
+  const __m128i control = _mm_loadu_si128(reinterpret_cast<const __m128i*>(map.control));
+  const __m128i fixed = _mm_set1_epi32(int(map.fixed));
+  uint32_t x = 0;
+  for (; x + 4 <= count; x += 4, src += 4 * Bytes, out += 16) {
+    __m128i texels;
+    if constexpr (Bytes == 1) {
+      texels = _mm_cvtsi32_si128(int(LoadLe32(src)));
+    } else if constexpr (Bytes == 2) {
+      texels = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src));
+    } else {
+      texels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_or_si128(_mm_shuffle_epi8(texels, control), fixed));
+  }
+  MapRowBytes<Bytes>(src, count - x, map, out);
+}
+#endif
+
 void MapTexels(const uint8_t* src, uint32_t bytes, uint32_t count, const TexelMap& map, uint8_t* out) {
-  if (map.in_place) {
+#ifdef MIVO_X86_SHUFFLE
+  if (map.shuffle && HasSsse3()) {
     switch (bytes) {
-      case 1: return MapRowInPlace<1>(src, count, map.keep, map.fixed, out);
-      case 2: return MapRowInPlace<2>(src, count, map.keep, map.fixed, out);
-      default: return MapRowInPlace<4>(src, count, map.keep, map.fixed, out);
+      case 1: return ShuffleRow<1>(src, count, map, out);
+      case 2: return ShuffleRow<2>(src, count, map, out);
+      default: return ShuffleRow<4>(src, count, map, out);
     }
   }
+#endif
   if (map.bytewise) {
     switch (bytes) {
       case 1: return MapRowBytes<1>(src, count, map, out);
