@@ -13,8 +13,10 @@ constexpr uint64_t kFnvPrime = 0x100000001b3ull;
 // Below this the plain loop is about as fast as the segmented route's setup.
 constexpr size_t kSegmentedMinimum = size_t(16) << 10;
 constexpr size_t kSegments = 4;
-// The low byte's path is followed over kRuns runs of 64 positions at a time.
-constexpr size_t kRuns = 8;
+// The low byte's path is followed over runs of 64 positions, four runs to
+// a vector of four lanes, kVectors vectors at a time.
+constexpr size_t kVectors = 4;
+constexpr size_t kRuns = 4 * kVectors;
 constexpr size_t kGroupBytes = 64 * kRuns;
 
 uint64_t PrimePower(uint64_t exponent) {
@@ -27,40 +29,74 @@ uint64_t PrimePower(uint64_t exponent) {
 
 #ifdef MIVO_X86_HOST_HASH
 
-#define MIVO_HASH_TARGET __attribute__((target("avx2,pclmul")))
+#define MIVO_HASH_TARGET __attribute__((target("avx2")))
 
-// Bit i of the result is the XOR of bits 0..i of `d` (a carry-less multiply by all ones).
-MIVO_HASH_TARGET inline uint64_t RunningXor(uint64_t d) {
-  const __m128i product = _mm_clmulepi64_si128(_mm_cvtsi64_si128(int64_t(d)), _mm_set1_epi64x(-1), 0);
-  return uint64_t(_mm_cvtsi128_si64(product));
+using Lanes = __m256i;  // bit planes of four runs, one 64-bit lane each
+
+MIVO_HASH_TARGET inline Lanes Xor(Lanes a, Lanes b) { return _mm256_xor_si256(a, b); }
+MIVO_HASH_TARGET inline Lanes And(Lanes a, Lanes b) { return _mm256_and_si256(a, b); }
+MIVO_HASH_TARGET inline Lanes Majority(Lanes a, Lanes b, Lanes c) {
+  return _mm256_or_si256(And(a, b), And(c, _mm256_or_si256(a, b)));
 }
 
-MIVO_HASH_TARGET inline uint64_t Majority(uint64_t a, uint64_t b, uint64_t c) { return (a & b) | (c & (a | b)); }
-
-// planes[k] holds bit k of 64 bytes, bit i for byte i.
-MIVO_HASH_TARGET inline void BitPlanes(const uint8_t* bytes, uint64_t* planes) {
-  __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes));
-  __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + 32));
-  for (int k = 7; k >= 0; --k) {
-    planes[k] = uint64_t(uint32_t(_mm256_movemask_epi8(low))) | uint64_t(uint32_t(_mm256_movemask_epi8(high))) << 32;
-    low = _mm256_add_epi8(low, low);
-    high = _mm256_add_epi8(high, high);
-  }
+// Bit i of each lane becomes the XOR of its bits 0..i.
+MIVO_HASH_TARGET inline Lanes RunningXor(Lanes d) {
+  d = Xor(d, _mm256_slli_epi64(d, 1));
+  d = Xor(d, _mm256_slli_epi64(d, 2));
+  d = Xor(d, _mm256_slli_epi64(d, 4));
+  d = Xor(d, _mm256_slli_epi64(d, 8));
+  d = Xor(d, _mm256_slli_epi64(d, 16));
+  return Xor(d, _mm256_slli_epi64(d, 32));
 }
 
-// Bit k of the low byte along kRuns consecutive runs: from `low`'s bit k at
-// the first position, it flips after each position where `flips` has a one.
-// Writes the planes of bit k of (low byte ^ data byte) and the bit after the
-// last run into `low_after`.
-MIVO_HASH_TARGET inline void FollowBit(int k, const uint64_t* flips, const uint64_t* data, uint32_t low,
-                                       uint64_t* xored, uint32_t& low_after) {
-  uint64_t start = 0 - uint64_t((low >> k) & 1);
+// All ones in lane j where bit j of `bits` is set.
+MIVO_HASH_TARGET inline Lanes LaneMasks(uint32_t bits) {
+  const Lanes select = _mm256_setr_epi64x(1, 2, 4, 8);
+  return _mm256_cmpeq_epi64(And(_mm256_set1_epi64x(bits), select), select);
+}
+
+// planes[k] holds bit k of kRuns runs of 64 bytes: bit i of lane j of vector
+// v is bit k of byte i of run 4v + j.
+MIVO_HASH_TARGET inline void BitPlanes(const uint8_t* bytes, Lanes (*planes)[kVectors]) {
+  alignas(32) uint64_t runs[8][kRuns];
   for (size_t r = 0; r < kRuns; ++r) {
-    const uint64_t running = RunningXor(flips[r]);
-    xored[r] = (running << 1) ^ start ^ data[r];
-    start ^= 0 - (running >> 63);
+    Lanes low = _mm256_loadu_si256(reinterpret_cast<const Lanes*>(bytes + 64 * r));
+    Lanes high = _mm256_loadu_si256(reinterpret_cast<const Lanes*>(bytes + 64 * r + 32));
+    for (int k = 7; k >= 0; --k) {
+      runs[k][r] = uint64_t(uint32_t(_mm256_movemask_epi8(low))) | uint64_t(uint32_t(_mm256_movemask_epi8(high))) << 32;
+      low = _mm256_add_epi8(low, low);
+      high = _mm256_add_epi8(high, high);
+    }
   }
-  low_after |= uint32_t(start & 1) << k;
+  for (int k = 0; k < 8; ++k) {
+    for (size_t v = 0; v < kVectors; ++v)
+      planes[k][v] = _mm256_load_si256(reinterpret_cast<const Lanes*>(&runs[k][4 * v]));
+  }
+}
+
+// Bit k of the low byte along the runs: from `low`'s bit k at the first
+// position, it flips after each position where `flips` has a one. Writes the
+// planes of bit k of (low byte ^ data byte) and the bit after the last run
+// into `low_after`.
+MIVO_HASH_TARGET inline void FollowBit(int k, const Lanes* flips, const Lanes* data, uint32_t low, Lanes* xored,
+                                       uint32_t& low_after) {
+  Lanes running[kVectors];
+  uint32_t flipped = 0;  // bit r: run r flips the bit an odd number of times
+  for (size_t v = 0; v < kVectors; ++v) {
+    running[v] = RunningXor(flips[v]);
+    flipped |= uint32_t(_mm256_movemask_pd(_mm256_castsi256_pd(running[v]))) << (4 * v);
+  }
+  uint32_t before = flipped;  // bit r: the bit's value after run r, then (shifted) at its start
+  before ^= before << 1;
+  before ^= before << 2;
+  before ^= before << 4;
+  before ^= before << 8;
+  const uint32_t start = (low >> k) & 1;
+  low_after |= (((before >> (kRuns - 1)) & 1) ^ start) << k;
+  before = (before << 1) ^ (0 - start);
+  for (size_t v = 0; v < kVectors; ++v) {
+    xored[v] = Xor(Xor(_mm256_slli_epi64(running[v], 1), LaneMasks(before >> (4 * v))), data[v]);
+  }
 }
 
 // The low byte of the FNV-1a state after `length` bytes (a multiple of
@@ -71,56 +107,53 @@ MIVO_HASH_TARGET inline void FollowBit(int k, const uint64_t* flips, const uint6
 // running XOR along the positions, which bit planes compute 64 at a time.
 // Columns of the product: x + 2x + 16x + 32x + 128x.
 MIVO_HASH_TARGET uint32_t LowByteAfter(uint32_t low, const uint8_t* bytes, size_t length) {
+  static_assert(kRuns <= 16, "runs counted in 16 bits");
   for (size_t at = 0; at < length; at += kGroupBytes) {
-    uint64_t b[8][kRuns], x[8][kRuns], d[kRuns];
-    for (size_t r = 0; r < kRuns; ++r) {
-      uint64_t planes[8];
-      BitPlanes(bytes + at + 64 * r, planes);
-      for (int k = 0; k < 8; ++k) b[k][r] = planes[k];
-    }
-    uint64_t c[kRuns], c_high[kRuns];  // carry into the current column, low and high bit
+    Lanes b[8][kVectors], x[8][kVectors], d[kVectors];
+    BitPlanes(bytes + at, b);
+    Lanes c[kVectors], c_high[kVectors];  // carry into the current column, low and high bit
     uint32_t after = 0;
     FollowBit(0, b[0], b[0], low, x[0], after);
-    for (size_t r = 0; r < kRuns; ++r) d[r] = b[1][r] ^ x[0][r];
+    for (size_t v = 0; v < kVectors; ++v) d[v] = Xor(b[1][v], x[0][v]);
     FollowBit(1, d, b[1], low, x[1], after);
-    for (size_t r = 0; r < kRuns; ++r) {
-      c[r] = x[1][r] & x[0][r];
-      d[r] = b[2][r] ^ x[1][r] ^ c[r];
+    for (size_t v = 0; v < kVectors; ++v) {
+      c[v] = And(x[1][v], x[0][v]);
+      d[v] = Xor(Xor(b[2][v], x[1][v]), c[v]);
     }
     FollowBit(2, d, b[2], low, x[2], after);
-    for (size_t r = 0; r < kRuns; ++r) {
-      c[r] = Majority(x[2][r], x[1][r], c[r]);
-      d[r] = b[3][r] ^ x[2][r] ^ c[r];
+    for (size_t v = 0; v < kVectors; ++v) {
+      c[v] = Majority(x[2][v], x[1][v], c[v]);
+      d[v] = Xor(Xor(b[3][v], x[2][v]), c[v]);
     }
     FollowBit(3, d, b[3], low, x[3], after);
-    for (size_t r = 0; r < kRuns; ++r) {
-      c[r] = Majority(x[3][r], x[2][r], c[r]);
-      d[r] = b[4][r] ^ x[3][r] ^ x[0][r] ^ c[r];
+    for (size_t v = 0; v < kVectors; ++v) {
+      c[v] = Majority(x[3][v], x[2][v], c[v]);
+      d[v] = Xor(Xor(Xor(b[4][v], x[3][v]), x[0][v]), c[v]);
     }
     FollowBit(4, d, b[4], low, x[4], after);
-    for (size_t r = 0; r < kRuns; ++r) {
+    for (size_t v = 0; v < kVectors; ++v) {
       // Column 4 adds four bits: its carry out reaches 2.
-      const uint64_t sum = x[4][r] ^ x[3][r] ^ x[0][r], carry = Majority(x[4][r], x[3][r], x[0][r]);
-      const uint64_t carry_in = sum & c[r];
-      c_high[r] = carry & carry_in;
-      c[r] = carry ^ carry_in;
-      d[r] = b[5][r] ^ x[4][r] ^ x[1][r] ^ x[0][r] ^ c[r];
+      const Lanes sum = Xor(Xor(x[4][v], x[3][v]), x[0][v]), carry = Majority(x[4][v], x[3][v], x[0][v]);
+      const Lanes carry_in = And(sum, c[v]);
+      c_high[v] = And(carry, carry_in);
+      c[v] = Xor(carry, carry_in);
+      d[v] = Xor(Xor(Xor(Xor(b[5][v], x[4][v]), x[1][v]), x[0][v]), c[v]);
     }
     FollowBit(5, d, b[5], low, x[5], after);
-    for (size_t r = 0; r < kRuns; ++r) {
-      const uint64_t sum = x[5][r] ^ x[4][r] ^ x[1][r], carry = Majority(x[5][r], x[4][r], x[1][r]);
-      const uint64_t carry2 = Majority(sum, x[0][r], c[r]);
-      const uint64_t next = carry ^ carry2 ^ c_high[r];
-      c_high[r] = Majority(carry, carry2, c_high[r]);
-      c[r] = next;
-      d[r] = b[6][r] ^ x[5][r] ^ x[2][r] ^ x[1][r] ^ c[r];
+    for (size_t v = 0; v < kVectors; ++v) {
+      const Lanes sum = Xor(Xor(x[5][v], x[4][v]), x[1][v]), carry = Majority(x[5][v], x[4][v], x[1][v]);
+      const Lanes carry2 = Majority(sum, x[0][v], c[v]);
+      const Lanes next = Xor(Xor(carry, carry2), c_high[v]);
+      c_high[v] = Majority(carry, carry2, c_high[v]);
+      c[v] = next;
+      d[v] = Xor(Xor(Xor(Xor(b[6][v], x[5][v]), x[2][v]), x[1][v]), c[v]);
     }
     FollowBit(6, d, b[6], low, x[6], after);
-    for (size_t r = 0; r < kRuns; ++r) {
-      const uint64_t sum = x[6][r] ^ x[5][r] ^ x[2][r], carry = Majority(x[6][r], x[5][r], x[2][r]);
-      const uint64_t carry2 = Majority(sum, x[1][r], c[r]);
-      c[r] = carry ^ carry2 ^ c_high[r];  // only its low bit matters to column 7
-      d[r] = b[7][r] ^ x[6][r] ^ x[3][r] ^ x[2][r] ^ x[0][r] ^ c[r];
+    for (size_t v = 0; v < kVectors; ++v) {
+      const Lanes sum = Xor(Xor(x[6][v], x[5][v]), x[2][v]), carry = Majority(x[6][v], x[5][v], x[2][v]);
+      const Lanes carry2 = Majority(sum, x[1][v], c[v]);
+      c[v] = Xor(Xor(carry, carry2), c_high[v]);  // only its low bit matters to column 7
+      d[v] = Xor(Xor(Xor(Xor(Xor(b[7][v], x[6][v]), x[3][v]), x[2][v]), x[0][v]), c[v]);
     }
     FollowBit(7, d, b[7], low, x[7], after);
     low = after;
@@ -129,7 +162,7 @@ MIVO_HASH_TARGET uint32_t LowByteAfter(uint32_t low, const uint8_t* bytes, size_
 }
 
 bool HasSegmentedRoute() {
-  static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("pclmul");
+  static const bool has = __builtin_cpu_supports("avx2");
   return has;
 }
 

@@ -12,7 +12,7 @@ namespace mivo {
 uint64_t HashHostDataPlain(uint64_t hash, const uint8_t* bytes, size_t length);
 
 // The same value by the segmented route where this processor has what it
-// needs (x86-64 with AVX2 and carry-less multiply); false, and nothing
+// needs (x86-64 with AVX2); false, and nothing
 // written, where it has not.
 bool HashHostDataSegmented(uint64_t hash, const uint8_t* bytes, size_t length, uint64_t& result);
 
