@@ -288,19 +288,26 @@ const std::array<uint8_t, 65536>& HalfBytes() {
 void ExpandHalfRows(uint32_t channels, uint16_t view, const uint8_t* base, uint64_t row_pitch, uint32_t width,
                     uint32_t first_row, uint32_t rows, uint8_t* out) {
   const std::array<uint8_t, 65536>& bytes = HalfBytes();
-  int source[4];     // stored channel read by each output channel, or -1
-  uint8_t fixed[4];  // the byte of an output channel that reads no stored channel
-  for (int c = 0; c < 4; ++c) {
-    const ViewChannel vc = ViewSelector(view, c, false);
-    source[c] = vc.source < channels ? int(vc.source) : -1;
-    fixed[c] = ToByte(vc.source == 3 || vc.source == 5 ? 1.0f : 0.0f);
+  // Output channels that read a stored half: its byte offset and the bit
+  // where its byte goes; the others are constants already in `fixed`.
+  uint32_t offset[4], shift[4], reads = 0, fixed = 0;
+  for (uint32_t c = 0; c < 4; ++c) {
+    const ViewChannel vc = ViewSelector(view, int(c), false);
+    if (vc.source < channels) {
+      offset[reads] = 2 * vc.source;
+      shift[reads++] = 8 * c;
+    } else {
+      fixed |= uint32_t(ToByte(vc.source == 3 || vc.source == 5 ? 1.0f : 0.0f)) << (8 * c);
+    }
   }
   const uint64_t out_row = uint64_t(width) * 4;
   for (uint32_t y = first_row; y < first_row + rows; ++y) {
     const uint8_t* src = base + y * row_pitch;
     uint8_t* dst = out + y * out_row;
     for (uint32_t x = 0; x < width; ++x, src += 2 * channels, dst += 4) {
-      for (int c = 0; c < 4; ++c) dst[c] = source[c] < 0 ? fixed[c] : bytes[LoadLe16(src + 2 * source[c])];
+      uint32_t texel = fixed;
+      for (uint32_t i = 0; i < reads; ++i) texel |= uint32_t(bytes[LoadLe16(src + offset[i])]) << shift[i];
+      StoreLe32(dst, texel);
     }
   }
 }
