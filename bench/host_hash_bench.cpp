@@ -32,7 +32,7 @@ BENCHMARK(BM_HashHostData);
 // ...beside the plain byte-at-a-time loop that gives the same value.
 void BM_HashHostDataPlain(benchmark::State& state) {
   const std::vector<uint8_t>& data = Data();
-  for (auto _ : state) benchmark::DoNotOptimize(HashHostDataPlain(0xcbf29ce484222325ull, data.data(), data.size()));
+  for (auto _ : state) benchmark::DoNotOptimize(HashHostDataPlain(kFnvOffsetBasis, data.data(), data.size()));
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(data.size()));
 }
 BENCHMARK(BM_HashHostDataPlain);

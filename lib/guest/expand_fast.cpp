@@ -7,10 +7,10 @@
 #include "guest/bc7_decode.h"
 #include "guest/block_decode.h"
 #include "guest/byte_order.h"
+#include "guest/cpu_features.h"
 #include "guest/expand_values.h"
 
-#if defined(__GNUC__) && defined(__x86_64__)
-#define MIVO_X86_SHUFFLE 1
+#ifdef MIVO_X86_SIMD
 #include <immintrin.h>
 #endif
 
@@ -172,12 +172,7 @@ void MapRowBytes(const uint8_t* src, uint32_t count, const TexelMap& map, uint8_
   }
 }
 
-#ifdef MIVO_X86_SHUFFLE
-bool HasSsse3() {
-  static const bool has = __builtin_cpu_supports("ssse3");
-  return has;
-}
-
+#ifdef MIVO_X86_SIMD
 // Four texels at a time; the last few go the lookup way.
 template <uint32_t Bytes>
 __attribute__((target("ssse3"))) void ShuffleRow(const uint8_t* src, uint32_t count, const TexelMap& map,
@@ -201,8 +196,8 @@ __attribute__((target("ssse3"))) void ShuffleRow(const uint8_t* src, uint32_t co
 #endif
 
 void MapTexels(const uint8_t* src, uint32_t bytes, uint32_t count, const TexelMap& map, uint8_t* out) {
-#ifdef MIVO_X86_SHUFFLE
-  if (map.shuffle && HasSsse3()) {
+#ifdef MIVO_X86_SIMD
+  if (map.shuffle && CpuHasSsse3()) {
     switch (bytes) {
       case 1: return ShuffleRow<1>(src, count, map, out);
       case 2: return ShuffleRow<2>(src, count, map, out);

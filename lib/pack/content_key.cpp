@@ -4,20 +4,7 @@
 
 #include <xxhash.h>
 
-#include "pack/host_hash.h"
-
 namespace mivo {
-namespace {
-
-constexpr uint64_t kFnvOffsetBasis = 0xcbf29ce484222325ull;
-
-}  // namespace
-
-uint64_t HashHostData(const uint8_t* bytes, size_t length) {
-  uint64_t hash = 0;
-  if (HashHostDataSegmented(kFnvOffsetBasis, bytes, length, hash)) return hash;
-  return HashHostDataPlain(kFnvOffsetBasis, bytes, length);
-}
 
 ContentKey ComputeContentKey(const HostTextureData& texture) {
   if (!IsPackable(texture)) return 0;

@@ -1,7 +1,9 @@
 #include "pack/host_hash.h"
 
-#if defined(__GNUC__) && defined(__x86_64__)
-#define MIVO_X86_HOST_HASH 1
+#include "guest/cpu_features.h"
+#include "mivo/pack.h"
+
+#ifdef MIVO_X86_SIMD
 #include <immintrin.h>
 #endif
 
@@ -19,6 +21,8 @@ constexpr size_t kVectors = 4;
 constexpr size_t kRuns = 4 * kVectors;
 constexpr size_t kGroupBytes = 64 * kRuns;
 
+#ifdef MIVO_X86_SIMD
+
 uint64_t PrimePower(uint64_t exponent) {
   uint64_t power = 1, square = kFnvPrime;
   for (; exponent != 0; exponent >>= 1, square *= square) {
@@ -26,8 +30,6 @@ uint64_t PrimePower(uint64_t exponent) {
   }
   return power;
 }
-
-#ifdef MIVO_X86_HOST_HASH
 
 #define MIVO_HASH_TARGET __attribute__((target("avx2")))
 
@@ -161,11 +163,6 @@ MIVO_HASH_TARGET uint32_t LowByteAfter(uint32_t low, const uint8_t* bytes, size_
   return low;
 }
 
-bool HasSegmentedRoute() {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has;
-}
-
 #endif
 
 }  // namespace
@@ -185,8 +182,8 @@ uint64_t HashHostDataPlain(uint64_t hash, const uint8_t* bytes, size_t length) {
 // - low byte) * prime^length. The low bytes come from LowByteAfter, and the
 // segments run side by side, which the processor overlaps.
 bool HashHostDataSegmented(uint64_t hash, const uint8_t* bytes, size_t length, uint64_t& result) {
-#ifdef MIVO_X86_HOST_HASH
-  if (length < kSegmentedMinimum || !HasSegmentedRoute()) return false;
+#ifdef MIVO_X86_SIMD
+  if (length < kSegmentedMinimum || !CpuHasAvx2()) return false;
   const size_t segment = length / kSegments / kGroupBytes * kGroupBytes;  // the last one also takes the rest
   uint64_t low[kSegments] = {hash & 0xFF};
   for (size_t s = 1; s < kSegments; ++s)
@@ -204,16 +201,22 @@ bool HashHostDataSegmented(uint64_t hash, const uint8_t* bytes, size_t length, u
     h2 = (h2 ^ p2[i]) * kFnvPrime;
     h3 = (h3 ^ p3[i]) * kFnvPrime;
   }
-  const uint64_t h[kSegments] = {h0, h1, h2, HashHostDataPlain(h3, p3 + segment, length - kSegments * segment)};
-  const uint64_t power = PrimePower(segment), last_power = PrimePower(length - (kSegments - 1) * segment);
-  uint64_t end = h[0];
-  for (size_t s = 1; s < kSegments; ++s) end = h[s] + (end - low[s]) * (s + 1 < kSegments ? power : last_power);
-  result = end;
+  h3 = HashHostDataPlain(h3, p3 + segment, length - kSegments * segment);  // the last segment's rest
+  const uint64_t power = PrimePower(segment);
+  uint64_t end = h1 + (h0 - low[1]) * power;
+  end = h2 + (end - low[2]) * power;
+  result = h3 + (end - low[3]) * PrimePower(length - 3 * segment);
   return true;
 #else
   (void)hash, (void)bytes, (void)length, (void)result;
   return false;
 #endif
+}
+
+uint64_t HashHostData(const uint8_t* bytes, size_t length) {
+  uint64_t hash = 0;
+  if (HashHostDataSegmented(kFnvOffsetBasis, bytes, length, hash)) return hash;
+  return HashHostDataPlain(kFnvOffsetBasis, bytes, length);
 }
 
 }  // namespace mivo

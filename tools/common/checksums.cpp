@@ -4,8 +4,9 @@
 
 #include <zlib.h>
 
-#if defined(__GNUC__) && defined(__x86_64__)
-#define MIVO_X86_CHECKSUMS 1
+#include "guest/cpu_features.h"
+
+#ifdef MIVO_X86_SIMD
 #include <immintrin.h>
 #endif
 
@@ -31,7 +32,7 @@ uint32_t ZlibAdler(uint32_t adler, const uint8_t* bytes, size_t size) {
   return ZlibInPieces<adler32>(adler, bytes, size);
 }
 
-#ifdef MIVO_X86_CHECKSUMS
+#ifdef MIVO_X86_SIMD
 
 #define MIVO_CLMUL __attribute__((target("pclmul,sse4.1")))
 
@@ -119,23 +120,13 @@ __attribute__((target("ssse3"))) uint32_t SimdAdler(uint32_t adler, const uint8_
   return (s2 % kBase) << 16 | (s1 % kBase);
 }
 
-bool HasCarrylessMultiply() {
-  static const bool has = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
-  return has;
-}
-
-bool HasSsse3() {
-  static const bool has = __builtin_cpu_supports("ssse3");
-  return has;
-}
-
 #endif
 
 }  // namespace
 
 uint32_t Crc32Update(uint32_t crc, const uint8_t* bytes, size_t size) {
-#ifdef MIVO_X86_CHECKSUMS
-  if (size >= 64 && HasCarrylessMultiply()) {
+#ifdef MIVO_X86_SIMD
+  if (size >= 64 && CpuHasCarrylessMultiply()) {
     const size_t folded = size & ~size_t(15);
     crc = ~FoldCrc(~crc, bytes, folded);
     bytes += folded;
@@ -146,8 +137,8 @@ uint32_t Crc32Update(uint32_t crc, const uint8_t* bytes, size_t size) {
 }
 
 uint32_t Adler32Update(uint32_t adler, const uint8_t* bytes, size_t size) {
-#ifdef MIVO_X86_CHECKSUMS
-  if (HasSsse3()) return SimdAdler(adler, bytes, size);
+#ifdef MIVO_X86_SIMD
+  if (CpuHasSsse3()) return SimdAdler(adler, bytes, size);
 #endif
   return ZlibAdler(adler, bytes, size);
 }

@@ -94,7 +94,7 @@ bool EncodeTexture(const HostTextureData& plain, HostFormat format, const Encode
     }
     const LevelRecord& out = encoded.level_records.back();
     if (EncodedLevelBytes(format, level.width, level.height) != out.size) {
-      error = "unsupported encode format";
+      error = ErrorMessage(ErrorCode::encode_format_unsupported);
       return false;
     }
     ErrorCode code = ErrorCode::ok;
